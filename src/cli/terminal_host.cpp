@@ -1,0 +1,69 @@
+#include "cli/terminal_host.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace quiltor::cli {
+
+TerminalHost::TerminalHost(bool verbose) : tty_(isatty(STDERR_FILENO) != 0), verbose_(verbose) {}
+
+TerminalHost::~TerminalHost() { FinishProgress(); }
+
+void TerminalHost::Draw(const std::string& text) {
+  if (!tty_) return;
+  std::string line = text.substr(0, 78);
+  line.resize(78, ' ');
+  std::fprintf(stderr, "\r%s", line.c_str());
+  std::fflush(stderr);
+  lineOpen_ = true;
+}
+
+void TerminalHost::FinishProgress() {
+  if (lineOpen_) {
+    std::fprintf(stderr, "\n");
+    lineOpen_ = false;
+  }
+}
+
+void TerminalHost::SetProgressLabel(int label, const std::string& text) {
+  std::lock_guard lock(mutex_);
+  if (!text.empty()) Draw("[" + std::to_string(label) + "] " + text);
+}
+
+void TerminalHost::SetStatusText(const std::string& text) {
+  std::lock_guard lock(mutex_);
+  Draw(text);
+}
+
+void TerminalHost::SetStageBold(int, bool) {}
+
+void TerminalHost::ShowStageTick(int) {}
+
+void TerminalHost::ResetActionList() {
+  std::lock_guard lock(mutex_);
+  actionLines_.clear();
+}
+
+void TerminalHost::AppendActionLine(const std::string& line) {
+  std::lock_guard lock(mutex_);
+  actionLines_.push_back(line);
+  if (verbose_) {
+    if (lineOpen_) FinishProgress();
+    std::fprintf(stderr, "%s\n", line.c_str());
+  }
+}
+
+void TerminalHost::AppendMapError(const std::string& line) {
+  std::lock_guard lock(mutex_);
+  mapErrors_.push_back(line);
+}
+
+void TerminalHost::ShowMessage(const std::string& text) {
+  std::lock_guard lock(mutex_);
+  messages_.push_back(text);
+  FinishProgress();
+  std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+}  // namespace quiltor::cli

@@ -1,0 +1,147 @@
+#include "common/text.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+
+namespace quiltor {
+
+std::string TrimSpaces(std::string_view text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(' ');
+  return std::string(text.substr(first, last - first + 1));
+}
+
+bool IsBlank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
+
+std::string ToUpperAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return out;
+}
+
+namespace {
+
+// from_chars takes no leading "+"; accept one (and only one) ourselves.
+std::string_view DropPlus(std::string_view s) {
+  if (s.size() > 1 && s.front() == '+' && s[1] != '-' && s[1] != '+') s.remove_prefix(1);
+  return s;
+}
+
+// Parses the longest valid prefix of `s` as a double; nullopt when no prefix is.
+std::optional<double> ParsePrefix(std::string_view s, bool whole) {
+  s = DropPlus(s);
+  double value = 0;
+  const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), value, std::chars_format::general);
+  if (ec == std::errc::result_out_of_range) return std::nullopt;
+  if (ec != std::errc()) return std::nullopt;
+  if (whole && ptr != s.data() + s.size()) return std::nullopt;
+  if (!std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+// Field n of a line without trimming; nullopt when the line has fewer fields.
+std::optional<std::string_view> RawField(std::string_view line, int n) {
+  if (n < 1) return std::nullopt;
+  std::size_t start = 0;
+  for (int i = 1; i < n; ++i) {
+    const auto comma = line.find(',', start);
+    if (comma == std::string_view::npos) return std::nullopt;
+    start = comma + 1;
+  }
+  const auto end = line.find(',', start);
+  return line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+}
+
+// Replaces every character not in `keep` by a space and trims the result.
+std::string FilterChars(std::string_view text, std::string_view keep) {
+  std::string out(text);
+  for (char& c : out) {
+    const bool digit = c >= '0' && c <= '9';
+    if (!digit && keep.find(c) == std::string_view::npos) c = ' ';
+  }
+  return TrimSpaces(out);
+}
+
+}  // namespace
+
+std::optional<double> TryParseDecimal(std::string_view text) {
+  std::string s = TrimSpaces(text);
+  for (char& c : s) {
+    if (c == ',') c = '.';
+  }
+  if (s.empty()) return std::nullopt;
+  return ParsePrefix(s, true);
+}
+
+double ParseDecimal(std::string_view text) { return TryParseDecimal(text).value_or(0.0); }
+
+std::optional<std::int32_t> TryParseInt(std::string_view text) {
+  const std::string s = TrimSpaces(text);
+  const std::string_view v = DropPlus(s);
+  if (v.empty()) return std::nullopt;
+  std::int32_t value = 0;
+  const auto [ptr, ec] = std::from_chars(v.data(), v.data() + v.size(), value);
+  if (ec != std::errc() || ptr != v.data() + v.size()) return std::nullopt;
+  return value;
+}
+
+std::string CsvField(std::string_view line, int n, std::string_view fallback) {
+  const auto raw = RawField(line, n);
+  if (!raw || raw->empty()) return std::string(fallback);
+  return TrimSpaces(*raw);
+}
+
+double CsvFloat(std::string_view line, int n, double fallback) {
+  const auto raw = RawField(line, n);
+  if (!raw || raw->empty()) return fallback;
+  const std::string filtered = FilterChars(*raw, "+-.Ee");
+  if (filtered.find_first_of("0123456789") == std::string::npos) return 0.0;
+  return ParsePrefix(filtered, false).value_or(0.0);
+}
+
+std::int32_t CsvInt(std::string_view line, int n, std::int32_t fallback) {
+  const auto raw = RawField(line, n);
+  if (!raw || raw->empty()) return fallback;
+  return TryParseInt(FilterChars(*raw, "+-")).value_or(fallback);
+}
+
+std::string ZeroPad(std::string_view text, int width) {
+  std::string out(text);
+  if (static_cast<int>(out.size()) < width) out.insert(0, static_cast<std::size_t>(width) - out.size(), '0');
+  return out;
+}
+
+std::string FormatFixed(double value, int decimals) {
+  if (!std::isfinite(value)) value = 0.0;
+  std::array<char, 400> buf{};
+  const auto [ptr, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::fixed, decimals);
+  if (ec != std::errc()) return "0";
+  std::string out(buf.data(), ptr);
+  if (out.size() > 1 && out.front() == '-' && out.find_first_not_of("-0.") == std::string::npos) out.erase(0, 1);
+  return out;
+}
+
+std::string FormatFixedWidth(double value, int width, int decimals) {
+  std::string out = FormatFixed(value, decimals);
+  if (static_cast<int>(out.size()) < width) out.insert(0, static_cast<std::size_t>(width) - out.size(), ' ');
+  return out;
+}
+
+std::string FormatShortest(double value) {
+  if (!std::isfinite(value)) return "0";
+  std::array<char, 64> buf{};
+  const auto [ptr, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), value);
+  return ec == std::errc() ? std::string(buf.data(), ptr) : std::string("0");
+}
+
+std::string FormatInt(std::int64_t value) {
+  std::array<char, 24> buf{};
+  const auto [ptr, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), value);
+  return std::string(buf.data(), ec == std::errc() ? ptr : buf.data());
+}
+
+}  // namespace quiltor

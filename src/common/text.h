@@ -1,0 +1,63 @@
+#pragma once
+// Text and number helpers shared by every subsystem. Numbers are read and
+// written with std::from_chars / std::to_chars only, so the decimal point is
+// always "." whatever locale the process runs in.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quiltor {
+
+// Removes leading and trailing spaces (spaces only; tabs stay).
+std::string TrimSpaces(std::string_view text);
+
+// True for a text that is empty after removing leading spaces.
+bool IsBlank(std::string_view text);
+
+// ASCII upper case (the map file keywords and switches are ASCII).
+std::string ToUpperAscii(std::string_view text);
+
+// Reads a decimal number: surrounding spaces removed, "," taken as ".", a
+// leading "+" allowed. The whole text must be the number; nullopt otherwise
+// (an empty text included).
+std::optional<double> TryParseDecimal(std::string_view text);
+
+// TryParseDecimal with 0 for an empty or malformed text.
+double ParseDecimal(std::string_view text);
+
+// Reads a whole 32-bit integer ("+" allowed); nullopt when the whole trimmed
+// text is not one.
+std::optional<std::int32_t> TryParseInt(std::string_view text);
+
+// The n-th (1-based) comma-separated field of a line with spaces trimmed.
+// Fewer than n fields, or an empty field: the default. A field of spaces
+// only yields an empty text, not the default.
+std::string CsvField(std::string_view line, int n, std::string_view fallback);
+
+// The n-th field as a real: absent or empty gives the default; every
+// character but digits, "+", "-", ".", "E", "e" becomes a space; a field with
+// no digits reads as 0; a malformed number reads as its longest valid prefix.
+double CsvFloat(std::string_view line, int n, double fallback);
+
+// The n-th field as an integer: only digits, "+" and "-" survive the filter;
+// when what remains is not an integer ("12.5" becomes "12 5") the default.
+std::int32_t CsvInt(std::string_view line, int n, std::int32_t fallback);
+
+// Pads a number text on the left with "0" to `width` characters.
+std::string ZeroPad(std::string_view text, int width);
+
+// Fixed-point text with `decimals` digits after ".", e.g. FormatFixed(1.5, 3)
+// is "1.500". Non-finite values are written as "0" followed by the decimals.
+std::string FormatFixed(double value, int decimals);
+
+// FormatFixed padded on the left with spaces to at least `width` characters
+// (the Pascal "v:width:decimals" form used by the map file writer).
+std::string FormatFixedWidth(double value, int width, int decimals);
+
+// The shortest text that reads back as the same double.
+std::string FormatShortest(double value);
+
+std::string FormatInt(std::int64_t value);
+
+}  // namespace quiltor
