@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: deps build test test-asan bench demo clean
+.PHONY: deps build test test-asan bench demo clean fuzz
 
 deps:
 	@scripts/install-deps
@@ -33,3 +33,8 @@ demo: build
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-bench out
+
+# libFuzzer targets, built with clang into build-fuzz/tests/fuzz/.
+fuzz: deps
+	CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILTOR_FUZZ=ON -DQUILTOR_BUILD_TESTS=OFF -DQUILTOR_BUILD_GUI=OFF $(CMAKE_ARGS)
+	cmake --build build-fuzz -j $(JOBS)
