@@ -1,0 +1,210 @@
+#pragma once
+// One calibrated source map (`Map_record`), the catalogue of loaded maps and
+// the calibration points of the map file being read.
+//
+// Coordinates used throughout the catalogue:
+//  - pixel: column x to the right, row y downward, origin at the top-left
+//    pixel of the image;
+//  - projected: easting X / northing Y in metres of the map's projection on
+//    WGS 84, false origin included; for "Latitude/Longitude" X is the
+//    longitude and Y the latitude in degrees;
+//  - geographic: decimal degrees on WGS 84, north and east positive.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "catalogue/outline.h"
+#include "geodesy/projection_catalogue.h"
+#include "geodesy/projection_engine.h"
+#include "raster/bitmap.h"
+#include "raster/raster_reader.h"
+
+namespace quiltor {
+
+inline constexpr int kMaxMaps = 2500;            // maps the catalogue holds at most
+inline constexpr int kCatalogueSlots = kMaxMaps + 1;  // plus the work slot of the next read
+inline constexpr int kMaxCalibrationPoints = 30;
+inline constexpr int kMaxBorderPoints = 100;
+
+// Map_record::status values. Only usable maps are selected, drawn or merged.
+inline constexpr std::int32_t kMapUsable = 0;
+inline constexpr std::int32_t kMapImageNotFound = -1;
+inline constexpr std::int32_t kMapFormatUnsupported = -2;
+inline constexpr std::int32_t kMapProtectedImage = -3;
+
+// Map_record::method: which pixel <-> projected transform the calibration fitted.
+inline constexpr char kMethodNone = '0';
+inline constexpr char kMethodTwoPoint = '2';     // independent axis scales
+inline constexpr char kMethodThreePoint = '3';   // exact affine
+inline constexpr char kMethodFirstOrder = '5';   // least-squares polynomial, order 1
+inline constexpr char kMethodSecondOrder = '6';  // least-squares polynomial, order 2
+
+// Results of PixelToLatLon / LatLonToPixel that mean "no position".
+inline constexpr double kNoGeographicPosition = -777.0;
+inline constexpr std::int32_t kNoPixelPosition = -1;
+
+struct ScreenPoint {
+  std::int32_t x = 0;
+  std::int32_t y = 0;
+};
+
+// The record owns everything it points to: its strings, its two projection
+// handles, its row spans and its thumbnail. It is move-only (the handles are
+// RAII owners); the catalogue moves records when it sorts or compacts.
+//
+// Border arrays hold point k (1..borderCount) at index k - 1.
+struct Map_record {
+  std::int32_t status = kMapUsable;
+  std::string mapFile;    // full path of the ".map" file
+  std::string imageFile;  // full path of the image as resolved by the reader
+  std::int32_t width = 0;      // image size in pixels
+  std::int32_t height = 0;
+  std::int32_t pixelMode = 0;  // bytes per pixel: 1 palette, 3 blue-green-red
+  std::string title;           // line 2 of the map file
+  std::int32_t datum = 0;      // datum index of the map's own datum
+  std::int32_t wgs84Datum = 0; // datum index of WGS 84
+  std::string projectionName;  // projection display name
+  std::int32_t projectionIndex = 0;
+  std::string shortProjection; // first five characters of projectionName, trimmed
+  ProjectionSetup setup{};     // 777 in a field: not set
+  double metresPerPixel = 0;   // ground size of one pixel at the map centre
+
+  // Polynomial coefficients c0..c5 (methods '5' and '6').
+  std::array<double, 6> forwardX{};   // projected X from pixel (x, y)
+  std::array<double, 6> forwardY{};   // projected Y from pixel (x, y)
+  std::array<double, 6> backwardX{};  // pixel x from projected (X, Y)
+  std::array<double, 6> backwardY{};  // pixel y from projected (X, Y)
+  // Three-point transform: X = a0 x + a1 y + a2, Y = a3 x + a4 y + a5.
+  std::array<double, 6> affineForward{};
+  // x = b0 X + b1 Y + b2, y = b3 X + b4 Y + b5.
+  std::array<double, 6> affineBackward{};
+  // Two-point transform: X = x scaleX + offsetX, Y = y scaleY + offsetY.
+  double offsetY = 0;
+  double offsetX = 0;
+  double scaleY = 0;
+  double scaleX = 0;
+  char method = kMethodNone;
+  bool polyCal = false;  // the map file's PolyCal switch
+
+  // The image while the creation thread has it open; none otherwise.
+  std::unique_ptr<RasterReader> raster;
+  bool highlighted = false;   // the mouse is over the map in the view
+  bool selected = false;      // ticked in the map list
+  std::uint32_t openedAt = 0; // milliseconds: when the creation thread last opened `raster`
+  std::optional<Bitmap> thumbnail;  // projected thumbnail
+
+  std::vector<double> rowX;  // per-row work arrays of the creation thread
+  std::vector<double> rowY;
+  std::vector<TLineXY> rowSpans;  // one per image row: where the row enters and leaves the border
+  // The border's bounding box in destination units, widened by 100 units.
+  double boundsMaxX = 0;
+  double boundsMinX = 0;
+  double boundsMaxY = 0;
+  double boundsMinY = 0;
+  std::int32_t rowCount = 0;  // destination columns of the current row the map may cover
+  std::int32_t rowFirst = 0;
+  double scaleRatio = 0;      // metresPerPixel / destination pixel size
+
+  ProjectionHandle projWGS84;     // the map's projection on WGS 84
+  ProjectionHandle projMapDatum;  // the map's projection on the map's own datum
+
+  std::int32_t borderCount = 0;  // 1..100
+  std::array<double, kMaxBorderPoints> borderX{};  // pixel position (reals)
+  std::array<double, kMaxBorderPoints> borderY{};
+  std::array<std::int32_t, kMaxBorderPoints> borderPixelX{};  // the same as integers
+  std::array<std::int32_t, kMaxBorderPoints> borderPixelY{};
+  std::array<double, kMaxBorderPoints> borderLat{};  // degrees, WGS 84
+  std::array<double, kMaxBorderPoints> borderLon{};
+  std::array<double, kMaxBorderPoints> borderEasting{};  // in the map's projection
+  std::array<double, kMaxBorderPoints> borderNorthing{};
+  std::array<ScreenPoint, kMaxBorderPoints> screenPoints{};  // view pixels, written by the view
+
+  Map_record() = default;
+  Map_record(Map_record&&) noexcept = default;
+  Map_record& operator=(Map_record&&) noexcept = default;
+  Map_record(const Map_record&) = delete;
+  Map_record& operator=(const Map_record&) = delete;
+
+  bool usable() const { return status == kMapUsable; }
+};
+
+// The fixed array of loaded maps: slots 0..count-1 hold maps, slot `count`
+// is the work slot into which the next file is read.
+class MapCatalogue {
+ public:
+  MapCatalogue() : slots_(kCatalogueSlots) {}
+
+  int count() const { return count_; }
+  bool full() const { return count_ >= kMaxMaps; }
+  Map_record& operator[](int index) { return slots_.at(static_cast<std::size_t>(index)); }
+  const Map_record& operator[](int index) const { return slots_.at(static_cast<std::size_t>(index)); }
+
+  // The slot the next read fills (a fresh record when the catalogue is full,
+  // so that a read can never write past the last slot).
+  Map_record& workSlot() { return slots_[static_cast<std::size_t>(count_)]; }
+  // Keeps the work slot as a loaded map. Returns false when 2500 maps are loaded.
+  bool CommitWorkSlot();
+  // Removes map `index`, releasing its handles and thumbnail; later maps move up.
+  void Remove(int index);
+  void Clear();
+  // Most detailed map (smallest metresPerPixel) first; equal scales keep their order.
+  void SortByScale();
+
+ private:
+  std::vector<Map_record> slots_;
+  int count_ = 0;
+};
+
+// The columns of one calibration point, filled from the point line of the
+// map file (the number in the comment is the point line's field).
+enum class CalibrationColumn : int {
+  pixelX = 0,      // 3: image column (integer text)
+  pixelY,          // 4: image row (integer text)
+  latDegrees,      // 7
+  latMinutes,      // 8
+  latHemisphere,   // 9: "N" or "S"
+  lonDegrees,      // 10
+  lonMinutes,      // 11
+  lonHemisphere,   // 12: "E" or "W"
+  gridZone,        // 14: UTM zone and band, or grid square letters
+  gridEasting,     // 15: metres
+  gridNorthing,    // 16: metres
+  gridHemisphere,  // 17: "N" or "S"
+};
+inline constexpr int kCalibrationColumns = 12;
+inline constexpr std::size_t kCalibrationTextLimit = 15;  // longer texts keep their first 15 characters
+
+// The column that field `field` (1-based) of a point line fills; none for
+// fields 1, 2, 5 (the include flag), 6 and 13.
+std::optional<CalibrationColumn> CalibrationColumnOfField(int field);
+
+struct CalibrationPoint {
+  std::array<std::string, kCalibrationColumns> text;
+  bool include = false;  // false when the file says exactly "ex"
+
+  const std::string& operator[](CalibrationColumn column) const { return text[static_cast<int>(column)]; }
+  void Set(CalibrationColumn column, std::string_view value);
+};
+
+// The calibration points of the map file being read (point numbers 1..30),
+// held as text between reading and calibration. One table per read: the
+// reader owns it and hands it to CalibrateMap, so two reads never share it.
+// Texts are stored with "." as the decimal separator.
+class CalibrationPointTable {
+ public:
+  // Point number 1..30; throws QuiltorError for any other number.
+  CalibrationPoint& point(int number);
+  const CalibrationPoint& point(int number) const;
+  // Empties every text and clears every include flag.
+  void Clear();
+
+ private:
+  std::array<CalibrationPoint, kMaxCalibrationPoints> points_{};
+};
+
+}  // namespace quiltor
