@@ -1,0 +1,106 @@
+#pragma once
+// Separable two-pass resampling of images far larger than memory. The
+// horizontal pass turns each source row into a row of the destination width;
+// the vertical pass combines the few horizontally resampled rows its filter
+// needs, which are kept in a cache that never grows beyond a few dozen rows.
+// Every resampling job owns its own contributor lists and cache, so a
+// thumbnail build and a conversion may run at the same time.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "raster/bitmap.h"
+
+namespace quiltor {
+
+// The filters, in table order. The pipeline always uses Mitchell.
+enum class FilterKind { Box = 0, Triangle, Hermite, Bell, BSpline, Lanczos3, Mitchell };
+
+struct ResampleFilter {
+  const char* name;
+  float support;
+  float (*weight)(float x);
+};
+
+// The seven filters (Box, Triangle, Hermite, Bell, B-Spline, Lanczos3,
+// Mitchell); single precision, as the zoom levels were always made.
+const ResampleFilter& FilterFor(FilterKind kind);
+inline constexpr int kFilterCount = 7;
+
+struct Contributor {
+  std::int32_t index;  // source sample (row or column)
+  float weight;
+};
+using ContributorSet = std::vector<Contributor>;
+
+// One contributor set per destination sample for resampling `srcCount`
+// samples to `dstCount`. Taps outside the image are mirrored at both edges.
+// Both counts must be at least 2 (one sample leaves the scale undefined);
+// QuiltorError otherwise.
+std::vector<ContributorSet> BuildContributors(int srcCount, int dstCount, const ResampleFilter& filter);
+
+// Size of one side at `percent` percent: round(src / (100 / percent)), halves
+// to even.
+int ResampledLength(int srcLength, double percent);
+
+// Horizontal pass: `srcRow` (palette indices when pixelMode is 1, else blue,
+// green, red) into `columns.size()` pixels of blue, green, red.
+void ResampleRow(int pixelMode, const std::uint8_t* srcRow, std::uint8_t* dstRow, const Palette& palette,
+                 const std::vector<ContributorSet>& columns);
+
+// Reads source row `row` (0 = top) into a buffer of width * pixelMode bytes.
+using SourceRowReader = std::function<void(int row, std::uint8_t* buffer)>;
+
+// The vertical pass over a source read row by row on demand. Destination rows
+// come out in order through NextRow.
+class Resampler {
+ public:
+  // `cacheFactor` lets the cache grow to cacheFactor * limit rows before it is
+  // trimmed back to the limit (1 for the zoom levels, 4 for thumbnails).
+  Resampler(int srcWidth, int srcHeight, int pixelMode, const Palette& palette, int dstWidth, int dstHeight,
+            SourceRowReader readRow, int cacheFactor = 1, FilterKind filter = FilterKind::Mitchell);
+  ~Resampler();
+  Resampler(const Resampler&) = delete;
+  Resampler& operator=(const Resampler&) = delete;
+
+  int dstWidth() const { return dstWidth_; }
+  int dstHeight() const { return dstHeight_; }
+  bool done() const { return nextRow_ >= dstHeight_; }
+  // Writes the next destination row (dstWidth * 3 bytes, blue, green, red).
+  void NextRow(std::uint8_t* out);
+
+  // Cache figures, for tests and benchmarks: the trim limit, how many
+  // horizontally resampled rows are held now, the most ever held, and how
+  // many source rows were read.
+  int cacheLimit() const { return cacheLimit_; }
+  int cachedRows() const { return cachedRows_; }
+  int peakCachedRows() const { return peakCachedRows_; }
+  int sourceRowsRead() const { return sourceRowsRead_; }
+
+ private:
+  const std::uint8_t* EnsureRow(int row);
+  void TrimCache();
+
+  int srcWidth_, srcHeight_, pixelMode_;
+  Palette palette_;
+  int dstWidth_, dstHeight_;
+  SourceRowReader readRow_;
+  std::vector<ContributorSet> columns_;
+  std::vector<ContributorSet> rows_;
+  std::vector<std::unique_ptr<std::uint8_t[]>> cache_;
+  std::vector<std::uint8_t> sourceRow_;
+  std::vector<float> sums_;
+  int cacheLimit_ = 0;
+  int cacheTrigger_ = 0;
+  int cachedRows_ = 0;
+  int peakCachedRows_ = 0;
+  int sourceRowsRead_ = 0;
+  int lowestCached_ = 0;
+  int nextRow_ = 0;
+};
+
+// A 24-bit copy of an 8-bit or 24-bit bitmap at `percent` percent.
+Bitmap ResampleBitmap(const Bitmap& source, double percent);
+
+}  // namespace quiltor

@@ -1,0 +1,37 @@
+#pragma once
+// Row-by-row sharpening of images far larger than memory: a small
+// convolution over a sliding window of 17 decoded rows (rows n - 6 to n + 10
+// while row n is produced). Each job owns its kernel and window.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace quiltor {
+
+// A 5 x 5 kernel, row-major, centre at position 12, and its divisor.
+struct SharpenKernel {
+  std::array<int, 25> weights{};
+  int divisor = 1;
+  // 1 when the outer ring is all zero (a 3 x 3 kernel), else 2.
+  int Radius() const;
+};
+
+// The kernel every sharpening uses: -1 -2 -1 / -2 28 -2 / -1 -2 -1 over 16,
+// so flat areas keep their value.
+SharpenKernel StandardSharpenKernel();
+
+// Reads source row y (width * 3 bytes, blue, green, red) into `buffer`.
+using SharpenRowReader = std::function<void(int y, std::uint8_t* buffer)>;
+// Receives output row y (width * 3 bytes).
+using SharpenRowWriter = std::function<void(int y, const std::uint8_t* row)>;
+// Called with the number of rows produced so far, every tenth row.
+using SharpenProgress = std::function<void(int rowsDone, int height)>;
+
+// Sharpens a width x height true-colour image read strictly in row order.
+// Neighbours in row 0 or column 0, or beyond the last row or column, are
+// replaced by the centre pixel. Returns the most rows ever held at once.
+int SharpenRows(int width, int height, const SharpenKernel& kernel, const SharpenRowReader& readRow,
+                const SharpenRowWriter& writeRow, const SharpenProgress& progress = {});
+
+}  // namespace quiltor
