@@ -1,0 +1,95 @@
+#include "creation/destination_map.h"
+
+#include <cmath>
+
+#include "common/rounding.h"
+
+namespace quiltor::creation {
+
+namespace {
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kDegree = kPi / 180.0;
+}  // namespace
+
+void DestinationPoint(double lat, double lon, double bearing, double metres, double& lat2, double& lon2) {
+  const double d = (metres / 1852.0) * kPi / 10800.0;
+  const double phi = lat * kDegree;
+  const double theta = bearing * kDegree;
+  const double phi2 = std::asin(std::sin(phi) * std::cos(d) + std::cos(phi) * std::sin(d) * std::cos(theta));
+  double lambda2 = lon + std::atan2(std::sin(theta) * std::sin(d) * std::cos(phi),
+                                    std::cos(d) - std::sin(phi) * std::sin(phi2)) / kDegree;
+  while (lambda2 > 180.0) lambda2 -= 360.0;
+  while (lambda2 <= -180.0) lambda2 += 360.0;
+  lat2 = phi2 / kDegree;
+  lon2 = lambda2;
+}
+
+std::optional<DestinationExtent> ComputeDestinationExtent(const DestinationProjection& projection, CreateMode mode,
+                                                          const DrawnRegion& region,
+                                                          const std::vector<const GeoOutline*>& selectedOutlines) {
+  if (mode != CreateMode::SelectedMaps) return DestinationExtent{region.minX, region.maxX, region.minY, region.maxY};
+  DestinationExtent box{180, -180, 90, -90};
+  bool any = false;
+  for (const GeoOutline* outline : selectedOutlines) {
+    for (std::size_t k = 0; k < outline->lat.size(); ++k) {
+      double x = outline->lon[k], y = outline->lat[k];
+      if (!projection.isLatLon()) projection.forward(outline->lat[k], outline->lon[k], x, y);
+      if (!any && !projection.isLatLon()) box = {x, x, y, y};
+      any = true;
+      if (x < box.minX) box.minX = x;
+      if (x > box.maxX) box.maxX = x;
+      if (y < box.minY) box.minY = y;
+      if (y > box.maxY) box.maxY = y;
+    }
+  }
+  if (!any) return std::nullopt;
+  return box;
+}
+
+double DestinationPixelSize(const DestinationProjection& projection, const DestinationExtent& extent, double mpp) {
+  const double xc = (extent.minX + extent.maxX) / 2.0;
+  const double yc = (extent.minY + extent.maxY) / 2.0;
+  if (projection.isLatLon()) {
+    double lat2 = 0, lon2 = 0;
+    DestinationPoint(yc, xc, 90.0, 200.0 * mpp, lat2, lon2);
+    return std::fabs(lon2 - xc) / 200.0;
+  }
+  if (projection.shortName == "Merca") {
+    double lat = 0, lon = 0;
+    projection.inverse(xc, yc, lat, lon);
+    return mpp / std::cos(lat * kDegree);
+  }
+  return mpp;
+}
+
+DestinationGrid ComputeDestinationGrid(const DestinationProjection& projection, const DestinationExtent& extent,
+                                       double mpp) {
+  DestinationGrid grid;
+  grid.pixelSize = DestinationPixelSize(projection, extent, mpp);
+  grid.width = RoundHalfEvenToInt(std::fabs(extent.maxX - extent.minX) / grid.pixelSize);
+  grid.height = RoundHalfEvenToInt(std::fabs(extent.maxY - extent.minY) / grid.pixelSize);
+  grid.originX = extent.minX;
+  grid.originY = extent.maxY;
+  return grid;
+}
+
+bool DestinationTooSmall(std::int32_t width, std::int32_t height, int resizePercent) {
+  const auto scaled = [resizePercent](std::int32_t side) {
+    return static_cast<std::int64_t>(static_cast<double>(side) * resizePercent / 100.0);
+  };
+  return scaled(width) < 300 && scaled(height) < 300;
+}
+
+GeoOutline RegionOutline(const DestinationProjection& projection, const DrawnRegion& region) {
+  double latN = region.maxY, lonW = region.minX, latS = region.minY, lonE = region.maxX;
+  if (!projection.isLatLon()) {
+    projection.inverse(region.minX, region.maxY, latN, lonW);
+    projection.inverse(region.maxX, region.minY, latS, lonE);
+  }
+  GeoOutline outline;
+  outline.lon = {lonW, lonW, lonE, lonE, lonW};
+  outline.lat = {latN, latS, latS, latN, latN};
+  return outline;
+}
+
+}  // namespace quiltor::creation

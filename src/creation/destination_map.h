@@ -1,0 +1,90 @@
+#pragma once
+// The map a create produces: its extent in destination units, its pixel
+// grid, the minimum-size rule and the drawn region as a latitude/longitude
+// outline. Everything here works on WGS 84; the destination projection
+// reaches these functions as two plain conversions, so the same rules serve
+// the creation job, the view and the tests.
+//
+// Destination units: metres (or the projection's own units) of the
+// destination projection; for "Latitude/Longitude" X is the longitude and Y
+// the latitude, in degrees.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quiltor::creation {
+
+// Destination (X, Y) from WGS 84 latitude/longitude, and back.
+using ForwardFn = std::function<void(double lat, double lon, double& x, double& y)>;
+using InverseFn = std::function<void(double x, double y, double& lat, double& lon)>;
+
+struct DestinationProjection {
+  std::string shortName;  // "Latit", "Merca", "(UTM)", ...
+  ForwardFn forward;
+  InverseFn inverse;
+  bool isLatLon() const { return shortName == "Latit"; }
+};
+
+struct DestinationExtent {
+  double minX = 0, maxX = 0, minY = 0, maxY = 0;
+};
+
+// Pixel column c, row r stands for X = minX + c s, Y = maxY - r s.
+struct DestinationGrid {
+  double pixelSize = 0;  // s, destination units per pixel
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  double originX = 0;  // minX
+  double originY = 0;  // maxY
+};
+
+enum class CreateMode { SelectedMaps, RegionSelectedMaps, RegionAllMaps };
+
+// A region counts as drawn once its minX or maxX differs from this.
+inline constexpr double kNoRegion = -7777.0;
+
+struct DrawnRegion {
+  double minX = kNoRegion, maxX = kNoRegion, minY = kNoRegion, maxY = kNoRegion;
+  bool drawn() const { return minX != kNoRegion || maxX != kNoRegion; }
+};
+
+// One map's outline in WGS 84 degrees, point k at index k.
+struct GeoOutline {
+  std::vector<double> lat;
+  std::vector<double> lon;
+};
+
+// Travels `metres` from (lat, lon) on `bearing` degrees along a great circle
+// of the sphere on which one arc-minute is one nautical mile (1852 m).
+// Longitude of the result normalised to (-180, 180].
+void DestinationPoint(double lat, double lon, double bearing, double metres, double& lat2, double& lon2);
+
+// The extent of a create: the drawn region in the region modes; otherwise the
+// box of every outline point of the selected maps (strictly-outside points
+// widen it). Empty when no selected map has an outline point.
+std::optional<DestinationExtent> ComputeDestinationExtent(const DestinationProjection& projection, CreateMode mode,
+                                                          const DrawnRegion& region,
+                                                          const std::vector<const GeoOutline*>& selectedOutlines);
+
+// Pixel size for `mpp` metres per pixel: a degree value for
+// "Latitude/Longitude" (200 mpp east of the centre, divided by 200), the
+// centre-latitude scale for "Mercator", mpp itself for every other projection.
+double DestinationPixelSize(const DestinationProjection& projection, const DestinationExtent& extent, double mpp);
+
+// Pixel size plus width and height (nearest integer, ties to even).
+DestinationGrid ComputeDestinationGrid(const DestinationProjection& projection, const DestinationExtent& extent,
+                                       double mpp);
+
+// True when neither side reaches 300 pixels after resizing by `resizePercent`.
+bool DestinationTooSmall(std::int32_t width, std::int32_t height, int resizePercent);
+
+inline constexpr const char* kImageTooSmallMessage =
+    "Image is too small to process - have you specified a suitable Pixel Scale on the Destination Map tab";
+
+// The drawn region as the closed five-point latitude/longitude outline
+// (lonW, latN), (lonW, latS), (lonE, latS), (lonE, latN), (lonW, latN).
+GeoOutline RegionOutline(const DestinationProjection& projection, const DrawnRegion& region);
+
+}  // namespace quiltor::creation

@@ -1,0 +1,312 @@
+#include "creation/create_job.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "common/error.h"
+#include "creation_fakes.h"
+#include "support/recording_host.h"
+#include "support/temp_folder.h"
+
+namespace quiltor::creation {
+namespace {
+
+using quiltor::testing::CapturedImage;
+using quiltor::testing::CopyingStages;
+using quiltor::testing::FramedImage;
+using quiltor::testing::FramedSource;
+using quiltor::testing::PlainProjection;
+using quiltor::testing::RecordingHost;
+using quiltor::testing::TempFolder;
+
+bool IsColour(const std::uint8_t* p, int b, int g, int r) { return p[0] == b && p[1] == g && p[2] == r; }
+bool IsBackground(const std::uint8_t* p) { return IsColour(p, 247, 247, 247); }
+bool IsMagenta(const std::uint8_t* p) { return p[0] > 200 && p[1] < 60 && p[2] > 200; }
+
+// Destination column and row of a latitude/longitude in the plain projection.
+std::pair<int, int> PixelOf(const CreateReport& report, double lat, double lon) {
+  return {static_cast<int>(std::lround((lon * 1000 - report.extent.minX) / report.grid.pixelSize)),
+          static_cast<int>(std::lround((report.extent.maxY - lat * 1000) / report.grid.pixelSize))};
+}
+
+int CountIf(const std::vector<std::string>& events, const std::string& text) {
+  return static_cast<int>(std::count(events.begin(), events.end(), text));
+}
+
+CreateSettings PlainSettings(const TempFolder& temp, double mpp = 1) {
+  CreateSettings s;
+  s.projection = PlainProjection();
+  s.metresPerPixel = mpp;
+  s.tempFolder = temp.path().string();
+  s.destinationFile = (temp.path() / "out" / "merged.qtx2").string();
+  std::filesystem::create_directories(temp.path() / "out");
+  s.maxLoadedMaps = 25;
+  return s;
+}
+
+bool OnlyOutputLeft(const TempFolder& temp) {
+  for (const auto& entry : std::filesystem::directory_iterator(temp.path()))
+    if (entry.path().filename() != "out") return false;
+  return true;
+}
+
+TEST(SampleWeights, FixedPointBilinearOrPlainMean) {
+  const BilinearWeights w = SampleWeights(10.25, 3.5, 1.0);
+  EXPECT_EQ(w.a, 12288);
+  EXPECT_EQ(w.b, 4096);
+  EXPECT_EQ(w.c, 12288);
+  EXPECT_EQ(w.d, 4096);
+  const BilinearWeights mean = SampleWeights(10.25, 3.5, 0.6);
+  EXPECT_EQ(mean.a + mean.b + mean.c + mean.d, 32768);
+  EXPECT_EQ(mean.a, 8192);
+  EXPECT_EQ(mean.d, 8192);
+  const BilinearWeights above = SampleWeights(10.25, 3.5, 0.6000001);
+  EXPECT_EQ(above.b, 4096);
+}
+
+TEST(AdaptiveRowTransform, ExactAtFewPointsInterpolatesAndSplits) {
+  struct Case {
+    const char* what;
+    int n;
+    bool curved;  // the transform bends the row by more than a pixel
+    int expectedExact;
+  } cases[] = {
+      {"six points go one by one", 6, false, 6},
+      {"seven straight points", 7, false, 3},
+      {"a long straight row: still three", 1000, false, 3},
+      {"a curved row is split until straight", 1000, true, -1},
+  };
+  for (const Case& c : cases) {
+    std::vector<double> x(static_cast<std::size_t>(c.n)), y(static_cast<std::size_t>(c.n), 5.0);
+    for (int i = 0; i < c.n; ++i) x[static_cast<std::size_t>(i)] = 100.0 + i * 2.0;
+    int exact = 0;
+    const auto f = [&c](double X) { return c.curved ? X * 0.5 + (X - 100) * (X - 100) * 0.0001 : X * 0.5; };
+    const PointTransform transform = [&](double* px, double* py, int n) {
+      exact += n;
+      for (int i = 0; i < n; ++i) {
+        const double X = px[i];
+        px[i] = f(X);
+        py[i] = py[i] * 2 + 1;
+      }
+    };
+    AdaptiveRowTransform(x.data(), y.data(), c.n, 1.0, transform);
+    if (c.expectedExact > 0) EXPECT_EQ(exact, c.expectedExact) << c.what;
+    else EXPECT_GT(exact, 3) << c.what;
+    EXPECT_LE(exact, c.n) << c.what;
+    for (int i = 0; i < c.n; ++i) {
+      EXPECT_NEAR(x[static_cast<std::size_t>(i)], f(100.0 + i * 2.0), 1.0) << c.what << " at " << i;
+      EXPECT_NEAR(y[static_cast<std::size_t>(i)], 11.0, 1e-9) << c.what;
+    }
+  }
+}
+
+TEST(ProgressStep, WiderRowsReportMoreOften) {
+  EXPECT_EQ(ProgressStep(5000), 10);
+  EXPECT_EQ(ProgressStep(6001), 5);
+  EXPECT_EQ(ProgressStep(12001), 2);
+  EXPECT_EQ(ProgressStep(20000), 1);
+}
+
+// Detail map (blue, 1 m pixels) inside an overview (green, 2 m pixels), and
+// a small red map apart from both, each with a magenta collar.
+struct Mosaic {
+  TempFolder temp;
+  RecordingHost host;
+  CreateFlags flags;
+  CapturedImage image;
+  int brokenOpens = 0;
+
+  std::vector<CreationSource> Sources(bool withBrokenMap = false) {
+    auto detail = FramedImage(200, 200, 5, 200, 0, 0);
+    // A block of exact background bytes in the detail map: the overview shows through.
+    for (int y = 100; y < 120; ++y)
+      for (int x = 100; x < 120; ++x)
+        std::fill_n(&detail[(static_cast<std::size_t>(y) * 200 + x) * 3], 3, std::uint8_t{247});
+    std::vector<CreationSource> sources;
+    sources.push_back(FramedSource("detail.png", 0.1, 0.35, 0.001, 200, 200, 5, detail));
+    if (withBrokenMap)
+      sources.push_back(FramedSource("broken.png", 0.0, 0.4, 0.002, 200, 200, 5, {}, &brokenOpens, true));
+    sources.push_back(FramedSource("overview.gif", 0.0, 0.4, 0.002, 200, 200, 5, FramedImage(200, 200, 5, 0, 180, 0)));
+    sources.push_back(FramedSource("apart.jpg", 0.5, 0.1, 0.001, 100, 100, 5, FramedImage(100, 100, 5, 0, 0, 220)));
+    return sources;
+  }
+};
+
+TEST(CreateJob, MostDetailedMapOnTopCollarsCutBackgroundKept) {
+  Mosaic m;
+  CreateSettings settings = PlainSettings(m.temp);
+  CreateJob job(settings, m.Sources(), CopyingStages(m.image), m.host, m.flags);
+  const CreateReport report = job.Run();
+  ASSERT_EQ(report.resultText, kResultComplete);
+  EXPECT_TRUE(m.flags.creationDone);
+  ASSERT_EQ(m.image.width, report.grid.width);
+  EXPECT_GE(report.grid.width, 300);
+
+  int magenta = 0;
+  for (int y = 0; y < m.image.height; ++y)
+    for (int x = 0; x < m.image.width; ++x) magenta += IsMagenta(m.image.pixel(x, y));
+  EXPECT_EQ(magenta, 0) << "collar pixels reached the merged map";
+
+  const auto [dx, dy] = PixelOf(report, 0.25, 0.2);  // inside both maps
+  EXPECT_TRUE(IsColour(m.image.pixel(dx, dy), 200, 0, 0));
+  const auto [ox, oy] = PixelOf(report, 0.05, 0.05);  // overview only
+  EXPECT_TRUE(IsColour(m.image.pixel(ox, oy), 0, 180, 0));
+  const auto [hx, hy] = PixelOf(report, 0.35 - 0.110, 0.1 + 0.110);  // the 247 block of the detail map
+  EXPECT_TRUE(IsColour(m.image.pixel(hx, hy), 0, 180, 0));
+  const auto [ax, ay] = PixelOf(report, 0.05, 0.55);  // the map apart
+  EXPECT_TRUE(IsColour(m.image.pixel(ax, ay), 0, 0, 220));
+  const auto [gx, gy] = PixelOf(report, 0.3, 0.5);  // nobody covers this
+  EXPECT_TRUE(IsBackground(m.image.pixel(gx, gy)));
+  // Three exact points per map and row, not one per pixel.
+  EXPECT_LT(report.exactProjections, static_cast<std::int64_t>(report.grid.width) * report.grid.height / 10);
+  EXPECT_TRUE(std::filesystem::exists(settings.destinationFile));
+  EXPECT_TRUE(OnlyOutputLeft(m.temp));
+}
+
+TEST(CreateJob, SourceThatCannotBeOpenedIsLoggedOnceAndSkipped) {
+  Mosaic m;
+  CreateJob job(PlainSettings(m.temp), m.Sources(true), CopyingStages(m.image), m.host, m.flags);
+  const CreateReport report = job.Run();
+  EXPECT_EQ(report.resultText, kResultComplete);
+  EXPECT_EQ(m.brokenOpens, 1);
+  EXPECT_EQ(CountIf(m.host.events, "action: ERROR Opening Map : broken.png"), 1);
+  const auto [ox, oy] = PixelOf(report, 0.05, 0.05);  // the next map fills what the broken one would have
+  EXPECT_TRUE(IsColour(m.image.pixel(ox, oy), 0, 180, 0));
+}
+
+// Narrow vertical strips side by side, each needed by every row.
+std::vector<CreationSource> Strips(int count) {
+  std::vector<CreationSource> sources;
+  for (int i = 0; i < count; ++i)
+    sources.push_back(FramedSource("s" + std::to_string(i), i * 0.025, 0.32, 0.001, 25, 330, 0,
+                                   FramedImage(25, 330, 0, 10, std::uint8_t(i * 10), 10)));
+  return sources;
+}
+
+TEST(CreateJob, LoadedMapsGrowWhenOneRowNeedsMoreAndCloseFirstOpened) {
+  struct Case {
+    const char* what;
+    int strips, maxLoaded;
+    bool constantClock;
+    std::vector<std::string> expected;  // the first closing lines, in order
+    std::string growth;
+  } cases[] = {
+      {"first opened, first closed", 5, 2, false, {"Closing Map : s0", "Closing Map : s1"}, ""},
+      {"equal opening times: the later map first", 5, 2, true, {"Closing Map : s2", "Closing Map : s3"}, ""},
+      {"fifteen maps in one row with room for ten", 15, 10, false, {"Closing Map : s0"}, "Max Loaded Maps = 15"},
+  };
+  for (const Case& c : cases) {
+    TempFolder temp;
+    RecordingHost host;
+    CreateFlags flags;
+    CapturedImage image;
+    CreateSettings settings = PlainSettings(temp);
+    settings.maxLoadedMaps = c.maxLoaded;
+    std::uint32_t tick = 1000;
+    MillisecondClock clock = [&tick, &c] { return c.constantClock ? tick : tick++; };
+    CreateJob job(settings, Strips(c.strips), CopyingStages(image), host, flags, clock);
+    const CreateReport report = job.Run();
+    ASSERT_EQ(report.resultText, kResultComplete) << c.what;
+    std::vector<std::string> closing;
+    for (const std::string& e : host.events)
+      if (e.rfind("action: Closing Map", 0) == 0) closing.push_back(e.substr(8));
+    ASSERT_GE(closing.size(), c.expected.size()) << c.what;
+    for (std::size_t i = 0; i < c.expected.size(); ++i) EXPECT_EQ(closing[i], c.expected[i]) << c.what;
+    if (!c.growth.empty()) {
+      EXPECT_EQ(CountIf(host.events, "action: " + c.growth), 1) << c.what;
+      EXPECT_EQ(report.maxLoadedMaps, 15) << c.what;
+      EXPECT_EQ(closing.size(), 4u) << c.what << ": after growing, no map is closed again";
+    }
+  }
+}
+
+TEST(CreateJob, TooSmallImageIsRefusedWithoutFiles) {
+  Mosaic m;
+  CreateJob job(PlainSettings(m.temp, 10), m.Sources(), CopyingStages(m.image), m.host, m.flags);
+  const CreateReport report = job.Run();
+  EXPECT_FALSE(report.started);
+  EXPECT_TRUE(report.resultText.empty());
+  EXPECT_TRUE(m.flags.abortRequested);
+  EXPECT_TRUE(m.flags.creationDone);
+  EXPECT_EQ(m.host.messages, std::vector<std::string>{kImageTooSmallMessage});
+  EXPECT_TRUE(OnlyOutputLeft(m.temp));
+  EXPECT_TRUE(std::filesystem::is_empty(m.temp.path() / "out"));
+}
+
+// Every way a create can end short of a map: no output, no temporary files.
+TEST(CreateJob, AbortOrFailureAtEachStageLeavesNothing) {
+  enum class Stage { RowLoop, Conversion, ConversionFails, CalibrationFile, TempWriteFails };
+  struct Case {
+    const char* what;
+    Stage stage;
+    const char* result;
+  } cases[] = {
+      {"abort during the row loop", Stage::RowLoop, kResultAborted},
+      {"abort during the tiled image", Stage::Conversion, kResultAborted},
+      {"tiled image fails", Stage::ConversionFails, kResultFailed},
+      {"calibration file fails", Stage::CalibrationFile, kResultFailed},
+      {"temporary image cannot be written", Stage::TempWriteFails, kResultFailed},
+  };
+  for (const Case& c : cases) {
+    Mosaic m;
+    CreateSettings settings = PlainSettings(m.temp);
+    CreateStages stages = CopyingStages(m.image, c.stage != Stage::ConversionFails);
+    class AbortingHost : public RecordingHost {
+     public:
+      CreateFlags* flags = nullptr;
+      void SetStatusText(const std::string& text) override {
+        RecordingHost::SetStatusText(text);
+        if (text.rfind("Row - 20 ", 0) == 0) flags->abortRequested = true;
+      }
+    } host;
+    host.flags = &m.flags;
+    RecordingHost* sink = &m.host;
+    if (c.stage == Stage::RowLoop) sink = &host;
+    if (c.stage == Stage::Conversion)
+      stages.convertToTiled = [&m](const std::string&, const std::string& dest, const std::string& work) {
+        std::ofstream(dest) << "half a file";
+        std::ofstream(std::filesystem::path(work) / "qtx_1.qtx0") << "level";
+        m.flags.conversionAbort = true;
+        return false;
+      };
+    if (c.stage == Stage::CalibrationFile)
+      stages.writeMapFile = [](const DestinationExtent&, const DestinationGrid&) {
+        throw QuiltorError("disk full");
+      };
+    if (c.stage == Stage::TempWriteFails) {
+      auto begin = stages.beginTempImage;
+      stages.beginTempImage = [begin](const std::string& path, std::int32_t w, std::int32_t h) {
+        class Failing : public TempRowWriter {
+         public:
+          explicit Failing(std::unique_ptr<TempRowWriter> inner) : inner_(std::move(inner)) {}
+          void WriteRow(const std::uint8_t* row) override {
+            if (++rows_ > 50) throw QuiltorError("no space left on device");
+            inner_->WriteRow(row);
+          }
+          void Finish() override { inner_->Finish(); }
+
+         private:
+          std::unique_ptr<TempRowWriter> inner_;
+          int rows_ = 0;
+        };
+        return std::make_unique<Failing>(begin(path, w, h));
+      };
+    }
+    CreateJob job(settings, m.Sources(), stages, *sink, m.flags);
+    const CreateReport report = job.Run();
+    EXPECT_EQ(report.resultText, c.result) << c.what;
+    EXPECT_FALSE(report.outputWritten) << c.what;
+    EXPECT_TRUE(m.flags.creationDone) << c.what;
+    EXPECT_FALSE(std::filesystem::exists(settings.destinationFile)) << c.what;
+    EXPECT_TRUE(OnlyOutputLeft(m.temp)) << c.what << ": temporary files left behind";
+    if (std::string(c.result) == kResultFailed) {
+      ASSERT_EQ(sink->mapErrors.size(), 1u) << c.what;
+      EXPECT_EQ(sink->mapErrors[0].rfind(kResultFailed, 0), 0u) << c.what;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quiltor::creation

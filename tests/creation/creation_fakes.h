@@ -1,0 +1,140 @@
+#pragma once
+// Small stand-ins for the creation job's collaborators: an in-memory image,
+// a temporary image that keeps its rows, and stages that copy files, so
+// that the row loop, the cache and the stage handling can be checked on
+// images whose every pixel is known.
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "creation/create_job.h"
+
+namespace quiltor::testing {
+
+// A true-colour image held in memory; counts how often it was opened.
+class MemoryRaster : public RasterReader {
+ public:
+  MemoryRaster(int w, int h, std::vector<std::uint8_t> bgr) : pixels_(std::move(bgr)) {
+    width_ = w;
+    height_ = h;
+    pixelMode_ = 3;
+  }
+  void ReadRow(int y, std::uint8_t* buffer) override {
+    std::copy_n(&pixels_[static_cast<std::size_t>(y) * width_ * 3], width_ * 3, buffer);
+  }
+  void FetchPixel(int x, int y, std::uint8_t* out) override {
+    std::copy_n(&pixels_[(static_cast<std::size_t>(y) * width_ + x) * 3], 3, out);
+  }
+
+ private:
+  std::vector<std::uint8_t> pixels_;
+};
+
+// An image of one colour inside [inside, size - 1 - inside] and magenta outside.
+inline std::vector<std::uint8_t> FramedImage(int w, int h, int collar, std::uint8_t b, std::uint8_t g,
+                                             std::uint8_t r) {
+  std::vector<std::uint8_t> px(static_cast<std::size_t>(w) * h * 3);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const bool in = x >= collar && y >= collar && x <= w - 1 - collar && y <= h - 1 - collar;
+      std::uint8_t* p = &px[(static_cast<std::size_t>(y) * w + x) * 3];
+      p[0] = in ? b : 255;
+      p[1] = in ? g : 0;
+      p[2] = in ? r : 255;
+    }
+  return px;
+}
+
+// A plain destination "projection": X = lon * 1000, Y = lat * 1000 metres.
+inline creation::DestinationProjection PlainProjection() {
+  creation::DestinationProjection p;
+  p.shortName = "Trans";
+  p.forward = [](double lat, double lon, double& x, double& y) {
+    x = lon * 1000.0;
+    y = lat * 1000.0;
+  };
+  p.inverse = [](double x, double y, double& lat, double& lon) {
+    lat = y / 1000.0;
+    lon = x / 1000.0;
+  };
+  return p;
+}
+
+// A source covering lon [west, west + w * step], lat [north - h * step, north],
+// with a collar of `collar` pixels cut off by its border and spans.
+inline creation::CreationSource FramedSource(const std::string& name, double west, double north, double step, int w,
+                                             int h, int collar, std::vector<std::uint8_t> pixels, int* opens = nullptr,
+                                             bool broken = false) {
+  creation::CreationSource s;
+  s.imageFile = "/maps/" + name;
+  s.width = w;
+  s.height = h;
+  s.metresPerPixel = step * 1000.0;
+  const double c = collar;
+  const double xs[4] = {c, w - 1 - c, w - 1 - c, c};
+  const double ys[4] = {c, c, h - 1 - c, h - 1 - c};
+  for (int k = 0; k < 4; ++k) {
+    s.outline.lon.push_back(west + xs[k] * step);
+    s.outline.lat.push_back(north - ys[k] * step);
+  }
+  s.rowSpans.resize(static_cast<std::size_t>(h));
+  for (int y = collar; y <= h - 1 - collar; ++y) s.rowSpans[static_cast<std::size_t>(y)] = {collar, w - 1 - collar};
+  s.toPixel = [west, north, step](double lat, double lon, double& col, double& row) {
+    col = (lon - west) / step;
+    row = (north - lat) / step;
+  };
+  auto shared = std::make_shared<std::vector<std::uint8_t>>(std::move(pixels));
+  s.open = [w, h, shared, opens, broken]() -> std::unique_ptr<RasterReader> {
+    if (opens) ++*opens;
+    if (broken) return nullptr;
+    return std::make_unique<MemoryRaster>(w, h, *shared);
+  };
+  return s;
+}
+
+// Keeps the rows in memory and writes a file at the path, so that the job's
+// clean-up of its temporary files can be seen on disk.
+struct CapturedImage {
+  std::int32_t width = 0, height = 0;
+  std::vector<std::uint8_t> rows;
+  const std::uint8_t* pixel(int x, int y) const { return &rows[(static_cast<std::size_t>(y) * width + x) * 3]; }
+};
+
+class CapturingWriter : public creation::TempRowWriter {
+ public:
+  CapturingWriter(const std::string& path, std::int32_t w, std::int32_t h, CapturedImage& image)
+      : out_(path, std::ios::binary), image_(image) {
+    image_.width = w;
+    image_.height = h;
+    image_.rows.clear();
+  }
+  void WriteRow(const std::uint8_t* row) override {
+    image_.rows.insert(image_.rows.end(), row, row + image_.width * 3);
+    out_.write(reinterpret_cast<const char*>(row), image_.width * 3);
+  }
+  void Finish() override { out_.close(); }
+
+ private:
+  std::ofstream out_;
+  CapturedImage& image_;
+};
+
+inline creation::CreateStages CopyingStages(CapturedImage& image, bool convertSucceeds = true) {
+  creation::CreateStages stages;
+  stages.beginTempImage = [&image](const std::string& path, std::int32_t w, std::int32_t h) {
+    return std::make_unique<CapturingWriter>(path, w, h, image);
+  };
+  stages.sharpen = [](const std::string& from, const std::string& to) { std::filesystem::copy_file(from, to); };
+  stages.convertToTiled = [convertSucceeds](const std::string& temp, const std::string& dest, const std::string&) {
+    if (!convertSucceeds) return false;
+    std::filesystem::copy_file(temp, dest, std::filesystem::copy_options::overwrite_existing);
+    return true;
+  };
+  stages.writeMapFile = [](const creation::DestinationExtent&, const creation::DestinationGrid&) {};
+  return stages;
+}
+
+}  // namespace quiltor::testing
