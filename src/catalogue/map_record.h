@@ -71,7 +71,7 @@ struct Map_record {
   std::string projectionName;  // projection display name
   std::int32_t projectionIndex = 0;
   std::string shortProjection; // first five characters of projectionName, trimmed
-  ProjectionSetup setup{};     // 777 in a field: not set
+  geodesy::ProjectionSetup setup{};     // 777 in a field: not set
   double metresPerPixel = 0;   // ground size of one pixel at the map centre
 
   // Polynomial coefficients c0..c5 (methods '5' and '6').
@@ -110,8 +110,8 @@ struct Map_record {
   std::int32_t rowFirst = 0;
   double scaleRatio = 0;      // metresPerPixel / destination pixel size
 
-  ProjectionHandle projWGS84;     // the map's projection on WGS 84
-  ProjectionHandle projMapDatum;  // the map's projection on the map's own datum
+  geodesy::ProjectionHandle projWGS84;     // the map's projection on WGS 84
+  geodesy::ProjectionHandle projMapDatum;  // the map's projection on the map's own datum
 
   std::int32_t borderCount = 0;  // 1..100
   std::array<double, kMaxBorderPoints> borderX{};  // pixel position (reals)

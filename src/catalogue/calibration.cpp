@@ -1,0 +1,355 @@
+#include "catalogue/calibration.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalogue/polynomial_fit.h"
+#include "common/rounding.h"
+#include "common/text.h"
+#include "geodesy/datum.h"
+#include "geodesy/grids.h"
+
+namespace quiltor {
+namespace {
+
+using geodesy::LatLon;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Projection families whose grid-only calibration points need a zone text
+// beside easting and northing, and those that need easting and northing only.
+constexpr std::array<std::string_view, 16> kZoneEastingNorthing = {
+    "(UTM)", "Alber", "Lambe", "Polyc", "Latit", "Sinus", "Robin", "Merca",
+    "(EQC)", "Verti", "(A)La", "Space", "Van D", "Bonne", "(BNG)", "(IG)"};
+constexpr std::array<std::string_view, 9> kEastingNorthing = {"(NZG)", "(SG)", "(SUI)", "Trans", "(I) F",
+                                                              "(II)",  "(III)", "(IV)",  "(MT0)"};
+
+template <std::size_t N>
+bool OneOf(const std::array<std::string_view, N>& names, std::string_view name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// A calibration point reduced to its pixel and its projected position.
+struct UsablePoint {
+  std::int32_t px = 0, py = 0;
+  double X = 0, Y = 0;
+};
+
+class CalibrationFailed {};
+
+const std::string& Text(const CalibrationPoint& p, CalibrationColumn c) { return p[c]; }
+bool Blank(const CalibrationPoint& p, CalibrationColumn c) { return IsBlank(p[c]); }
+
+double Number(const CalibrationPoint& p, CalibrationColumn c) {
+  const std::optional<double> value = TryParseDecimal(Text(p, c));
+  if (!value) throw CalibrationFailed{};
+  return *value;
+}
+
+// |degrees| + |minutes| / 60, negative in the south and the west.
+double DegMin(double degrees, double minutes, std::string_view hemisphere) {
+  double value = std::fabs(degrees) + std::fabs(minutes) / 60.0;
+  const std::string h = ToUpperAscii(hemisphere);
+  if (h == "S" || h == "W") value = -value;
+  return value;
+}
+
+bool GridUsable(const CalibrationPoint& p, std::string_view shortName) {
+  using C = CalibrationColumn;
+  if (OneOf(kZoneEastingNorthing, shortName))
+    return !Blank(p, C::gridZone) && !Blank(p, C::gridEasting) && !Blank(p, C::gridNorthing);
+  if (OneOf(kEastingNorthing, shortName)) return !Blank(p, C::gridEasting) && !Blank(p, C::gridNorthing);
+  return true;
+}
+
+bool LatLonUsable(const CalibrationPoint& p) {
+  using C = CalibrationColumn;
+  return !Blank(p, C::latDegrees) && !Blank(p, C::latMinutes) && !Blank(p, C::lonDegrees) &&
+         !Blank(p, C::lonMinutes);
+}
+
+// Latitude/longitude on the map's datum of a point given only by its grid
+// reference; none when the projection's grid code is not one the program reads.
+std::optional<LatLon> GridToLatLon(const Map_record& record, const CalibrationPoint& p, std::string_view gridCode,
+                                   std::string_view shortName) {
+  using C = CalibrationColumn;
+  const double easting = Number(p, C::gridEasting);
+  const double northing = Number(p, C::gridNorthing);
+  if (gridCode == "utm")
+    return geodesy::UTMToLatLon(Text(p, C::gridZone), Text(p, C::gridHemisphere), record.datum, easting, northing);
+  if (gridCode == "bng") return geodesy::BNGToLatLon(Text(p, C::gridZone), record.datum, easting, northing);
+  if (gridCode == "ig") return geodesy::IGToLatLon(Text(p, C::gridZone), record.datum, easting, northing);
+  if (gridCode == "pj")
+    return geodesy::ProjectInverse(record.projMapDatum, shortName, easting, northing, record.setup, record.datum);
+  return std::nullopt;
+}
+
+std::vector<UsablePoint> CollectPoints(const Map_record& record, const CalibrationPointTable& table,
+                                       std::string_view gridCode, std::string_view shortName) {
+  using C = CalibrationColumn;
+  std::vector<UsablePoint> points;
+  for (int number = 1; number <= kMaxCalibrationPoints; ++number) {
+    const CalibrationPoint& p = table.point(number);
+    if (!p.include || Blank(p, C::pixelX) || Blank(p, C::pixelY)) continue;
+    const bool gridUsable = GridUsable(p, shortName);
+    const bool latLonUsable = LatLonUsable(p);
+    if (!gridUsable && !latLonUsable) continue;
+    const std::optional<std::int32_t> px = TryParseInt(Text(p, C::pixelX));
+    const std::optional<std::int32_t> py = TryParseInt(Text(p, C::pixelY));
+    if (!px || !py) throw CalibrationFailed{};
+    LatLon position{};
+    if (latLonUsable) {
+      position.longitude = DegMin(Number(p, C::lonDegrees), Number(p, C::lonMinutes), Text(p, C::lonHemisphere));
+      position.latitude = DegMin(Number(p, C::latDegrees), Number(p, C::latMinutes), Text(p, C::latHemisphere));
+    } else {
+      const std::optional<LatLon> fromGrid = GridToLatLon(record, p, gridCode, shortName);
+      if (!fromGrid) continue;  // a grid reference of no known kind cannot place the point
+      position = *fromGrid;
+    }
+    geodesy::ConvertDatum(record.datum, record.wgs84Datum, position.latitude, position.longitude);
+    const geodesy::EastingNorthing projected = geodesy::ProjectForward(
+        record.projWGS84, shortName, position.latitude, position.longitude, record.setup, record.wgs84Datum);
+    points.push_back({*px, *py, projected.easting, projected.northing});
+  }
+  return points;
+}
+
+void FitTwoPoint(Map_record& record, const std::vector<UsablePoint>& p, std::string_view shortName) {
+  const double dRow = static_cast<double>(p[1].py) - p[0].py;
+  const double dColumn = static_cast<double>(p[1].px) - p[0].px;
+  if (dRow == 0 || dColumn == 0) throw CalibrationFailed{};
+  record.scaleY = (p[1].Y - p[0].Y) / dRow;
+  record.scaleX = (p[1].X - p[0].X) / dColumn;
+  // A latitude/longitude map whose points lie on both sides of 180 degrees
+  // measures the longitude difference across that meridian.
+  if (shortName == "Latit" && p[0].X > 0 && p[1].X < 0) record.scaleX = (p[1].X + 180 + (180 - p[0].X)) / dColumn;
+  record.offsetY = p[0].Y - p[0].py * record.scaleY;
+  record.offsetX = p[0].X - p[0].px * record.scaleX;
+}
+
+using Matrix3 = std::array<std::array<long double, 3>, 3>;
+
+long double Determinant(const Matrix3& m) {
+  return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+         m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+}
+
+// Solves out[i] = c0 u[i] + c1 v[i] + c2 (i = 0..2) by Cramer's rule.
+std::array<double, 3> SolveExactAffine(const std::array<long double, 3>& u, const std::array<long double, 3>& v,
+                                       const std::array<long double, 3>& out) {
+  Matrix3 m{};
+  for (int i = 0; i < 3; ++i) m[static_cast<std::size_t>(i)] = {u[static_cast<std::size_t>(i)], v[static_cast<std::size_t>(i)], 1.0L};
+  const long double det = Determinant(m);
+  if (det == 0 || !std::isfinite(static_cast<double>(det))) throw CalibrationFailed{};
+  std::array<double, 3> c{};
+  for (std::size_t col = 0; col < 3; ++col) {
+    Matrix3 replaced = m;
+    for (std::size_t i = 0; i < 3; ++i) replaced[i][col] = out[i];
+    c[col] = static_cast<double>(Determinant(replaced) / det);
+  }
+  return c;
+}
+
+void FitThreePoint(Map_record& record, const std::vector<UsablePoint>& p) {
+  std::array<long double, 3> px{}, py{}, X{}, Y{};
+  for (std::size_t i = 0; i < 3; ++i) {
+    px[i] = p[i].px;
+    py[i] = p[i].py;
+    X[i] = p[i].X;
+    Y[i] = p[i].Y;
+  }
+  const auto ax = SolveExactAffine(px, py, X), ay = SolveExactAffine(px, py, Y);
+  const auto bx = SolveExactAffine(X, Y, px), by = SolveExactAffine(X, Y, py);
+  record.affineForward = {ax[0], ax[1], ax[2], ay[0], ay[1], ay[2]};
+  record.affineBackward = {bx[0], bx[1], bx[2], by[0], by[1], by[2]};
+}
+
+void FitPolynomial(Map_record& record, const std::vector<UsablePoint>& p, int order) {
+  std::vector<FitPoint> fit;
+  fit.reserve(p.size());
+  for (const UsablePoint& u : p) fit.push_back({static_cast<double>(u.px), static_cast<double>(u.py), u.X, u.Y});
+  PolynomialCoefficients cX{}, cY{}, dX{}, dY{};
+  // A fit that cannot be solved (all points on one line) leaves no usable
+  // transform; the map is refused rather than kept with stale coefficients.
+  if (PolynomialFit(fit, order, cX, cY, dX, dY) != kFitSuccess) throw CalibrationFailed{};
+  auto store = [order](std::array<double, 6>& target, const PolynomialCoefficients& c) {
+    target = {c[0], c[1], c[2], 0.0, 0.0, 0.0};
+    if (order == 2) target = {c[0], c[1], c[2], c[3], c[4], c[5]};
+  };
+  store(record.forwardX, cX);
+  store(record.forwardY, cY);
+  store(record.backwardX, dX);
+  store(record.backwardY, dY);
+}
+
+// P1 (method '5'): c0 + c1 u + c2 v + c3 u v, c3 being 0; P2 (method '6').
+double Polynomial(const std::array<double, 6>& c, char method, double u, double v) {
+  if (method == kMethodSecondOrder) return c[0] + c[1] * u + c[2] * v + c[3] * u * u + c[4] * u * v + c[5] * v * v;
+  return c[0] + c[1] * u + c[2] * v + c[3] * u * v;
+}
+
+}  // namespace
+
+bool CalibrateMap(Map_record& record, const CalibrationPointTable& table,
+                  const geodesy::ProjectionCatalogue& catalogue) {
+  const std::string shortName = geodesy::ShortProjectionName(record.projectionName);
+  record.method = kMethodNone;
+  try {
+    const std::string gridCode = TrimSpaces(catalogue.Row(record.projectionIndex).GridCode);
+    const std::vector<UsablePoint> points = CollectPoints(record, table, gridCode, shortName);
+    const std::size_t n = points.size();
+    char method = kMethodNone;
+    if (n == 2) method = kMethodTwoPoint;
+    if (n == 3) method = kMethodThreePoint;
+    if (n >= 4) method = kMethodFirstOrder;
+    if (record.polyCal && n > 6) method = kMethodSecondOrder;
+    switch (method) {
+      case kMethodTwoPoint: FitTwoPoint(record, points, shortName); break;
+      case kMethodThreePoint: FitThreePoint(record, points); break;
+      case kMethodFirstOrder: FitPolynomial(record, points, 1); break;
+      case kMethodSecondOrder: FitPolynomial(record, points, 2); break;
+      default: break;
+    }
+    record.method = method;
+  } catch (const CalibrationFailed&) {
+    return false;
+  }
+  return true;
+}
+
+ProjectedPoint PixelToProjected(const Map_record& r, double x, double y) {
+  switch (r.method) {
+    case kMethodTwoPoint: return {x * r.scaleX + r.offsetX, y * r.scaleY + r.offsetY};
+    case kMethodThreePoint: {
+      const auto& a = r.affineForward;
+      return {a[0] * x + a[1] * y + a[2], a[3] * x + a[4] * y + a[5]};
+    }
+    case kMethodFirstOrder:
+    case kMethodSecondOrder: {
+      // The forward and backward fits are separate least-squares solutions;
+      // correcting the forward value by how far its back-projection misses
+      // keeps pixel -> projected -> pixel close to the identity.
+      double u = x, v = y;
+      ProjectedPoint result{};
+      for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 1) {
+          u = Polynomial(r.backwardX, r.method, result.X, result.Y);
+          v = Polynomial(r.backwardY, r.method, result.X, result.Y);
+        }
+        const double X0 = Polynomial(r.forwardX, r.method, u, v);
+        const double Y0 = Polynomial(r.forwardY, r.method, u, v);
+        const double bu = Polynomial(r.backwardX, r.method, X0, Y0);
+        const double bv = Polynomial(r.backwardY, r.method, X0, Y0);
+        result = {2 * X0 - Polynomial(r.forwardX, r.method, bu, bv), 2 * Y0 - Polynomial(r.forwardY, r.method, bu, bv)};
+      }
+      return result;
+    }
+    default: return {kNaN, kNaN};
+  }
+}
+
+PlanePoint ProjectedToPixel(const Map_record& r, double X, double Y) {
+  switch (r.method) {
+    case kMethodTwoPoint: return {(X - r.offsetX) / r.scaleX, (Y - r.offsetY) / r.scaleY};
+    case kMethodThreePoint: {
+      const auto& b = r.affineBackward;
+      return {b[0] * X + b[1] * Y + b[2], b[3] * X + b[4] * Y + b[5]};
+    }
+    case kMethodFirstOrder:
+    case kMethodSecondOrder:
+      return {Polynomial(r.backwardX, r.method, X, Y), Polynomial(r.backwardY, r.method, X, Y)};
+    default: return {kNaN, kNaN};
+  }
+}
+
+geodesy::LatLon PixelToLatLon(const Map_record& record, double x, double y) {
+  const ProjectedPoint p = PixelToProjected(record, x, y);
+  if (!std::isfinite(p.X) || !std::isfinite(p.Y)) return {kNoGeographicPosition, kNoGeographicPosition};
+  const LatLon g =
+      geodesy::ProjectInverse(record.projWGS84, record.shortProjection, p.X, p.Y, record.setup, record.wgs84Datum);
+  if (!std::isfinite(g.latitude) || !std::isfinite(g.longitude)) return {kNoGeographicPosition, kNoGeographicPosition};
+  return g;
+}
+
+PixelPosition LatLonToPixel(const Map_record& record, double longitude, double latitude) {
+  const geodesy::EastingNorthing p = geodesy::ProjectForward(record.projWGS84, record.shortProjection, latitude,
+                                                             longitude, record.setup, record.wgs84Datum);
+  if (!std::isfinite(p.easting) || !std::isfinite(p.northing)) return {kNoPixelPosition, kNoPixelPosition};
+  const PlanePoint pixel = ProjectedToPixel(record, p.easting, p.northing);
+  if (!std::isfinite(pixel.x) || !std::isfinite(pixel.y)) return {kNoPixelPosition, kNoPixelPosition};
+  return {RoundHalfEvenToInt(pixel.x), RoundHalfEvenToInt(pixel.y)};
+}
+
+ProjectedExtent MapExtentInProjection(const Map_record& record, std::string_view shortName,
+                                      const geodesy::ProjectionSetup& setup, std::int32_t datum,
+                                      const geodesy::ProjectionHandle& destination) {
+  const int count = std::clamp(record.borderCount, 0, kMaxBorderPoints);
+  if (shortName == "Latit") {
+    ProjectedExtent box{180, -180, 90, -90};
+    for (int k = 0; k < count; ++k) {
+      const auto i = static_cast<std::size_t>(k);
+      box.minX = std::min(box.minX, record.borderLon[i]);
+      box.maxX = std::max(box.maxX, record.borderLon[i]);
+      box.minY = std::min(box.minY, record.borderLat[i]);
+      box.maxY = std::max(box.maxY, record.borderLat[i]);
+    }
+    return box;
+  }
+  ProjectedExtent box{};
+  for (int k = 0; k < count; ++k) {
+    const auto i = static_cast<std::size_t>(k);
+    const geodesy::EastingNorthing p =
+        geodesy::ProjectForward(destination, shortName, record.borderLat[i], record.borderLon[i], setup, datum);
+    if (k == 0) {
+      box = {p.easting, p.easting, p.northing, p.northing};
+      continue;
+    }
+    box.minX = std::min(box.minX, p.easting);
+    box.maxX = std::max(box.maxX, p.easting);
+    box.minY = std::min(box.minY, p.northing);
+    box.maxY = std::max(box.maxY, p.northing);
+  }
+  return box;
+}
+
+double GreatCircleDistance(double lon1, double lat1, double lon2, double lat2) {
+  if (lon1 + lat1 + lon2 + lat2 == 0) return 0;
+  if (lat1 == lat2 && lon1 == lon2) return 0;
+  constexpr double kDegreesPerRadian = 57.295779513082322;
+  const double p1 = lat1 / kDegreesPerRadian, p2 = lat2 / kDegreesPerRadian;
+  const double l1 = lon1 / kDegreesPerRadian, l2 = lon2 / kDegreesPerRadian;
+  const double sinLat = std::sin((p2 - p1) / 2), sinLon = std::sin((l2 - l1) / 2);
+  const double h = std::min(1.0, sinLat * sinLat + std::cos(p1) * std::cos(p2) * sinLon * sinLon);
+  const double c = 2 * std::asin(std::sqrt(h));
+  const double nauticalMiles = c * 180 * 60 / std::numbers::pi;
+  return nauticalMiles * 1000 / 0.539956803455723;
+}
+
+void ComputeScale(Map_record& record) {
+  double minLon = 180, maxLon = -180, minLat = 90, maxLat = -90;
+  const int count = std::clamp(record.borderCount, 0, kMaxBorderPoints);
+  for (int k = 0; k < count; ++k) {
+    const auto i = static_cast<std::size_t>(k);
+    minLon = std::min(minLon, record.borderLon[i]);
+    maxLon = std::max(maxLon, record.borderLon[i]);
+    minLat = std::min(minLat, record.borderLat[i]);
+    maxLat = std::max(maxLat, record.borderLat[i]);
+  }
+  const PixelPosition centre = LatLonToPixel(record, (minLon + maxLon) / 2, (maxLat + minLat) / 2);
+  const LatLon a = PixelToLatLon(record, centre.x, centre.y);
+  const LatLon b = PixelToLatLon(record, centre.x + 200.0, centre.y);
+  double mpp = GreatCircleDistance(a.longitude, a.latitude, b.longitude, b.latitude) / 200;
+  if (record.shortProjection != "Latit") {
+    const geodesy::UTMReference utmA = geodesy::LatLonToUTM(record.wgs84Datum, a.latitude, a.longitude);
+    const geodesy::UTMReference utmB = geodesy::LatLonToUTM(record.wgs84Datum, b.latitude, b.longitude);
+    if (utmA.zone == utmB.zone) mpp = std::fabs(utmB.easting - utmA.easting) / 200;
+  }
+  record.metresPerPixel = mpp;
+}
+
+}  // namespace quiltor

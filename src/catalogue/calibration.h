@@ -1,0 +1,81 @@
+#pragma once
+// Calibration of a source map (the pixel <-> projected transform fitted from
+// the calibration points of its map file) and the conversions the rest of the
+// program uses. All conversions only read the record and may run on several
+// threads at once (view, scan worker, creation thread).
+//
+// Units: pixel x is the column (to the right), y the row (downward), origin at
+// the top-left pixel; projected X/Y are easting/northing in metres of the
+// map's projection on WGS 84, false origin included (degrees of longitude /
+// latitude for "Latitude/Longitude"); latitude/longitude are decimal degrees
+// on WGS 84.
+#include <cstdint>
+#include <string_view>
+
+#include "catalogue/map_record.h"
+#include "catalogue/outline.h"
+#include "geodesy/builtin_formulas.h"
+#include "geodesy/projection_catalogue.h"
+#include "geodesy/projection_engine.h"
+
+namespace quiltor {
+
+struct PixelPosition {
+  std::int32_t x = 0;
+  std::int32_t y = 0;
+  friend bool operator==(const PixelPosition&, const PixelPosition&) = default;
+};
+
+struct ProjectedPoint {
+  double X = 0;  // easting, metres (longitude in degrees for "Latitude/Longitude")
+  double Y = 0;  // northing, metres (latitude in degrees)
+};
+
+struct ProjectedExtent {
+  double minX = 0, maxX = 0, minY = 0, maxY = 0;
+};
+
+// Fits record's transform from the usable calibration points of `points` and
+// the record's projection (projectionName, projectionIndex, setup, datum,
+// wgs84Datum, polyCal and both projection handles must be set). `catalogue`
+// supplies the GridCode by which grid-only points are read. Sets `method`:
+// '0' with fewer than two usable points (success, but no transform), '2' with
+// two, '3' with three, '5' with four or more, '6' with more than six and
+// PolyCal. Returns false when the points cannot define a transform: a pixel
+// text that is not an integer, a coordinate text that is not a number, two
+// points on one pixel row or column ('2'), collinear points ('3', '5', '6').
+bool CalibrateMap(Map_record& record, const CalibrationPointTable& points,
+                  const geodesy::ProjectionCatalogue& catalogue);
+
+// Pixel (reals) to projected. Not finite when the map has no transform ('0').
+ProjectedPoint PixelToProjected(const Map_record& record, double x, double y);
+
+// Projected to pixel (reals, not rounded); the creation thread maps whole
+// rows of destination pixels with it. Not finite when the map has no transform.
+PlanePoint ProjectedToPixel(const Map_record& record, double X, double Y);
+
+// Pixel to latitude/longitude on WGS 84 through the map's projection. Both
+// values are kNoGeographicPosition (-777) when there is no position.
+geodesy::LatLon PixelToLatLon(const Map_record& record, double x, double y);
+
+// Latitude/longitude on WGS 84 to the nearest pixel (ties to even). Both
+// values are kNoPixelPosition (-1) when there is no position.
+PixelPosition LatLonToPixel(const Map_record& record, double longitude, double latitude);
+
+// Bounding box of the map's border points in a destination projection
+// (`destination` made with `setup` on `datum`). For shortName "Latit" the box
+// is in degrees and taken from the border's latitude/longitude directly.
+ProjectedExtent MapExtentInProjection(const Map_record& record, std::string_view shortName,
+                                      const geodesy::ProjectionSetup& setup, std::int32_t datum,
+                                      const geodesy::ProjectionHandle& destination);
+
+// Great-circle distance in metres between two points in degrees, on the
+// sphere where one arc-minute is one nautical mile of 1852 m.
+double GreatCircleDistance(double lon1, double lat1, double lon2, double lat2);
+
+// Sets record.metresPerPixel: the ground length of 200 pixels to the right
+// of the border's centre, divided by 200; measured as a UTM easting
+// difference when both ends fall in one UTM zone.
+void ComputeScale(Map_record& record);
+
+}  // namespace quiltor

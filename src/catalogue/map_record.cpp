@@ -1,0 +1,71 @@
+#include "catalogue/map_record.h"
+
+#include <algorithm>
+
+#include "common/error.h"
+#include "common/text.h"
+
+namespace quiltor {
+
+bool MapCatalogue::CommitWorkSlot() {
+  if (full()) return false;
+  ++count_;
+  return true;
+}
+
+void MapCatalogue::Remove(int index) {
+  if (index < 0 || index >= count_) throw QuiltorError("no map at catalogue index " + FormatInt(index));
+  auto first = slots_.begin() + index;
+  std::move(first + 1, slots_.begin() + count_, first);
+  --count_;
+  // The record left behind in the old last slot is released now, not when
+  // the slot is next read into.
+  slots_[static_cast<std::size_t>(count_)] = Map_record{};
+}
+
+void MapCatalogue::Clear() {
+  for (int i = 0; i <= count_ && i < kCatalogueSlots; ++i) slots_[static_cast<std::size_t>(i)] = Map_record{};
+  count_ = 0;
+}
+
+void MapCatalogue::SortByScale() {
+  std::stable_sort(slots_.begin(), slots_.begin() + count_, [](const Map_record& a, const Map_record& b) {
+    return a.metresPerPixel < b.metresPerPixel;
+  });
+}
+
+std::optional<CalibrationColumn> CalibrationColumnOfField(int field) {
+  switch (field) {
+    case 3: return CalibrationColumn::pixelX;
+    case 4: return CalibrationColumn::pixelY;
+    case 7: return CalibrationColumn::latDegrees;
+    case 8: return CalibrationColumn::latMinutes;
+    case 9: return CalibrationColumn::latHemisphere;
+    case 10: return CalibrationColumn::lonDegrees;
+    case 11: return CalibrationColumn::lonMinutes;
+    case 12: return CalibrationColumn::lonHemisphere;
+    case 14: return CalibrationColumn::gridZone;
+    case 15: return CalibrationColumn::gridEasting;
+    case 16: return CalibrationColumn::gridNorthing;
+    case 17: return CalibrationColumn::gridHemisphere;
+    default: return std::nullopt;
+  }
+}
+
+void CalibrationPoint::Set(CalibrationColumn column, std::string_view value) {
+  text[static_cast<int>(column)] = std::string(value.substr(0, kCalibrationTextLimit));
+}
+
+CalibrationPoint& CalibrationPointTable::point(int number) {
+  if (number < 1 || number > kMaxCalibrationPoints)
+    throw QuiltorError("calibration point number " + FormatInt(number) + " is outside 1..30");
+  return points_[static_cast<std::size_t>(number - 1)];
+}
+
+const CalibrationPoint& CalibrationPointTable::point(int number) const {
+  return const_cast<CalibrationPointTable*>(this)->point(number);
+}
+
+void CalibrationPointTable::Clear() { points_ = {}; }
+
+}  // namespace quiltor
