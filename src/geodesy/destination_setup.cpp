@@ -1,0 +1,87 @@
+#include "geodesy/destination_setup.h"
+
+#include <cmath>
+
+#include "common/text.h"
+
+namespace quiltor::geodesy {
+
+namespace {
+
+constexpr std::string_view kUtmName = "(UTM) Universal Transverse Mercator";
+
+}  // namespace
+
+const std::string& DestinationSettings::FieldText(ParameterField field) const {
+  switch (field) {
+    case ParameterField::Zone: return zone;
+    case ParameterField::LatitudeOrigin: return latOrigin;
+    case ParameterField::CentralMeridian: return centralMeridian;
+    case ParameterField::Latitude1: return latitude1;
+    case ParameterField::Latitude2: return latitude2;
+    case ParameterField::ScaleFactor: return scaleFactor;
+    case ParameterField::FalseEasting: return falseEasting;
+    case ParameterField::FalseNorthing: return falseNorthing;
+  }
+  return zone;
+}
+
+std::string& DestinationSettings::FieldText(ParameterField field) {
+  return const_cast<std::string&>(static_cast<const DestinationSettings&>(*this).FieldText(field));
+}
+
+ProjectionSetup MaskedDestinationSetup(const DestinationSettings& settings) {
+  const ParameterFieldSet used = DestinationParameterFields(settings.mapProjection);
+  const auto value = [&](ParameterField field) {
+    return used.Has(field) ? ParseDecimal(settings.FieldText(field)) : kParameterNotSet;
+  };
+  ProjectionSetup setup;  // every slot starts unset
+  setup.lat0 = value(ParameterField::LatitudeOrigin);
+  setup.lon0 = value(ParameterField::CentralMeridian);
+  setup.k0 = value(ParameterField::ScaleFactor);
+  setup.x0 = value(ParameterField::FalseEasting);
+  setup.y0 = value(ParameterField::FalseNorthing);
+  setup.lat1 = value(ParameterField::Latitude1);
+  setup.lat2 = value(ParameterField::Latitude2);
+
+  if (settings.mapProjection == kUtmName) {
+    // The zone field takes whole numbers only; a fraction is cut off.
+    const double zone = std::trunc(ParseDecimal(settings.zone));
+    setup.lon0 = zone * 6.0 - 183.0;
+    setup.utmlon0 = setup.lon0;
+    setup.lat0 = 0.0;
+    setup.k0 = 0.9996;
+    setup.x0 = 0.0;
+    setup.y0 = 0.0;
+  }
+  return setup;
+}
+
+DestinationSetup ReadDestinationSetup(const DestinationSettings& settings, const ProjectionCatalogue& catalogue,
+                                      std::int32_t datum, const MessageSink& sink) {
+  DestinationSetup d;
+  d.displayName = settings.mapProjection;
+  d.shortName = ShortProjectionName(settings.mapProjection);
+  d.row = catalogue.FindProjection(settings.mapProjection);
+  d.setup = MaskedDestinationSetup(settings);
+  d.handle = CreateProjection(catalogue, d.row, d.setup, datum, sink);
+  return d;
+}
+
+DestinationSetup ReadDestinationSetup(const DestinationSettings& settings, const ProjectionCatalogue& catalogue,
+                                      const MessageSink& sink) {
+  return ReadDestinationSetup(settings, catalogue, WGS84Datum(), sink);
+}
+
+std::array<ParameterFieldState, kParameterFieldCount> EnableParameterFields(std::string_view displayName) {
+  const ParameterFieldSet used = DestinationParameterFields(displayName);
+  std::array<ParameterFieldState, kParameterFieldCount> states{};
+  for (int i = 0; i < kParameterFieldCount; ++i) {
+    const auto field = static_cast<ParameterField>(i);
+    const bool enabled = used.Has(field);
+    states[static_cast<std::size_t>(i)] = {field, enabled, enabled ? kEnabledFieldColour : kDisabledFieldColour};
+  }
+  return states;
+}
+
+}  // namespace quiltor::geodesy

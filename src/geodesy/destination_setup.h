@@ -1,0 +1,82 @@
+#pragma once
+// The destination map's projection as the Destination Map tab defines it:
+// the field texts are read into a ProjectionSetup (only the fields the
+// chosen projection uses; the others stay 777), UTM is completed from its
+// zone, and a fresh projection handle is made.
+//
+// The tab itself is not seen here: whoever reads the definition (the
+// creation thread, the view, thumbnails, the command line) passes a
+// DestinationSettings snapshot of the field texts.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "geodesy/projection_catalogue.h"
+#include "geodesy/projection_engine.h"
+
+namespace quiltor::geodesy {
+
+// The field texts of the Destination Map tab and its two lists, as typed.
+// Defaults are the texts the tab shows before any setting is loaded.
+struct DestinationSettings {
+  std::string mapProjection = "Latitude/Longitude";  // cMapProjection: a display name
+  std::string mapDatum = "WGS 84";                    // cMapDatum: a datum name
+  std::string metersPerPixel = "100";                 // cMpp
+  std::string zone = "56";                            // cZone
+  std::string latOrigin = "0";                        // cLatOrigin, degrees
+  std::string centralMeridian = "100";                // cCentralMeridian, degrees
+  std::string latitude1 = "-20";                      // cLatitude1, degrees
+  std::string latitude2 = "-30";                      // cLatitude2, degrees
+  std::string scaleFactor = "1";                      // cScaleFactor
+  std::string falseEasting = "0";                     // cFalseEasting, metres
+  std::string falseNorthing = "0";                    // cFalseNorthing, metres
+
+  // The text of one parameter field.
+  const std::string& FieldText(ParameterField field) const;
+  std::string& FieldText(ParameterField field);
+};
+
+// The destination projection made from a DestinationSettings snapshot.
+struct DestinationSetup {
+  std::string displayName;   // the chosen projection's display name
+  std::string shortName;     // ShortProjectionName of it ("(UTM)", "Latit")
+  int row = 0;               // its catalogue row (FindProjection)
+  ProjectionSetup setup;     // parameters after ParameterMask and UTM completion
+  ProjectionHandle handle;   // none when PROJ refused the definition
+};
+
+// The set-up alone: every parameter field is read with ParseDecimal (an
+// empty field reads 0), then every slot but those of the projection's used
+// fields (DestinationParameterFields) is set to 777, the height slot
+// included. For "(UTM) Universal Transverse Mercator" the setup is then
+// completed from the zone: central meridian = zone * 6 - 183 (in lon0 and
+// utmlon0), latitude of origin 0, scale 0.9996, false easting and northing 0.
+ProjectionSetup MaskedDestinationSetup(const DestinationSettings& settings);
+
+// ReadDestinationSetup: the set-up as above and a new handle made by
+// CreateProjection on `datum` (the destination works on WGS 84, which is the
+// default). The caller replaces its previous DestinationSetup with the
+// result, which releases the old handle. A refused definition is reported
+// through `sink` ("proj = nil").
+DestinationSetup ReadDestinationSetup(const DestinationSettings& settings, const ProjectionCatalogue& catalogue,
+                                      std::int32_t datum, const MessageSink& sink = {});
+DestinationSetup ReadDestinationSetup(const DestinationSettings& settings, const ProjectionCatalogue& catalogue,
+                                      const MessageSink& sink = {});
+
+// What the tab shows for one parameter field.
+struct ParameterFieldState {
+  ParameterField field;
+  bool enabled;
+  std::uint32_t background;  // kEnabledFieldColour or kDisabledFieldColour (0xRRGGBB)
+};
+
+// An enabled field has the normal window background; a disabled one is silver.
+inline constexpr std::uint32_t kEnabledFieldColour = 0xFFFFFF;
+inline constexpr std::uint32_t kDisabledFieldColour = 0xC0C0C0;
+
+// EnableParameterFields: the state of all eight parameter fields for a
+// projection, in ParameterField order. A field is enabled exactly when its
+// value enters the set-up, so what the user can type is what is used.
+std::array<ParameterFieldState, kParameterFieldCount> EnableParameterFields(std::string_view displayName);
+
+}  // namespace quiltor::geodesy

@@ -1,0 +1,266 @@
+#include "geodesy/projection_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <thread>
+#include <vector>
+
+namespace quiltor::geodesy {
+namespace {
+
+const ProjectionCatalogue& Catalogue() { return BuiltInProjectionCatalogue(); }
+
+ProjectionSetup TransverseMercator100() {
+  ProjectionSetup s;
+  s.lon0 = 100;
+  s.lat0 = 0;
+  s.k0 = 1;
+  s.x0 = 0;
+  s.y0 = 0;
+  return s;
+}
+
+ProjectionHandle Make(const char* name, const ProjectionSetup& setup, const char* datum = "WGS 84",
+                      std::vector<std::string>* messages = nullptr) {
+  const MessageSink sink = [messages](const std::string& m) {
+    if (messages != nullptr) messages->push_back(m);
+  };
+  return CreateProjection(Catalogue(), Catalogue().FindProjection(name), setup, FindDatum(datum), sink);
+}
+
+TEST(ProjectionDefinition, IsBuiltFromTheRowTheSetupAndTheEllipsoid) {
+  ProjectionSetup utm;
+  utm.utmlon0 = 153;
+  ProjectionSetup unsetOrigin;  // lat0 777 is written as 0
+  unsetOrigin.lon0 = -2;
+  unsetOrigin.lat1 = 0.5;
+  unsetOrigin.lat2 = -30;
+  const struct {
+    const char* name;
+    ProjectionSetup setup;
+    const char* datum;
+    const char* definition;
+  } cases[] = {
+      {"Transverse Mercator", TransverseMercator100(), "WGS 84",
+       "+proj=tmerc +lon_0=100.0000000 +lat_0=0.0000000 +k_0=1.0000000 +x_0=0.0000000 +y_0=0.0000000 "
+       "+a=6378137.00000 +b=6356752.31425"},
+      {"(UTM) Universal Transverse Mercator", utm, "WGS 84",
+       "+proj=tmerc +lon_0=153.0000000 +lat_0=0.0000000 +k_0=0.9996000 +a=6378137.00000 +b=6356752.31425"},
+      {"(BNG) British National Grid", ProjectionSetup(), "Ord Srvy Grt Britn",
+       "+proj=tmerc +lat_0=49 +lon_0=-2 +k=0.999601 +x_0=400000 +y_0=-100000 +a=6377563.39600 +b=6356256.90924"},
+      {"Latitude/Longitude", ProjectionSetup(), "WGS 84", "+proj=latlong +a=6378137.00000 +b=6356752.31425"},
+      {"Lambert Conformal Conic", unsetOrigin, "WGS 84",
+       "+proj=lcc +lon_0=-2.0000000 +lat_0=0.0000000 +lat_1=0.5000000 +lat_2=-30.0000000 "
+       "+a=6378137.00000 +b=6356752.31425"},
+      {"Vertical Near-Sided Perspective", unsetOrigin, "WGS 84",  // "height" adds nothing
+       "+proj=nsper +lon_0=-2.0000000 +lat_0=0.0000000 +a=6378137.00000 +b=6356752.31425"},
+  };
+  for (const auto& t : cases) {
+    const auto& row = Catalogue().Row(Catalogue().FindProjection(t.name));
+    EXPECT_EQ(ProjectionDefinition(row, t.setup, EllipsoidOfDatum(FindDatum(t.datum))), t.definition) << t.name;
+  }
+}
+
+TEST(ProjectionDefinition, ReadsKeywordsUpToTheFirstEmptyWord) {
+  Tmapprojection_record row;
+  row.pstr = "+proj=merc";
+  row.ppars = "latts0 x0 x0  y0";  // a doubled space ends the list; a repeated word repeats
+  ProjectionSetup s;
+  s.x0 = -2;
+  s.y0 = 5;
+  EXPECT_EQ(ProjectionDefinition(row, s, EllipsoidOfDatum(FindDatum("WGS 84"))),
+            "+proj=merc +lat_ts=0 +x_0=-2.0000000 +x_0=-2.0000000 +a=6378137.00000 +b=6356752.31425");
+}
+
+TEST(LibraryDefinition, DropsDatumShiftAndPrimeMeridianAndGivesBonneItsParallel) {
+  const struct {
+    const char* definition;
+    const char* given;
+  } cases[] = {
+      {"+proj=lcc +lat_1=46.8 +towgs84=-168 +a=1 +b=1", "+proj=lcc +lat_1=46.8 +a=1 +b=1"},
+      {"+proj=lcc +x_0=600000 +pm=paris +a=1", "+proj=lcc +x_0=600000 +a=1"},
+      {"+proj=tmerc +ellps=intl +pm=rome +towgs84=1,2,3", "+proj=tmerc +ellps=intl"},
+      {"+proj=bonne +lon_0=2.0000000 +lat_0=45.0000000 +a=1", "+proj=bonne +lon_0=2.0000000 +lat_0=45.0000000 +a=1 +lat_1=45.0000000"},
+      {"+proj=bonne +lat_1=30 +lat_0=45", "+proj=bonne +lat_1=30 +lat_0=45"},
+      {"+proj=bonne +lon_0=2", "+proj=bonne +lon_0=2 +lat_1=0"},
+      {"+proj=merc  +a=1", "+proj=merc +a=1"},
+  };
+  for (const auto& t : cases) EXPECT_EQ(LibraryDefinition(t.definition), t.given) << t.definition;
+}
+
+TEST(ProjectionEngine, LatitudeLongitudePassesPointsThroughWhateverTheSetup) {
+  ProjectionSetup odd = TransverseMercator100();
+  const ProjectionHandle h = Make("Latitude/Longitude", odd);
+  ASSERT_TRUE(h.Valid());
+  EXPECT_TRUE(h.IsGeographic());
+  const EastingNorthing en = ProjectForward(h, "Latit", 45, 7, odd, WGS84Datum());
+  EXPECT_EQ(en.easting, 7);
+  EXPECT_EQ(en.northing, 45);
+  const LatLon ll = ProjectInverse(h, "Latit", 7, 45, odd, WGS84Datum());
+  EXPECT_EQ(ll.latitude, 45);
+  EXPECT_EQ(ll.longitude, 7);
+}
+
+TEST(ProjectionEngine, TransverseMercatorNorthingIsTheMeridianArc) {
+  const ProjectionSetup s = TransverseMercator100();
+  const ProjectionHandle h = Make("Transverse Mercator", s);
+  ASSERT_TRUE(h.Valid());
+  EXPECT_FALSE(h.IsGeographic());
+  const EastingNorthing en = ProjectForward(h, "Trans", 10, 100, s, WGS84Datum());
+  EXPECT_NEAR(en.easting, 0.0, 1e-6);
+  EXPECT_NEAR(en.northing, 1105854.83, 0.01);
+  const LatLon ll = ProjectInverse(h, "Trans", en.easting, en.northing, s, WGS84Datum());
+  EXPECT_NEAR(ll.latitude, 10, 1e-9);
+  EXPECT_NEAR(ll.longitude, 100, 1e-9);
+}
+
+TEST(ProjectionEngine, PolesAreProjectedJustShortOfThePole) {
+  const ProjectionSetup s = TransverseMercator100();
+  const ProjectionHandle h = Make("Transverse Mercator", s);
+  const EastingNorthing nearPole = ProjectForward(h, "Trans", 89.99999, 30, s, WGS84Datum());
+  for (const double lat : {90.0, 95.0}) {
+    const EastingNorthing en = ProjectForward(h, "Trans", lat, 30, s, WGS84Datum());
+    EXPECT_EQ(en.easting, nearPole.easting) << lat;
+    EXPECT_EQ(en.northing, nearPole.northing) << lat;
+  }
+  const EastingNorthing south = ProjectForward(h, "Trans", -90, 30, s, WGS84Datum());
+  EXPECT_EQ(south.northing, -nearPole.northing);
+}
+
+TEST(ProjectionEngine, FranceZonesIgnoreDatumShiftAndPrimeMeridian) {
+  // PROJ on its own would shift Zone II to WGS 84 (about 226 m) and measure
+  // Zone I from Paris (about 178 km); the zones project only.
+  const ProjectionHandle zone2 = Make("(II) France Zone II", ProjectionSetup());
+  ASSERT_TRUE(zone2.Valid());
+  const EastingNorthing en2 = ProjectForward(zone2, "(II) F", 46.9, 2.5, ProjectionSetup(), WGS84Datum());
+  EXPECT_NEAR(en2.easting, 612401.85, 0.01);
+  EXPECT_NEAR(en2.northing, 2211128.22, 0.01);
+
+  const ProjectionHandle zone1 = Make("(I) France Zone I", ProjectionSetup());
+  const EastingNorthing en1 = ProjectForward(zone1, "(I) F", 49.5, 2.33722917, ProjectionSetup(), WGS84Datum());
+  EXPECT_NEAR(en1.easting, 600000.0, 0.01);  // the central meridian itself
+  EXPECT_NEAR(en1.northing, 1200000.0, 0.01);
+}
+
+TEST(ProjectionEngine, SwissGridNeedsNoHandle) {
+  const ProjectionHandle none;
+  const std::int32_t ch1903 = FindDatum("CH-1903");
+  const EastingNorthing en = ProjectForward(none, "(SUI)", 47, 8, ProjectionSetup(), ch1903);
+  EXPECT_NEAR(en.easting, 642617.53, 0.01);
+  EXPECT_NEAR(en.northing, 205442.81, 0.01);
+  const LatLon ll = ProjectInverse(none, "(SUI)", en.easting, en.northing, ProjectionSetup(), ch1903);
+  EXPECT_NEAR(ll.latitude, 47, 1e-9);
+  EXPECT_NEAR(ll.longitude, 8, 1e-9);
+}
+
+TEST(ProjectionEngine, NoHandleGivesZeroBothWays) {
+  const ProjectionHandle none;
+  const EastingNorthing en = ProjectForward(none, "Merca", 45, 7, ProjectionSetup(), WGS84Datum());
+  EXPECT_EQ(en.easting, 0);
+  EXPECT_EQ(en.northing, 0);
+  const LatLon ll = ProjectInverse(none, "Merca", 1000, 2000, ProjectionSetup(), WGS84Datum());
+  EXPECT_EQ(ll.latitude, 0);
+  EXPECT_EQ(ll.longitude, 0);
+}
+
+TEST(ProjectionEngine, RefusedDefinitionSaysProjNilAndGivesNoHandle) {
+  ProjectionSetup s;
+  s.lon0 = 10;
+  s.lat0 = 50;
+  s.height = 35786000;  // never reaches PROJ, which then refuses the perspective
+  std::vector<std::string> messages;
+  const ProjectionHandle h = Make("Vertical Near-Sided Perspective", s, "WGS 84", &messages);
+  EXPECT_FALSE(h.Valid());
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "proj = nil");
+  const EastingNorthing en = ProjectForward(h, "Verti", 50, 10, s, WGS84Datum());
+  EXPECT_EQ(en.easting, 0);
+  EXPECT_EQ(en.northing, 0);
+}
+
+TEST(ProjectionEngine, BonneWithALatitudeOfOriginIsAccepted) {
+  ProjectionSetup s;
+  s.lon0 = 2;
+  s.lat0 = 45;
+  std::vector<std::string> messages;
+  const ProjectionHandle h = Make("Bonne", s, "WGS 84", &messages);
+  ASSERT_TRUE(h.Valid());
+  EXPECT_TRUE(messages.empty());
+  // The standard parallel passes through the origin: the origin projects to 0, 0.
+  const EastingNorthing en = ProjectForward(h, "Bonne", 45, 2, s, WGS84Datum());
+  EXPECT_NEAR(en.easting, 0, 1e-6);
+  EXPECT_NEAR(en.northing, 0, 1e-6);
+}
+
+TEST(ProjectionEngine, InverseOfAPointPROJCannotInvertIsZero) {
+  ProjectionSetup s;
+  s.lon0 = 0;
+  const ProjectionHandle h = Make("Sinusoidal", s);
+  const LatLon ll = ProjectInverse(h, "Sinus", 0, 1e9, s, WGS84Datum());  // far beyond the pole
+  EXPECT_EQ(ll.latitude, 0);
+  EXPECT_EQ(ll.longitude, 0);
+}
+
+TEST(ProjectionEngine, HandlesMoveAndReleaseCleanly) {
+  const ProjectionSetup s = TransverseMercator100();
+  ProjectionHandle a = Make("Transverse Mercator", s);
+  const EastingNorthing before = ProjectForward(a, "Trans", 10, 101, s, WGS84Datum());
+  ProjectionHandle b = std::move(a);
+  EXPECT_FALSE(a.Valid());  // NOLINT(bugprone-use-after-move): a moved-from handle is none
+  const EastingNorthing after = ProjectForward(b, "Trans", 10, 101, s, WGS84Datum());
+  EXPECT_EQ(before.easting, after.easting);
+  FreeProjection(b);
+  EXPECT_FALSE(b.Valid());
+  EXPECT_EQ(ProjectForward(b, "Trans", 10, 101, s, WGS84Datum()).easting, 0);
+  // A new handle made after the release must not pick up the released one.
+  ProjectionSetup other = s;
+  other.x0 = 500000;
+  const ProjectionHandle c = Make("Transverse Mercator", other);
+  EXPECT_NEAR(ProjectForward(c, "Trans", 10, 101, other, WGS84Datum()).easting, before.easting + 500000, 1e-6);
+}
+
+TEST(ProjectionEngine, ThreadsSharingOneHandleGetTheSingleThreadResults) {
+  ProjectionSetup s;
+  s.lon0 = -96;
+  s.lat0 = 23;
+  s.lat1 = 29.5;
+  s.lat2 = 45.5;
+  const ProjectionHandle shared = Make("Albers Equal Area", s);
+  ASSERT_TRUE(shared.Valid());
+  constexpr int kPoints = 2000;
+  const auto pointAt = [](int i) { return LatLon{25.0 + 0.01 * i, -120.0 + 0.02 * i}; };
+
+  std::vector<EastingNorthing> expectedForward(kPoints);
+  std::vector<LatLon> expectedInverse(kPoints);
+  for (int i = 0; i < kPoints; ++i) {
+    const LatLon p = pointAt(i);
+    expectedForward[i] = ProjectForward(shared, "Alber", p.latitude, p.longitude, s, WGS84Datum());
+    expectedInverse[i] = ProjectInverse(shared, "Alber", expectedForward[i].easting, expectedForward[i].northing, s,
+                                        WGS84Datum());
+  }
+
+  constexpr int kThreads = 4;
+  std::vector<int> mismatches(kThreads, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 5; ++round) {
+        for (int i = 0; i < kPoints; ++i) {
+          const LatLon p = pointAt(i);
+          const EastingNorthing en = ProjectForward(shared, "Alber", p.latitude, p.longitude, s, WGS84Datum());
+          const LatLon back = ProjectInverse(shared, "Alber", en.easting, en.northing, s, WGS84Datum());
+          if (en.easting != expectedForward[i].easting || en.northing != expectedForward[i].northing ||
+              back.latitude != expectedInverse[i].latitude || back.longitude != expectedInverse[i].longitude) {
+            ++mismatches[t];
+          }
+        }
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(mismatches[t], 0) << "thread " << t;
+}
+
+}  // namespace
+}  // namespace quiltor::geodesy
