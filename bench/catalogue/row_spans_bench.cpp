@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <utility>
 #include <vector>
 
 #include "catalogue/row_spans.h"
@@ -44,5 +45,43 @@ void BM_RowSpansNonConvex(benchmark::State& state) {
   state.SetComplexityN(size);
 }
 BENCHMARK(BM_RowSpansNonConvex)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond);
+
+// The same rows rescanned with one point-in-polygon test per pixel, the way
+// the spans were first built; shown at the small size only, for the ratio.
+bool InsideByWinding(const Border& b, std::int64_t x, std::int64_t y) {
+  int winding = 0;
+  const std::size_t n = b.px.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::size_t j = (i + 1) % n;
+    const std::int64_t x1 = b.px[i], y1 = b.py[i], x2 = b.px[j], y2 = b.py[j];
+    if (y1 <= y && y < y2 && (x - x1) * (y2 - y1) >= (y - y1) * (x2 - x1)) ++winding;
+    if (y2 <= y && y < y1 && (x - x2) * (y1 - y2) >= (y - y2) * (x1 - x2)) --winding;
+  }
+  return winding != 0;
+}
+
+void BM_RowSpansPerPixelTest(benchmark::State& state) {
+  const int size = static_cast<int>(state.range(0));
+  const Border b = StarBorder(size);
+  for (auto _ : state) {
+    std::vector<quiltor::TLineXY> rows(static_cast<std::size_t>(size));
+    for (int y = 0; y < size; ++y) {
+      quiltor::TLineXY line = quiltor::RowCrossings(b.x, b.y, y, size);
+      if (line.n() != 2) {
+        line = {};
+        bool inside = false;
+        for (int x = 0; x <= size; ++x) {
+          const bool in = InsideByWinding(b, x, y);
+          if (in != inside) line.Append(x, y);
+          inside = in;
+        }
+        if (inside) line.Append(size, y);
+      }
+      rows[static_cast<std::size_t>(y)] = std::move(line);
+    }
+    benchmark::DoNotOptimize(rows.data());
+  }
+}
+BENCHMARK(BM_RowSpansPerPixelTest)->Arg(2000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -318,7 +318,9 @@ ProjectedExtent MapExtentInProjection(const Map_record& record, std::string_view
 }
 
 double GreatCircleDistance(double lon1, double lat1, double lon2, double lat2) {
-  if (lon1 + lat1 + lon2 + lat2 == 0) return 0;
+  // Both points unset (0, 0) or the same point. Points whose coordinates
+  // merely add up to zero, such as (1, -1) and (-1, 1), are measured.
+  if (lon1 == 0 && lat1 == 0 && lon2 == 0 && lat2 == 0) return 0;
   if (lat1 == lat2 && lon1 == lon2) return 0;
   constexpr double kDegreesPerRadian = 57.295779513082322;
   const double p1 = lat1 / kDegreesPerRadian, p2 = lat2 / kDegreesPerRadian;
