@@ -70,29 +70,41 @@ class SharedProjection {
   const std::string& Definition() const { return definition_; }
   const std::string& GivenToLibrary() const { return givenToLibrary_; }
 
-  // The calling thread's PROJ object; nullptr if it cannot be made.
+  // The calling thread's PROJ object; nullptr if it cannot be made. The
+  // object used last on this thread is checked inline (a row of points goes
+  // through one handle); everything else is kept out of the per-point path.
   PJ* ForThisThread() {
-    // A few recently used handles per thread, looked up without a lock.
-    struct CacheEntry {
-      std::uint64_t id = 0;
-      PJ* projection = nullptr;
-    };
-    constexpr std::size_t kCacheSize = 8;
-    thread_local CacheEntry cache[kCacheSize];
-    thread_local std::size_t nextSlot = 0;
+    if (t_lastUsed.id == id_) return t_lastUsed.projection;
+    return LookUpForThisThread();
+  }
 
-    for (const CacheEntry& e : cache) {
-      if (e.id == id_) return e.projection;
+ private:
+  struct CacheEntry {
+    std::uint64_t id = 0;
+    PJ* projection = nullptr;
+  };
+  static constexpr std::size_t kCacheSize = 8;
+  // A few recently used handles per thread, looked up without a lock.
+  static thread_local CacheEntry t_lastUsed;
+  static thread_local CacheEntry t_cache[kCacheSize];
+  static thread_local std::size_t t_nextSlot;
+
+  [[gnu::noinline]] PJ* LookUpForThisThread() {
+    for (const CacheEntry& e : t_cache) {
+      if (e.id == id_) {
+        t_lastUsed = e;
+        return e.projection;
+      }
     }
     PJ* projection = FindOrMake();
     if (projection != nullptr) {
-      cache[nextSlot] = {id_, projection};
-      nextSlot = (nextSlot + 1) % kCacheSize;
+      t_cache[t_nextSlot] = {id_, projection};
+      t_nextSlot = (t_nextSlot + 1) % kCacheSize;
+      t_lastUsed = {id_, projection};
     }
     return projection;
   }
 
- private:
   PJ* FindOrMake() {
     const std::lock_guard lock(mutex_);
     const auto me = std::this_thread::get_id();
@@ -114,6 +126,10 @@ class SharedProjection {
   std::mutex mutex_;
   std::deque<ThreadProjection> perThread_;
 };
+
+thread_local SharedProjection::CacheEntry SharedProjection::t_lastUsed;
+thread_local SharedProjection::CacheEntry SharedProjection::t_cache[SharedProjection::kCacheSize];
+thread_local std::size_t SharedProjection::t_nextSlot = 0;
 
 // ---------------------------------------------------------------------------
 // ProjectionHandle
@@ -247,14 +263,20 @@ ProjectionHandle CreateProjection(const ProjectionCatalogue& catalogue, int row,
 
 namespace {
 
-constexpr std::string_view kSwissShortName = "(SUI)";
 constexpr double kPoleLatitude = 89.99999;
+
+// The Swiss grid is chosen by its short name on every point; spelt out so
+// that the test costs a few compares rather than a library call.
+inline bool IsSwissGrid(std::string_view shortName) {
+  return shortName.size() == 5 && shortName[0] == '(' && shortName[1] == 'S' && shortName[2] == 'U' &&
+         shortName[3] == 'I' && shortName[4] == ')';
+}
 
 }  // namespace
 
 EastingNorthing ProjectForward(const ProjectionHandle& handle, std::string_view shortName, double latitude,
                                double longitude, const ProjectionSetup& /*setup*/, std::int32_t datum) {
-  if (shortName == kSwissShortName) return SwissForward(datum, latitude, longitude);
+  if (IsSwissGrid(shortName)) return SwissForward(datum, latitude, longitude);
   if (!handle.shared_) return {0.0, 0.0};
   if (handle.shared_->Geographic()) return {longitude, latitude};
 
@@ -270,7 +292,7 @@ EastingNorthing ProjectForward(const ProjectionHandle& handle, std::string_view 
 
 LatLon ProjectInverse(const ProjectionHandle& handle, std::string_view shortName, double easting, double northing,
                       const ProjectionSetup& /*setup*/, std::int32_t datum) {
-  if (shortName == kSwissShortName) return SwissInverse(datum, easting, northing);
+  if (IsSwissGrid(shortName)) return SwissInverse(datum, easting, northing);
   if (!handle.shared_) return {0.0, 0.0};
   if (handle.shared_->Geographic()) return {northing, easting};
 
