@@ -144,9 +144,15 @@ class MapCatalogue {
   Map_record& operator[](int index) { return slots_.at(static_cast<std::size_t>(index)); }
   const Map_record& operator[](int index) const { return slots_.at(static_cast<std::size_t>(index)); }
 
-  // The slot the next read fills (a fresh record when the catalogue is full,
-  // so that a read can never write past the last slot).
+  // The slot the next read fills: slot count(), which exists even when 2500
+  // maps are loaded (slot 2500), so a read never writes past the array.
   Map_record& workSlot() { return slots_[static_cast<std::size_t>(count_)]; }
+  // The work slot emptied first, so that nothing of a map that failed to load
+  // (or of a record left behind by a removal) survives into the next read.
+  Map_record& FreshWorkSlot() {
+    workSlot() = Map_record{};
+    return workSlot();
+  }
   // Keeps the work slot as a loaded map. Returns false when 2500 maps are loaded.
   bool CommitWorkSlot();
   // Removes map `index`, releasing its handles and thumbnail; later maps move up.
