@@ -346,7 +346,8 @@ void ComputeScale(Map_record& record) {
   const LatLon a = PixelToLatLon(record, centre.x, centre.y);
   const LatLon b = PixelToLatLon(record, centre.x + 200.0, centre.y);
   double mpp = GreatCircleDistance(a.longitude, a.latitude, b.longitude, b.latitude) / 200;
-  if (record.shortProjection != "Latit") {
+  const bool placed = a.latitude != kNoGeographicPosition && b.latitude != kNoGeographicPosition;
+  if (placed && record.shortProjection != "Latit") {
     const geodesy::UTMReference utmA = geodesy::LatLonToUTM(record.wgs84Datum, a.latitude, a.longitude);
     const geodesy::UTMReference utmB = geodesy::LatLonToUTM(record.wgs84Datum, b.latitude, b.longitude);
     if (utmA.zone == utmB.zone) mpp = std::fabs(utmB.easting - utmA.easting) / 200;

@@ -338,6 +338,13 @@ TEST(Conversions, UncalibratedMapHasNoPositions) {
   EXPECT_EQ(ll.latitude, kNoGeographicPosition);
   EXPECT_EQ(ll.longitude, kNoGeographicPosition);
   EXPECT_EQ(LatLonToPixel(r, 10, 50), (PixelPosition{kNoPixelPosition, kNoPixelPosition}));
+
+  // The scale of such a map is meaningless but computing it must be harmless.
+  Map_record utm = MakeRecord("(UTM) Universal Transverse Mercator", "WGS 84", UtmSetup(15));
+  ASSERT_TRUE(CalibrateMap(utm, CalibrationPointTable{}, Catalogue()));
+  utm.borderCount = 4;
+  ComputeScale(utm);
+  EXPECT_EQ(utm.metresPerPixel, 0);
 }
 
 TEST(GreatCircleDistance, Table) {
