@@ -208,12 +208,12 @@ TEST(CalibrateMap, ReproducesTheTransformTheMapWasMadeFrom) {
 }
 
 // Two or more latitude/longitude points on a plain lat/lon map.
-struct PointSpec {
+struct GivenPoint {
   int px, py;
   double lat, lon;
 };
 
-CalibrationPointTable LatLonTable(const std::vector<PointSpec>& points) {
+CalibrationPointTable LatLonTable(const std::vector<GivenPoint>& points) {
   CalibrationPointTable table;
   for (std::size_t i = 0; i < points.size(); ++i) {
     CalibrationPoint& p = table.point(static_cast<int>(i) + 1);
@@ -252,7 +252,7 @@ TEST(Conversions, PixelToProjectedAndBackIsTheIdentityForLeastSquaresMaps) {
 TEST(CalibrateMap, RefusesPointsThatDefineNoTransform) {
   struct Case {
     const char* name;
-    std::vector<PointSpec> points;
+    std::vector<GivenPoint> points;
   } const cases[] = {
       {"two points on one row", {{0, 100, 50, 10}, {500, 100, 49, 11}}},
       {"two points on one column", {{40, 0, 50, 10}, {40, 500, 49, 11}}},
@@ -270,7 +270,7 @@ TEST(CalibrateMap, RefusesPointsThatDefineNoTransform) {
 }
 
 TEST(CalibrateMap, MethodFollowsPointCountAndPolyCal) {
-  std::vector<PointSpec> seven;
+  std::vector<GivenPoint> seven;
   for (int i = 0; i < 7; ++i) seven.push_back({100 * i, (37 * i * i) % 500, 50 - 0.01 * i, 10 + 0.013 * ((i * i) % 7)});
   struct Case {
     std::size_t count;
@@ -281,7 +281,7 @@ TEST(CalibrateMap, MethodFollowsPointCountAndPolyCal) {
   for (const auto& c : cases) {
     Map_record r = MakeRecord("Latitude/Longitude", "WGS 84", {}, c.polyCal);
     r.method = kMethodThreePoint;  // what a previous map left in the slot
-    const std::vector<PointSpec> points(seven.begin(), seven.begin() + static_cast<std::ptrdiff_t>(c.count));
+    const std::vector<GivenPoint> points(seven.begin(), seven.begin() + static_cast<std::ptrdiff_t>(c.count));
     EXPECT_TRUE(CalibrateMap(r, LatLonTable(points), Catalogue())) << c.count;
     EXPECT_EQ(r.method, c.method) << c.count << " points, PolyCal " << c.polyCal;
   }
