@@ -6,10 +6,39 @@ namespace quiltor::cli {
 // lists them.
 int RunVersion(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunProject(const CommandArgs& args, std::ostream& out, std::ostream& err);
+int RunDatum(const CommandArgs& args, std::ostream& out, std::ostream& err);
+int RunGrid(const CommandArgs& args, std::ostream& out, std::ostream& err);
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
       {"version", "print the program version", RunVersion, "usage: quiltor-cli version\n"},
+      {"datum", "convert a point from one datum to another", RunDatum,
+       "usage: quiltor-cli datum --from NAME --to NAME [--json] LATITUDE LONGITUDE\n"
+       "\n"
+       "Converts latitude/longitude (decimal degrees, north and east positive) from datum --from to\n"
+       "datum --to through WGS 84 with each datum's three-parameter shift, as calibration points and\n"
+       "map corners are converted. Prints LATITUDE LONGITUDE (9 decimals); --json prints an object\n"
+       "with from, to, latitude, longitude and shifted. NAME is a datum name of the table, matched\n"
+       "whole and ignoring case, e.g. \"Ord Srvy Grt Britn\", \"European 1950\", \"NAD27 CONUS\";\n"
+       "a \"datums.dat\" beside the program or in ~/.config/quiltor adds up to 10 datums.\n"
+       "Points beyond latitude 85 or longitude 179, and the point 0,0, are passed through unshifted.\n"
+       "Example: quiltor-cli datum --from \"Ord Srvy Grt Britn\" --to \"WGS 84\" 51.5 -0.1\n"
+       "Exit codes: 0 success, 2 bad arguments or an unknown datum (close names are listed).\n"},
+      {"grid", "convert a UTM, British or Irish grid reference", RunGrid,
+       "usage: quiltor-cli grid utm|bng|ig ZONE EASTING NORTHING [--hemisphere N|S] [--datum NAME] [--json]\n"
+       "       quiltor-cli grid utm --from-latlon [--datum NAME] [--json] LATITUDE LONGITUDE\n"
+       "\n"
+       "Turns a grid reference into latitude/longitude (degrees, 9 decimals) on --datum (default\n"
+       "\"WGS 84\"; the result is on that datum, not converted to WGS 84):\n"
+       "  utm  ZONE is the zone number and band letter (\"30U\", \"56H\"; band A-M is south) or A, B,\n"
+       "       Y, Z for the polar zones; EASTING/NORTHING in metres with the false origin; --hemisphere\n"
+       "       N or S overrides the band letter. Results are rounded to 5 decimals.\n"
+       "  bng  ZONE is the two-letter 100 km square (\"TQ\"); EASTING/NORTHING 0-100000 m within it.\n"
+       "  ig   ZONE is the one-letter 100 km square (\"O\"); EASTING/NORTHING 0-100000 m within it.\n"
+       "With --from-latlon, prints the UTM ZONE EASTING NORTHING (metres, 4 decimals) of a point.\n"
+       "--json prints an object with latitude, longitude and datum (or zone, easting, northing).\n"
+       "Example: quiltor-cli grid bng TQ 31866 79661 --datum \"Ord Srvy Grt Britn\"\n"
+       "Exit codes: 0 success, 1 no position, 2 bad arguments, a malformed reference or an unknown datum.\n"},
       {"project", "project a point through a destination projection", RunProject,
        "usage: quiltor-cli project --projection NAME [--zone N] [--lat-origin D] [--central-meridian D]\n"
        "         [--lat1 D] [--lat2 D] [--scale-factor K] [--false-easting M] [--false-northing M]\n"

@@ -307,7 +307,11 @@ std::vector<std::string> DatumTable::CloseNames(std::string_view name, std::size
   for (std::int32_t i = 1; i <= lastDatum_; ++i) {
     const std::string upper = ToUpperAscii(TrimSpaces(rows_[static_cast<std::size_t>(i)].name));
     const bool contains = !wanted.empty() && upper.find(wanted) != std::string::npos;
-    candidates.push_back({contains, EditDistance(wanted, upper), i});
+    // A name that starts like what was typed is close even when it goes on
+    // for longer ("Ord Srvy" for "Ord Srvy Grt Britn").
+    const std::size_t distance =
+        std::min(EditDistance(wanted, upper), EditDistance(wanted, upper.substr(0, wanted.size())) + 1);
+    candidates.push_back({contains, distance, i});
   }
   std::stable_sort(candidates.begin(), candidates.end(), [](const Candidate& x, const Candidate& y) {
     if (x.contains != y.contains) return x.contains;
