@@ -50,3 +50,25 @@ if has grid; then
 fi
 
 say "What this showed: one point through three coordinate systems; every conversion returns to its start."
+
+if has create; then
+  say "== Merging the sample maps =="
+  say "samples/ holds five calibrated maps of one landscape: two detailed UTM sheets (zones 31 and 32),"
+  say "a Transverse Mercator sheet on European 1950, a Mercator sheet and a latitude/longitude overview,"
+  say "each with a white collar and a magenta legend that the merge must cut away."
+  mkdir -p out
+  rm -f out/demo.qtx2 out/demo.map out/demo-preview.png
+  run create --folder samples -o out/demo.qtx2 --projection "(UTM) Universal Transverse Mercator" --zone 32 \
+    --mpp 40 --colors 128 --temp out
+  if has preview; then
+    say "A preview of zoom level 1 (a quarter of the full size):"
+    run preview out/demo.qtx2 --level 1 -o out/demo-preview.png
+  fi
+  say "The merged map is out/demo.qtx2 with its calibration file out/demo.map; the preview is out/demo-preview.png."
+  say "The calibration file written for it:"
+  sed -n '1,13p;40p;45,56p' out/demo.map | sed 's/^/    /'
+  if has info; then
+    say "Read back, it is a map like any other:"
+    run info out/demo.map
+  fi
+fi

@@ -10,6 +10,7 @@
 #include "common/paths.h"
 #include "common/rounding.h"
 #include "common/text.h"
+#include "raster/work_folder.h"
 
 namespace quiltor::creation {
 
@@ -129,13 +130,7 @@ CreateJob::CreateJob(CreateSettings settings, std::vector<CreationSource> source
   for (std::size_t i = 0; i < sources.size(); ++i) maps_[i].source = std::move(sources[i]);
 }
 
-CreateJob::~CreateJob() {
-  CloseAllMaps();
-  if (!workFolder_.empty()) {
-    std::error_code ec;
-    fs::remove_all(workFolder_, ec);
-  }
-}
+CreateJob::~CreateJob() { CloseAllMaps(); }
 
 CreateReport CreateJob::Run() {
   CreateReport report;
@@ -146,11 +141,7 @@ CreateReport CreateJob::Run() {
     host_.AppendMapError(std::string(kResultFailed) + " : " + e.what());
   }
   CloseAllMaps();
-  if (!workFolder_.empty()) {
-    std::error_code ec;
-    fs::remove_all(workFolder_, ec);
-    workFolder_.clear();
-  }
+  workFolder_.reset();
   report.exactProjections = exactProjections_;
   report.maxLoadedMaps = maxLoadedMaps_;
   flags_.creationDone = true;
@@ -158,7 +149,7 @@ CreateReport CreateJob::Run() {
 }
 
 std::string CreateJob::NewWorkFile(const std::string& stem) {
-  return (fs::path(workFolder_) / stem).string();
+  return (workFolder_->path() / stem).string();
 }
 
 CreateReport CreateJob::RunStages() {
@@ -187,12 +178,8 @@ CreateReport CreateJob::RunStages() {
   // temporary file of this create and of its conversion; it goes when the
   // job ends, whatever way it ends.
   std::random_device seed;
-  const fs::path temp = fs::path(StripTrailingSeparator(TrimSpaces(settings_.tempFolder)));
-  for (int attempt = 0; attempt < 100 && workFolder_.empty(); ++attempt) {
-    fs::path candidate = temp / ("quiltor-create-" + FormatInt(seed() % 1000000000u));
-    if (fs::create_directory(candidate)) workFolder_ = candidate.string();
-  }
-  if (workFolder_.empty()) throw QuiltorError("no work folder could be made in " + temp.string());
+  workFolder_ = std::make_unique<WorkFolder>(fs::path(StripTrailingSeparator(TrimSpaces(settings_.tempFolder))),
+                                             "quiltor-create-");
   report.started = true;
 
   const std::string tempFile = NewWorkFile(ChangeExtension(FileNamePart(settings_.destinationFile), ".qtxx0"));
@@ -211,7 +198,7 @@ CreateReport CreateJob::RunStages() {
   RemoveQuietly(tempFile);
   host_.ShowStageTick(2);
   host_.SetStageBold(3, true);
-  const bool converted = stages_.convertToTiled(sharpened, settings_.destinationFile, workFolder_);
+  const bool converted = stages_.convertToTiled(sharpened, settings_.destinationFile, workFolder_->path().string());
   RemoveQuietly(sharpened);
   host_.SetStageBold(3, false);
   host_.ShowStageTick(3);

@@ -19,6 +19,7 @@
 #include "common/worker_host.h"
 #include "creation/destination_map.h"
 #include "raster/raster_reader.h"
+#include "raster/work_folder.h"
 
 namespace quiltor::creation {
 
@@ -128,7 +129,7 @@ class CreateJob {
   MillisecondClock clock_;
   DestinationExtent extent_;
   DestinationGrid grid_;
-  std::string workFolder_;
+  std::unique_ptr<WorkFolder> workFolder_;
   std::uint32_t startTick_ = 0;
   int loadedCount_ = 0;
   int opensThisRow_ = 0;
