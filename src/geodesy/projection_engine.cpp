@@ -46,7 +46,27 @@ ThreadProjection MakeThreadProjection(const std::string& definition) {
 
 }  // namespace
 
-class SharedProjection {
+// Releases, when a thread ends, the PROJ objects it made in handles that
+// are still alive (a create runs on a new thread every time; without this
+// every create would leave one object per source map behind).
+class ThreadObjectRelease {
+ public:
+  void Add(std::weak_ptr<SharedProjection> handle) {
+    std::erase_if(handles_, [](const std::weak_ptr<SharedProjection>& h) { return h.expired(); });
+    handles_.push_back(std::move(handle));
+  }
+  ~ThreadObjectRelease();
+
+ private:
+  std::vector<std::weak_ptr<SharedProjection>> handles_;
+};
+
+ThreadObjectRelease& ThisThreadRelease() {
+  thread_local ThreadObjectRelease release;
+  return release;
+}
+
+class SharedProjection : public std::enable_shared_from_this<SharedProjection> {
  public:
   SharedProjection(std::string definition, std::string givenToLibrary, ThreadProjection first)
       : id_(g_nextHandleId.fetch_add(1)),
@@ -108,16 +128,43 @@ class SharedProjection {
   PJ* FindOrMake() {
     const std::lock_guard lock(mutex_);
     const auto me = std::this_thread::get_id();
-    // A thread id may be reused after a thread ends; its object is then
-    // free for the new thread, since the old one can no longer use it.
     for (const ThreadProjection& t : perThread_) {
       if (t.thread == me) return t.projection;
     }
     const ThreadProjection made = MakeThreadProjection(givenToLibrary_);
     if (made.projection == nullptr) return nullptr;
     perThread_.push_back(made);
+    ThisThreadRelease().Add(weak_from_this());
     return made.projection;
   }
+
+ public:
+  // Registers the creating thread's object for release when that thread ends.
+  void RegisterCreator() { ThisThreadRelease().Add(weak_from_this()); }
+
+  // Called on an ending thread: its object goes.
+  void ReleaseThisThread() {
+    if (t_lastUsed.id == id_) t_lastUsed = {};
+    for (CacheEntry& e : t_cache) {
+      if (e.id == id_) e = {};
+    }
+    const std::lock_guard lock(mutex_);
+    const auto me = std::this_thread::get_id();
+    for (auto it = perThread_.begin(); it != perThread_.end(); ++it) {
+      if (it->thread != me) continue;
+      proj_destroy(it->projection);
+      proj_context_destroy(it->context);
+      perThread_.erase(it);
+      return;
+    }
+  }
+
+  std::size_t ThreadObjectCount() {
+    const std::lock_guard lock(mutex_);
+    return perThread_.size();
+  }
+
+ private:
 
   const std::uint64_t id_;
   const std::string definition_;
@@ -126,6 +173,12 @@ class SharedProjection {
   std::mutex mutex_;
   std::deque<ThreadProjection> perThread_;
 };
+
+ThreadObjectRelease::~ThreadObjectRelease() {
+  for (const auto& h : handles_) {
+    if (const std::shared_ptr<SharedProjection> alive = h.lock()) alive->ReleaseThisThread();
+  }
+}
 
 thread_local SharedProjection::CacheEntry SharedProjection::t_lastUsed;
 thread_local SharedProjection::CacheEntry SharedProjection::t_cache[SharedProjection::kCacheSize];
@@ -138,7 +191,7 @@ ProjectionHandle::ProjectionHandle() = default;
 ProjectionHandle::~ProjectionHandle() = default;
 ProjectionHandle::ProjectionHandle(ProjectionHandle&&) noexcept = default;
 ProjectionHandle& ProjectionHandle::operator=(ProjectionHandle&&) noexcept = default;
-ProjectionHandle::ProjectionHandle(std::unique_ptr<SharedProjection> shared) : shared_(std::move(shared)) {}
+ProjectionHandle::ProjectionHandle(std::shared_ptr<SharedProjection> shared) : shared_(std::move(shared)) {}
 
 bool ProjectionHandle::IsGeographic() const { return shared_ != nullptr && shared_->Geographic(); }
 
@@ -153,6 +206,8 @@ const std::string& ProjectionHandle::GivenToLibrary() const {
 }
 
 void ProjectionHandle::Reset() { shared_.reset(); }
+
+std::size_t ProjectionHandle::ThreadObjectCount() const { return shared_ ? shared_->ThreadObjectCount() : 0; }
 
 void FreeProjection(ProjectionHandle& handle) { handle.Reset(); }
 
@@ -249,7 +304,9 @@ ProjectionHandle CreateProjectionFromDefinition(const std::string& definition, c
     if (sink) sink(kProjectionRefusedMessage);
     return ProjectionHandle();
   }
-  return ProjectionHandle(std::make_unique<SharedProjection>(definition, std::move(given), first));
+  auto shared = std::make_shared<SharedProjection>(definition, std::move(given), first);
+  shared->RegisterCreator();
+  return ProjectionHandle(std::move(shared));
 }
 
 ProjectionHandle CreateProjection(const ProjectionCatalogue& catalogue, int row, const ProjectionSetup& setup,

@@ -8,7 +8,8 @@
 // (the view, the scan worker and the creation thread share handles). PROJ
 // objects belong to one thread, so the handle gives each thread its own PROJ
 // context and object, made on that thread's first call and released with
-// the handle. After that first call, projecting a point allocates nothing.
+// the handle or when the thread ends. After that first call, projecting a
+// point allocates nothing.
 //
 // Units: latitude/longitude in decimal degrees on the ellipsoid of the datum
 // the handle was made with; easting/northing in metres with the false origin
@@ -54,14 +55,19 @@ class ProjectionHandle {
   // Releases the PROJ objects; the handle becomes none.
   void Reset();
 
+  // How many threads currently hold a PROJ object of this handle. A thread's
+  // object is released when the thread ends, or with the handle.
+  std::size_t ThreadObjectCount() const;
+
  private:
   friend ProjectionHandle CreateProjectionFromDefinition(const std::string&, const MessageSink&);
   friend EastingNorthing ProjectForward(const ProjectionHandle&, std::string_view, double, double,
                                         const ProjectionSetup&, std::int32_t);
   friend LatLon ProjectInverse(const ProjectionHandle&, std::string_view, double, double, const ProjectionSetup&,
                                std::int32_t);
-  explicit ProjectionHandle(std::unique_ptr<SharedProjection> shared);
-  std::unique_ptr<SharedProjection> shared_;
+  explicit ProjectionHandle(std::shared_ptr<SharedProjection> shared);
+  // Shared only with the ending of threads that hold one of its objects.
+  std::shared_ptr<SharedProjection> shared_;
 };
 
 // The PROJ definition of a catalogue row with a setup, on an ellipsoid:

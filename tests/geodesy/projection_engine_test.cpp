@@ -262,5 +262,36 @@ TEST(ProjectionEngine, ThreadsSharingOneHandleGetTheSingleThreadResults) {
   for (int t = 0; t < kThreads; ++t) EXPECT_EQ(mismatches[t], 0) << "thread " << t;
 }
 
+TEST(ProjectionEngine, AThreadsObjectGoesWhenTheThreadEnds) {
+  // Each create runs on a new thread through the same source map handles;
+  // their PROJ objects must not pile up from one create to the next.
+  const ProjectionSetup s = TransverseMercator100();
+  const ProjectionHandle h = Make("Transverse Mercator", s);
+  EXPECT_EQ(h.ThreadObjectCount(), 1u);  // the creating thread's
+  const EastingNorthing here = ProjectForward(h, "Trans", 10, 101, s, WGS84Datum());
+  for (int create = 0; create < 3; ++create) {
+    EastingNorthing there{};
+    std::size_t during = 0;
+    std::thread worker([&] {
+      there = ProjectForward(h, "Trans", 10, 101, s, WGS84Datum());
+      during = h.ThreadObjectCount();
+    });
+    worker.join();
+    EXPECT_EQ(during, 2u);
+    EXPECT_EQ(there.easting, here.easting);
+    EXPECT_EQ(h.ThreadObjectCount(), 1u);
+  }
+  // A handle released before its worker thread ends is no trouble either.
+  auto early = std::make_unique<ProjectionHandle>(Make("Transverse Mercator", s));
+  std::thread worker([&] { ProjectForward(*early, "Trans", 10, 101, s, WGS84Datum()); });
+  worker.join();
+  std::thread other([&] {
+    ProjectForward(*early, "Trans", 10, 101, s, WGS84Datum());
+    early.reset();
+  });
+  other.join();
+  EXPECT_EQ(early, nullptr);
+}
+
 }  // namespace
 }  // namespace quiltor::geodesy
