@@ -1,0 +1,217 @@
+// Speed of each stage of the tiled conversion on a large true-colour image,
+// and the peak memory of a whole conversion at two image sizes (which must
+// stay flat: every stage streams rows).
+//
+// The image side defaults to 10000 pixels; QUILTOR_BENCH_SIDE overrides it.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "common/worker_host.h"
+#include "raster/level_pass.h"
+#include "raster/raster_source.h"
+#include "raster/sharpen.h"
+#include "raster/temp_image.h"
+#include "raster/tiled_conversion.h"
+#include "raster/tiled_writer.h"
+#include "raster/work_folder.h"
+
+namespace quiltor {
+namespace {
+
+int BenchSide() {
+  const char* side = std::getenv("QUILTOR_BENCH_SIDE");
+  return side ? std::max(400, std::atoi(side)) : 10000;
+}
+
+// A map-like picture: smooth shaded relief with a handful of flat colours
+// and thin lines, so that compression and colour reduction see realistic
+// content rather than noise.
+void PaintRow(int y, int width, std::uint8_t* row) {
+  for (int x = 0; x < width; ++x) {
+    std::uint8_t* p = row + std::size_t(x) * 3;
+    const double relief = 0.5 + 0.5 * std::sin(x * 0.0031) * std::cos(y * 0.0027);
+    const bool water = (x / 700 + y / 500) % 5 == 0;
+    const bool road = (x + 2 * y) % 997 < 3 || (3 * x - y + 100000) % 1499 < 2;
+    if (road) {
+      p[0] = 30, p[1] = 60, p[2] = 200;
+    } else if (water) {
+      p[0] = 230, p[1] = 200, p[2] = 150;
+    } else {
+      p[0] = std::uint8_t(120 + 80 * relief), p[1] = std::uint8_t(170 + 60 * relief), p[2] = std::uint8_t(150 + 90 * relief);
+    }
+  }
+}
+
+struct BenchImages {
+  std::filesystem::path folder;
+  std::filesystem::path source;  // true colour, side x side
+  int side = 0;
+};
+
+// Made once per process: writing a 10000 x 10000 image at zlib level 9 takes a while.
+const BenchImages& Images() {
+  static BenchImages images = [] {
+    BenchImages b;
+    b.side = BenchSide();
+    b.folder = std::filesystem::temp_directory_path() / ("quiltor-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(b.folder);
+    b.source = b.folder / "source.qtxx0";
+    TrueColourImageWriter writer(b.source, b.side, b.side);
+    std::vector<std::uint8_t> row(std::size_t(b.side) * 3);
+    for (int y = 0; y < b.side; ++y) {
+      PaintRow(y, b.side, row.data());
+      writer.WriteRow(row.data());
+    }
+    writer.Finish();
+    return b;
+  }();
+  return images;
+}
+
+void SetMegapixels(benchmark::State& state, double pixels) {
+  state.counters["Mpx/s"] = benchmark::Counter(pixels / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_ColourMapping(benchmark::State& state) {
+  const BenchImages& images = Images();
+  QuietHost host;
+  std::atomic<bool> abort{false};
+  for (auto _ : state) {
+    WorkFolder work(images.folder);
+    auto source = OpenTempImage(images.source);
+    MapColoursPass(*source, 254, PassContext{work.path(), host, abort});
+  }
+  SetMegapixels(state, double(images.side) * images.side);
+}
+
+// One level pass from the full-size palette image (level 0): resample,
+// quantise, sharpen and map. Rate in source megapixels per second.
+void BM_LevelPass(benchmark::State& state) {
+  const BenchImages& images = Images();
+  const double percent = double(state.range(0)) / 10.0;
+  QuietHost host;
+  std::atomic<bool> abort{false};
+  WorkFolder work(images.folder);
+  const PassContext context{work.path(), host, abort};
+  {
+    auto source = OpenTempImage(images.source);
+    MapColoursPass(*source, 254, context);
+  }
+  auto base = OpenTempImage(work / LevelFileName(0));
+  const TopColours top = SampleTopColours(*base);
+  for (auto _ : state) LevelPass(1, *base, 62, percent, top, context);
+  SetMegapixels(state, double(images.side) * images.side);
+}
+
+void BM_Sharpening(benchmark::State& state) {
+  const BenchImages& images = Images();
+  QuietHost host;
+  for (auto _ : state) {
+    WorkFolder work(images.folder);
+    SharpenTempImage(images.source, work / "sharpened.qtxx0", host);
+  }
+  SetMegapixels(state, double(images.side) * images.side);
+}
+
+void BM_TileWriting(benchmark::State& state) {
+  const BenchImages& images = Images();
+  QuietHost host;
+  std::atomic<bool> abort{false};
+  WorkFolder work(images.folder);
+  {
+    auto source = OpenTempImage(images.source);
+    MapColoursPass(*source, 254, PassContext{work.path(), host, abort});
+  }
+  auto base = OpenTempImage(work / LevelFileName(0));
+  for (auto _ : state) {
+    ByteFile file(work / "out.qtx2", "wb");
+    TiledImageWriter writer(file, false, abort, host);
+    writer.WriteHeader(base->width(), base->height(), {100, 50});
+    writer.WriteZoomLevel({base->width(), base->height(), base->palette(),
+                           [&base](int row, std::uint8_t* buffer) { base->ReadRow(row, buffer); }});
+    writer.WriteTrailer();
+    file.Close();
+  }
+  SetMegapixels(state, double(images.side) * images.side);
+}
+
+void BM_WholeConversion(benchmark::State& state) {
+  const BenchImages& images = Images();
+  QuietHost host;
+  std::atomic<bool> abort{false};
+  for (auto _ : state) {
+    TiledConversionRequest request;
+    request.sourcePath = images.source.string();
+    request.destinationPath = (images.folder / "whole.qtx2").string();
+    request.tempFolder = images.folder.string();
+    const auto result = ConvertToTiledImage(request, host, abort);
+    if (!result.ok) state.SkipWithError(result.error.c_str());
+  }
+  SetMegapixels(state, double(images.side) * images.side);
+}
+
+// Peak resident memory of a whole conversion in a child process, at a
+// quarter of the side and at the full side (16 times the pixels).
+void BM_PeakMemory(benchmark::State& state) {
+  const BenchImages& images = Images();
+  const int side = state.range(0) == 0 ? images.side / 4 : images.side;
+  const auto folder = images.folder / ("peak-" + std::to_string(side));
+  std::filesystem::create_directories(folder);
+  const auto source = folder / "source.qtxx0";
+  if (side != images.side) {
+    TrueColourImageWriter writer(source, side, side);
+    std::vector<std::uint8_t> row(std::size_t(side) * 3);
+    for (int y = 0; y < side; ++y) {
+      PaintRow(y, side, row.data());
+      writer.WriteRow(row.data());
+    }
+    writer.Finish();
+  } else {
+    std::filesystem::copy_file(images.source, source, std::filesystem::copy_options::overwrite_existing);
+  }
+  long peakKiB = 0;
+  for (auto _ : state) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      QuietHost host;
+      std::atomic<bool> abort{false};
+      TiledConversionRequest request{source.string(), (folder / "out.qtx2").string(), folder.string(), 254, 100, false};
+      _exit(ConvertToTiledImage(request, host, abort).ok ? 0 : 1);
+    }
+    int status = 0;
+    struct rusage usage {};
+    ::wait4(child, &status, 0, &usage);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) state.SkipWithError("conversion failed");
+    peakKiB = usage.ru_maxrss;
+  }
+  state.counters["side"] = side;
+  state.counters["peak_MiB"] = double(peakKiB) / 1024.0;
+  std::filesystem::remove_all(folder);
+}
+
+BENCHMARK(BM_ColourMapping)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_LevelPass)->Arg(250)->Arg(100)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_Sharpening)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_TileWriting)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_WholeConversion)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_PeakMemory)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+struct Cleanup {
+  ~Cleanup() {
+    std::error_code ec;
+    std::filesystem::remove_all(std::filesystem::temp_directory_path() / ("quiltor-bench-" + std::to_string(::getpid())), ec);
+  }
+} cleanup;
+
+}  // namespace
+}  // namespace quiltor
+
+BENCHMARK_MAIN();

@@ -1,0 +1,70 @@
+#include "raster/thumbnail.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "common/error.h"
+#include "common/paths.h"
+#include "common/text.h"
+#include "raster/raster_source.h"
+#include "raster/resample.h"
+#include "raster/tiled_reader.h"
+
+namespace quiltor {
+
+Bitmap StretchToBitmap(const Bitmap& source, int width, int height) {
+  Bitmap out(width, height, 24);
+  for (int y = 0; y < height; ++y) {
+    const int sy = static_cast<int>(static_cast<long long>(y) * source.height() / height);
+    std::uint8_t* dst = out.row(y);
+    for (int x = 0; x < width; ++x) {
+      const int sx = static_cast<int>(static_cast<long long>(x) * source.width() / width);
+      source.PixelBgr(sx, sy, dst + static_cast<std::size_t>(x) * 3);
+    }
+  }
+  return out;
+}
+
+Bitmap ResampleFileToBitmap(const std::string& path, double percent) {
+  std::unique_ptr<RasterReader> source = OpenImageReader(path);
+  if (!source) throw QuiltorError("cannot open " + path);
+  const int dstWidth = ResampledLength(source->width(), percent);
+  const int dstHeight = ResampledLength(source->height(), percent);
+  RasterReader& reader = *source;
+  Resampler resampler(
+      reader.width(), reader.height(), reader.pixelMode(), reader.palette(), dstWidth, dstHeight,
+      [&reader](int row, std::uint8_t* buffer) { reader.ReadRow(row, buffer); }, 4);
+  Bitmap out(dstWidth, dstHeight, 24);
+  for (int y = 0; y < dstHeight; ++y) resampler.NextRow(out.row(y));
+  return out;
+}
+
+std::optional<Thumbnail> MakeThumbnail(const std::string& path, int targetWidth, int targetHeight) {
+  if (targetWidth <= 0 || targetHeight <= 0) return std::nullopt;
+  const std::string kind = ToLowerExtension(path);
+  int width = 0;
+  try {
+    ImageHeader header;
+    if (!QueryImageHeader(path, header) || header.width <= 0) return std::nullopt;
+    width = header.width;
+    Thumbnail thumb;
+    thumb.scale = std::max(1, width / targetWidth);
+    if (kind == ".ecw" || kind == ".sid") return std::nullopt;  // their decoders are outside plug-ins
+    if (kind == ".qtx2" || kind == ".qtxx3") {
+      std::optional<Bitmap> small = DecodeTiledImage(path, kThumbnailLevel);
+      if (!small) return std::nullopt;
+      thumb.bitmap = StretchToBitmap(*small, targetWidth, targetHeight);
+    } else {
+      const double b = static_cast<double>(width) / targetWidth;
+      thumb.scale = b;
+      thumb.bitmap = ResampleFileToBitmap(path, 100.0 / b);
+    }
+    thumb.pixelMode = thumb.bitmap.bitsPerPixel() == 8 ? 1 : 3;
+    if (thumb.pixelMode == 1) thumb.palette = thumb.bitmap.palette();
+    return thumb;
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+}  // namespace quiltor

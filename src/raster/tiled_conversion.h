@@ -1,0 +1,45 @@
+#pragma once
+// Turns a finished true-colour (or palette) image into the final tiled
+// multi-zoom file: colour reduction of the full-size image, every smaller
+// zoom level made by resampling, colour reduction and sharpening, and all
+// levels written tile by tile. Intermediate files live in a private work
+// folder inside the temporary folder, removed at the end whatever happens;
+// the destination is written under a temporary name and moved into place
+// only when complete.
+#include <atomic>
+#include <filesystem>
+#include <string>
+
+#include "common/worker_host.h"
+
+namespace quiltor {
+
+struct TiledConversionRequest {
+  std::string sourcePath;
+  std::string destinationPath;
+  std::string tempFolder;
+  int colourCount = 254;       // at most 254 are used
+  double scalePercent = 100;   // at most 100
+  bool scrambled = false;      // this program's own tables; plain for files the host opens
+};
+
+struct TiledConversionResult {
+  bool ok = false;
+  std::string writtenPath;  // the destination actually written (its name may change)
+  std::string error;        // why it failed, for logs; empty when ok or aborted
+};
+
+// The destination name the conversion writes: ".qtxt2" for a source whose
+// path contains ".CAP", and "<source>_<n>.qtx2" when the destination would
+// overwrite the source itself.
+std::string ChooseDestinationName(const std::string& sourcePath, const std::string& destinationPath);
+
+// True when `path` lies on a mounted optical disc (iso9660 or udf).
+bool IsOnOpticalDisc(const std::filesystem::path& path);
+
+// Runs the whole conversion. `abort` (the create window's ConversionAbort) is
+// checked between rows and tiles; an abort leaves no destination file.
+TiledConversionResult ConvertToTiledImage(const TiledConversionRequest& request, WorkerHost& host,
+                                          std::atomic<bool>& abort);
+
+}  // namespace quiltor

@@ -1,0 +1,135 @@
+#include "raster/tiled_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "raster/tiled_format.h"
+#include "raster/tiled_reader.h"
+#include "support/recording_host.h"
+#include "support/temp_folder.h"
+#include "raster/tiled_test_writer.h"
+
+namespace quiltor {
+namespace {
+
+// A level held in memory: palette indices row by row.
+struct MemoryLevel {
+  int width, height;
+  Palette palette{};
+  std::vector<std::uint8_t> pixels;
+  MemoryLevel(int w, int h, int seed) : width(w), height(h), pixels(std::size_t(w) * h) {
+    for (int i = 0; i < 256; ++i) palette[i] = Rgbquad{std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t(i / 2), 0};
+    palette[200] = Rgbquad{250, 251, 252, 0};  // nearest to white: the background
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) pixels[std::size_t(y) * w + x] = std::uint8_t((x * 7 + y * 13 + seed) % 150);
+  }
+  ZoomLevelImage Image() const {
+    return {width, height, palette, [this](int row, std::uint8_t* buffer) {
+              std::copy_n(pixels.data() + std::size_t(row) * width, width, buffer);
+            }};
+  }
+};
+
+void WriteFile(const std::filesystem::path& path, bool scrambled, const std::vector<MemoryLevel>& levels,
+               const std::vector<float>& zoom) {
+  ByteFile file(path, "wb");
+  std::atomic<bool> abort{false};
+  QuietHost host;
+  TiledImageWriter writer(file, scrambled, abort, host);
+  writer.WriteHeader(levels[0].width, levels[0].height, zoom);
+  for (const MemoryLevel& level : levels) ASSERT_TRUE(writer.WriteZoomLevel(level.Image()));
+  writer.WriteTrailer();
+  file.Close();
+}
+
+TEST(TiledWriterTest, BackgroundIsTheEntryNearestWhite) {
+  Palette p{};
+  p[3] = Rgbquad{255, 255, 250, 0};
+  p[9] = Rgbquad{250, 255, 255, 0};  // as near: the lower index wins
+  EXPECT_EQ(BackgroundIndex(p), 3);
+}
+
+TEST(TiledWriterTest, LevelsReadBackThroughTheReader) {
+  // 130 x 70 needs 3 x 2 tiles with background beyond the image; 128 x 64 is
+  // an exact multiple and still gets an extra column and row of tiles.
+  const std::vector<MemoryLevel> levels = {MemoryLevel(130, 70, 1), MemoryLevel(128, 64, 2), MemoryLevel(33, 18, 3)};
+  const std::vector<float> zoom = {100, 98.5F, 25.4F};
+  for (bool scrambled : {false, true}) {
+    SCOPED_TRACE(scrambled ? "scrambled" : "plain");
+    testing::TempFolder temp;
+    const auto path = temp / (scrambled ? "out.qtxx3" : "out.qtx2");
+    WriteFile(path, scrambled, levels, zoom);
+
+    auto opening = TiledReader::Open(path, true);
+    ASSERT_TRUE(opening.reader) << opening.message;
+    TiledReader& reader = *opening.reader;
+    EXPECT_EQ(reader.width(), 130);
+    EXPECT_EQ(reader.height(), 70);
+    EXPECT_EQ(reader.zoomCount(), 1);
+    EXPECT_EQ(reader.LevelCount(), 3);
+    EXPECT_EQ(reader.scrambled(), scrambled);
+    std::vector<std::uint8_t> row(130);
+    for (int y = 0; y < 70; ++y) {
+      reader.ReadRow(y, row.data());
+      ASSERT_TRUE(std::equal(row.begin(), row.end(), levels[0].pixels.begin() + y * 130)) << "row " << y;
+    }
+    for (int n = 0; n < 3; ++n) {
+      SCOPED_TRACE("level " + std::to_string(n));
+      const MemoryLevel& want = levels[n];
+      reader.LoadZoomLevel(n);
+      EXPECT_EQ(reader.levelWidth(), want.width);
+      EXPECT_EQ(reader.levelHeight(), want.height);
+      EXPECT_EQ(reader.tilesX(), want.width / 64 + 1);
+      EXPECT_EQ(reader.tilesY(), want.height / 64 + 1);
+      EXPECT_EQ(reader.levelPalette(), want.palette);
+      // Every tile byte outside the level holds the background index.
+      std::vector<std::uint8_t> tile(4096);
+      for (int ty = 0; ty < reader.tilesY(); ++ty)
+        for (int tx = 0; tx < reader.tilesX(); ++tx) {
+          ASSERT_TRUE(reader.DecodeTile(tx + ty * reader.tilesX(), tile.data()));
+          for (int r = 0; r < 64; ++r)
+            for (int c = 0; c < 64; ++c) {
+              const int x = tx * 64 + c, y = ty * 64 + r;
+              const std::uint8_t expect =
+                  (x < want.width && y < want.height) ? want.pixels[std::size_t(y) * want.width + x] : 200;
+              ASSERT_EQ(tile[tiled::TileByteIndex(r, c)], expect) << "pixel " << x << "," << y;
+            }
+        }
+    }
+  }
+}
+
+TEST(TiledWriterTest, PlainFileMatchesTheLayoutReadByHand) {
+  const std::vector<MemoryLevel> levels = {MemoryLevel(70, 65, 4), MemoryLevel(20, 10, 5)};
+  testing::TempFolder temp;
+  const auto path = temp / "hand.qtx2";
+  WriteFile(path, false, levels, {100, 28.6F});
+  const testing::TestTiledFile parsed = testing::ReadTestTiledFile(path);
+  ASSERT_EQ(parsed.levels.size(), 2u);
+  EXPECT_EQ(parsed.width, 70);
+  EXPECT_EQ(parsed.height, 65);
+  EXPECT_EQ(parsed.zoomCount, 0);
+  for (std::size_t n = 0; n < 2; ++n) {
+    const auto& got = parsed.levels[n];
+    EXPECT_EQ(got.width, levels[n].width);
+    EXPECT_EQ(got.height, levels[n].height);
+    EXPECT_EQ(got.palette, levels[n].palette);
+    EXPECT_EQ(got.pixels, levels[n].pixels);
+  }
+}
+
+TEST(TiledWriterTest, AbortStopsBetweenTiles) {
+  testing::TempFolder temp;
+  ByteFile file(temp / "a.qtx2", "wb");
+  std::atomic<bool> abort{false};
+  QuietHost host;
+  TiledImageWriter writer(file, false, abort, host);
+  writer.WriteHeader(100, 100, {100, 50});
+  abort = true;
+  EXPECT_FALSE(writer.WriteZoomLevel(MemoryLevel(100, 100, 0).Image()));
+  EXPECT_EQ(writer.levelsWritten(), 0);
+}
+
+}  // namespace
+}  // namespace quiltor
