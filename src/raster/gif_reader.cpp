@@ -1,0 +1,139 @@
+// GIF source maps through giflib: the first image of the file becomes an
+// 8-bit bitmap with its local colour table, or the global one when it has
+// none. Interlaced images are put back in top-to-bottom row order.
+#include <gif_lib.h>
+
+#include <cstdio>
+#include <optional>
+
+#include "raster/format_readers.h"
+#include "raster/reader_io.h"
+
+namespace quiltor {
+namespace {
+
+int ReadFromFile(GifFileType* gif, GifByteType* buffer, int count) {
+  auto* file = static_cast<std::FILE*>(gif->UserData);
+  return static_cast<int>(std::fread(buffer, 1, static_cast<std::size_t>(count), file));
+}
+
+// The decoder handle; closing it does not close the FILE it reads from.
+class GifHandle {
+ public:
+  explicit GifHandle(std::FILE* file) {
+    int error = 0;
+    gif_ = DGifOpen(file, ReadFromFile, &error);
+  }
+  ~GifHandle() {
+    int error = 0;
+    if (gif_ != nullptr) DGifCloseFile(gif_, &error);
+  }
+  GifHandle(const GifHandle&) = delete;
+  GifHandle& operator=(const GifHandle&) = delete;
+  GifFileType* get() const { return gif_; }
+
+ private:
+  GifFileType* gif_ = nullptr;
+};
+
+bool SkipExtension(GifFileType* gif) {
+  int code = 0;
+  GifByteType* block = nullptr;
+  if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) return false;
+  while (block != nullptr) {
+    if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) return false;
+  }
+  return true;
+}
+
+// Stored row order of an interlaced image: four passes over the rows.
+bool ReadInterlacedRows(GifFileType* gif, Bitmap& bitmap) {
+  static constexpr int kFirst[4] = {0, 4, 2, 1};
+  static constexpr int kStep[4] = {8, 8, 4, 2};
+  for (int pass = 0; pass < 4; ++pass) {
+    for (int y = kFirst[pass]; y < bitmap.height(); y += kStep[pass]) {
+      if (DGifGetLine(gif, bitmap.row(y), bitmap.width()) == GIF_ERROR) return false;
+    }
+  }
+  return true;
+}
+
+bool ReadRows(GifFileType* gif, bool interlaced, Bitmap& bitmap) {
+  if (interlaced) return ReadInterlacedRows(gif, bitmap);
+  for (int y = 0; y < bitmap.height(); ++y) {
+    if (DGifGetLine(gif, bitmap.row(y), bitmap.width()) == GIF_ERROR) return false;
+  }
+  return true;
+}
+
+bool IndicesInColourMap(const Bitmap& bitmap, int colourCount) {
+  for (int y = 0; y < bitmap.height(); ++y) {
+    const std::uint8_t* row = bitmap.row(y);
+    for (int x = 0; x < bitmap.width(); ++x) {
+      if (row[x] >= colourCount) return false;
+    }
+  }
+  return true;
+}
+
+std::optional<Bitmap> DecodeFirstImage(GifFileType* gif) {
+  if (DGifGetImageDesc(gif) == GIF_ERROR) return std::nullopt;
+  const GifImageDesc& desc = gif->Image;
+  if (desc.Width <= 0 || desc.Height <= 0) return std::nullopt;
+  if (static_cast<std::uint64_t>(desc.Width) * static_cast<std::uint64_t>(desc.Height) > kMaxBitmapBytes) {
+    return std::nullopt;
+  }
+  const ColorMapObject* colours = desc.ColorMap != nullptr ? desc.ColorMap : gif->SColorMap;
+  if (colours == nullptr || colours->ColorCount <= 0) return std::nullopt;
+  Bitmap bitmap(desc.Width, desc.Height, 8);
+  if (!ReadRows(gif, desc.Interlace, bitmap)) return std::nullopt;
+  const int count = colours->ColorCount < 256 ? colours->ColorCount : 256;
+  if (!IndicesInColourMap(bitmap, count)) return std::nullopt;
+  for (int i = 0; i < count; ++i) {
+    const GifColorType& c = colours->Colors[i];
+    bitmap.palette()[i] = Rgbquad{c.Blue, c.Green, c.Red, 0};
+  }
+  return bitmap;
+}
+
+}  // namespace
+
+std::optional<Bitmap> DecodeGif(const std::filesystem::path& path) {
+  reader_io::CFile file(path, "rb");
+  if (!file) return std::nullopt;
+  GifHandle handle(file.get());
+  GifFileType* gif = handle.get();
+  if (gif == nullptr) return std::nullopt;
+  for (;;) {
+    GifRecordType type = UNDEFINED_RECORD_TYPE;
+    if (DGifGetRecordType(gif, &type) == GIF_ERROR) return std::nullopt;
+    if (type == IMAGE_DESC_RECORD_TYPE) return DecodeFirstImage(gif);
+    if (type != EXTENSION_RECORD_TYPE || !SkipExtension(gif)) return std::nullopt;
+  }
+}
+
+// Read straight from the file: the screen size, or the first image's own size
+// when an image descriptor follows the global colour table at once. A file
+// without a global colour table reports nothing.
+bool QueryGifInfo(const std::filesystem::path& path, ImageInfo& info) {
+  reader_io::CFile file(path, "rb");
+  std::uint8_t screen[13] = {};
+  if (!file || !file.ReadAt(0, screen, sizeof screen)) return false;
+  if (screen[0] != 'G' || screen[1] != 'I' || screen[2] != 'F') return false;
+  if ((screen[10] & 0x80) == 0) return false;
+  int width = reader_io::Le16(screen + 6);
+  int height = reader_io::Le16(screen + 8);
+  const std::uint64_t tableBytes = 3u << ((screen[10] & 0x07) + 1);
+  std::uint8_t image[9] = {};
+  if (file.ReadAt(sizeof screen + tableBytes, image, sizeof image) && image[0] == ',') {
+    width = reader_io::Le16(image + 5);
+    height = reader_io::Le16(image + 7);
+  }
+  if (width == 0 || height == 0) return false;
+  info.width = width;
+  info.height = height;
+  info.pixelMode = 1;
+  return true;
+}
+
+}  // namespace quiltor
