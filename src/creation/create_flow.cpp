@@ -130,6 +130,20 @@ CreateOutcome RunCreate(const CreateRequest& request, WorkerHost& host, CreateFl
     host.ShowMessage(kNoMapsMessage);
     return outcome;
   }
+  // The Temp File Folder is checked with its own texts first, then again as
+  // the create itself checks every folder it uses.
+  {
+    const std::string temp = StripTrailingSeparator(TrimSpaces(settings.tempFolder));
+    std::error_code ec;
+    if (temp.empty() || !fs::is_directory(temp, ec)) {
+      host.ShowMessage(kTempFolderNotValid);
+      return outcome;
+    }
+    if (IsOnCdrom(temp)) {
+      host.ShowMessage(kTempFolderOnCdrom);
+      return outcome;
+    }
+  }
   if (!ValidateFolderSetting(settings.tempFolder, "Temp File", host)) return outcome;
   const std::string destinationFolder = FolderPart(settings.destinationFile);
   if (!ValidateFolderSetting(destinationFolder.empty() ? "." : destinationFolder, "Destination", host))

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "creation_fakes.h"
 #include "support/recording_host.h"
@@ -40,6 +41,17 @@ bool BoxesOverlap(const GeoOutline& a, const GeoOutline& b) {
   const auto [cLo, cHi] = std::minmax_element(a.lat.begin(), a.lat.end());
   const auto [dLo, dHi] = std::minmax_element(b.lat.begin(), b.lat.end());
   return *aLo < *bHi && *bLo < *aHi && *cLo < *dHi && *dLo < *cHi;
+}
+
+TEST(ValidateFolderSetting, MissingFolderOrFileNamesItsLabel) {
+  TempFolder temp;
+  RecordingHost host;
+  EXPECT_TRUE(ValidateFolderSetting(temp.path().string() + "/", "Destination", host));
+  EXPECT_FALSE(ValidateFolderSetting((temp.path() / "none").string(), "Destination", host));
+  std::ofstream(temp.path() / "file") << "x";
+  EXPECT_FALSE(ValidateFolderSetting((temp.path() / "file").string(), "Temp File", host));
+  EXPECT_EQ(host.messages, (std::vector<std::string>{"The Destination Folder is not valid", "The Temp File Folder is not valid"}));
+  EXPECT_FALSE(IsOnCdrom(temp.path().string()));
 }
 
 TEST(GetSelectedMapArray, ModesPickTickedOrOverlappingUsableMaps) {
@@ -90,7 +102,7 @@ TEST(RunCreate, RefusalsComeWithTheirMessageInOrder) {
        kNoMapsMessage},
       {"temp folder missing",
        [](CreateRequest& r, const TempFolder& t) { r.settings.tempFolder = (t.path() / "gone").string(); },
-       "The Temp File Folder is not valid"},
+       "Temp File Folder is not valid"},
       {"destination folder missing",
        [](CreateRequest& r, const TempFolder& t) { r.settings.destinationFile = (t.path() / "gone" / "m.qtx2").string(); },
        "The Destination Folder is not valid"},
