@@ -7,10 +7,14 @@
 #include "raster/colour_quantizer.h"
 #include "raster/resample.h"
 #include "raster/sharpen.h"
-#include "raster/temp_image.h"
+#include "raster/level_files.h"
 
 namespace quiltor {
 namespace {
+
+using level_files::PaletteImageWriter;
+using level_files::RowStreamReader;
+using level_files::RowStreamWriter;
 
 constexpr const char* kResizedStream = "temp.qtx0";
 constexpr const char* kSharpenedStream = "temp2s.qtx0";
@@ -134,20 +138,6 @@ void SharpenRowStream(const std::filesystem::path& src, const std::filesystem::p
   RowStreamWriter out(dst, width);
   SharpenRows(
       width, height, StandardSharpenKernel(), [&in](int, std::uint8_t* buffer) { in.ReadRow(buffer); },
-      [&out](int, const std::uint8_t* row) { out.WriteRow(row); },
-      [&host](int done, int total) {
-        host.SetStatusText("Sharpening : " + std::to_string(done) + " of " + std::to_string(total));
-      });
-  out.Finish();
-}
-
-void SharpenTempImage(const std::filesystem::path& src, const std::filesystem::path& dst, WorkerHost& host) {
-  std::unique_ptr<RasterReader> in = OpenTempImage(src);
-  if (!in) throw QuiltorError("cannot open the image to sharpen: " + src.string());
-  if (in->pixelMode() != 3) throw QuiltorError("only true-colour images are sharpened");
-  TrueColourImageWriter out(dst, in->width(), in->height());
-  SharpenRows(
-      in->width(), in->height(), StandardSharpenKernel(), [&in](int y, std::uint8_t* buffer) { in->ReadRow(y, buffer); },
       [&out](int, const std::uint8_t* row) { out.WriteRow(row); },
       [&host](int done, int total) {
         host.SetStatusText("Sharpening : " + std::to_string(done) + " of " + std::to_string(total));

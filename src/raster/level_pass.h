@@ -44,8 +44,4 @@ TopColours SampleTopColours(RasterReader& image);
 void SharpenRowStream(const std::filesystem::path& src, const std::filesystem::path& dst, int width, int height,
                       WorkerHost& host);
 
-// Sharpens a true-colour temporary image into a new one (the merged map,
-// before it is tiled).
-void SharpenTempImage(const std::filesystem::path& src, const std::filesystem::path& dst, WorkerHost& host);
-
 }  // namespace quiltor

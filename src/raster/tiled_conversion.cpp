@@ -1,5 +1,6 @@
 #include "raster/tiled_conversion.h"
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -10,8 +11,7 @@
 #include "common/text.h"
 #include "raster/byte_file.h"
 #include "raster/level_pass.h"
-#include "raster/raster_source.h"
-#include "raster/temp_image.h"
+#include "raster/level_files.h"
 #include "raster/tiled_writer.h"
 #include "raster/work_folder.h"
 #include "raster/zoom_plan.h"
@@ -50,9 +50,7 @@ ZoomLevelImage AsLevelImage(RasterReader& reader) {
 }
 
 std::unique_ptr<RasterReader> OpenLevel(const PassContext& context, int n) {
-  auto reader = OpenTempImage(context.workFolder / LevelFileName(n));
-  if (!reader) throw QuiltorError("cannot open zoom level " + std::to_string(n));
-  return reader;
+  return level_files::OpenPaletteImage(context.workFolder / LevelFileName(n));
 }
 
 // Steps after the checks: the base image, the smaller levels, the file.
@@ -155,7 +153,8 @@ TiledConversionResult ConvertToTiledImage(const TiledConversionRequest& request,
   const std::string destination = ChooseDestinationName(request.sourcePath, request.destinationPath);
 
   try {
-    std::unique_ptr<RasterReader> source = OpenConversionSource(request.sourcePath);
+    if (!request.openSource) throw QuiltorError("no image opener for the conversion");
+    std::unique_ptr<RasterReader> source = request.openSource(request.sourcePath);
     if (!source) return result;
     if (!LargeEnoughToTile(source->width(), source->height(), scale)) {
       host.ShowMessage(kTooSmall);

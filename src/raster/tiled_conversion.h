@@ -8,11 +8,17 @@
 // only when complete.
 #include <atomic>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "common/worker_host.h"
+#include "raster/raster_reader.h"
 
 namespace quiltor {
+
+// Opens the image to convert; nullptr when it cannot be opened.
+using ConversionSourceOpener = std::function<std::unique_ptr<RasterReader>(const std::string& path)>;
 
 struct TiledConversionRequest {
   std::string sourcePath;
@@ -21,6 +27,7 @@ struct TiledConversionRequest {
   int colourCount = 254;       // at most 254 are used
   double scalePercent = 100;   // at most 100
   bool scrambled = false;      // this program's own tables; plain for files the host opens
+  ConversionSourceOpener openSource;  // empty: the usual image dispatch
 };
 
 struct TiledConversionResult {

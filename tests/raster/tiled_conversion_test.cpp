@@ -6,10 +6,9 @@
 #include <set>
 #include <vector>
 
+#include <map>
+
 #include "raster/level_pass.h"
-#include "raster/raster_source.h"
-#include "raster/temp_image.h"
-#include "raster/thumbnail.h"
 #include "raster/tiled_reader.h"
 #include "raster/zoom_plan.h"
 #include "support/recording_host.h"
@@ -33,18 +32,22 @@ Bgr BlockColour(int x, int y) {
   return colours[(x / 37 + (y / 29) * 3) % 6];
 }
 
-void WriteSource(const std::filesystem::path& path, int w, int h) {
-  TrueColourImageWriter writer(path, w, h);
-  std::vector<std::uint8_t> row(std::size_t(w) * 3);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
+// A true-colour image of blocks, served row by row like an opened file.
+class BlockImage : public RasterReader {
+ public:
+  BlockImage(int w, int h) {
+    width_ = w;
+    height_ = h;
+    pixelMode_ = 3;
+  }
+  void ReadRow(int y, std::uint8_t* row) override {
+    for (int x = 0; x < width_; ++x) {
       const Bgr c = BlockColour(x, y);
       row[x * 3] = c.b, row[x * 3 + 1] = c.g, row[x * 3 + 2] = c.r;
     }
-    writer.WriteRow(row.data());
   }
-  writer.Finish();
-}
+  void FetchPixel(int, int, std::uint8_t*) override {}
+};
 
 std::set<std::string> Listing(const std::filesystem::path& folder) {
   std::set<std::string> names;
@@ -71,16 +74,22 @@ class ConversionTest : public ::testing::Test {
   void SetUp() override {
     std::filesystem::create_directories(temp / "work");
     std::ofstream(temp / "work" / "other.qtx0") << "not ours";
-    WriteSource(temp / "source.qtxx0", 400, 300);
+    sizes[(temp / "source.qtxx0").string()] = {400, 300};
   }
   TiledConversionRequest Request(const std::string& dest = "out.qtx2") {
     TiledConversionRequest r;
     r.sourcePath = (temp / "source.qtxx0").string();
     r.destinationPath = (temp / dest).string();
     r.tempFolder = (temp / "work").string() + "/";
+    r.openSource = [this](const std::string& path) -> std::unique_ptr<RasterReader> {
+      const auto it = sizes.find(path);
+      if (it == sizes.end()) return nullptr;
+      return std::make_unique<BlockImage>(it->second.width, it->second.height);
+    };
     return r;
   }
   TempFolder temp;
+  std::map<std::string, LevelSize> sizes;
 };
 
 TEST_F(ConversionTest, WritesEveryLevelAndLevelZeroIsTheMappedSource) {
@@ -127,12 +136,6 @@ TEST_F(ConversionTest, WritesEveryLevelAndLevelZeroIsTheMappedSource) {
   EXPECT_TRUE(sawWriting);
   EXPECT_TRUE(host.messages.empty());
 
-  const auto thumbnail = MakeThumbnail((temp / "out.qtx2").string(), 130, 98);
-  ASSERT_TRUE(thumbnail);
-  EXPECT_EQ(thumbnail->bitmap.width(), 130);
-  EXPECT_EQ(thumbnail->bitmap.height(), 98);
-  EXPECT_EQ(thumbnail->pixelMode, 3);
-  EXPECT_DOUBLE_EQ(thumbnail->scale, 3);
 }
 
 TEST_F(ConversionTest, AbortOrFailureLeavesNoFileAndNoWorkFolder) {
@@ -173,7 +176,7 @@ TEST_F(ConversionTest, Refusals) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    WriteSource(temp / "s.qtxx0", c.w, c.h);
+    sizes[(temp / "s.qtxx0").string()] = {c.w, c.h};
     RecordingHost host;
     std::atomic<bool> abort{false};
     auto r = Request();
@@ -219,14 +222,6 @@ TEST(DestinationNameTest, CapAndSamePathRules) {
   EXPECT_EQ(ChooseDestinationName(src, src), (temp / "chart_2.qtx2").string());
   EXPECT_EQ(ChooseDestinationName("/maps/a.cap.tif", "/out/b.qtx2"), "/out/b.qtxt2");
   EXPECT_EQ(ChooseDestinationName("/maps/a.tif", "/out/b.qtx2"), "/out/b.qtx2");
-}
-
-TEST(ThumbnailTest, PluginKindsMakeNone) {
-  TempFolder temp;
-  for (const char* name : {"a.ecw", "a.sid"}) {
-    std::ofstream(temp / name) << "x";
-    EXPECT_FALSE(MakeThumbnail((temp / name).string(), 130, 100)) << name;
-  }
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include "raster/tiled_reader.h"
 #include "support/recording_host.h"
 #include "support/temp_folder.h"
-#include "raster/tiled_test_writer.h"
 
 namespace quiltor {
 namespace {
@@ -97,25 +96,6 @@ TEST(TiledWriterTest, LevelsReadBackThroughTheReader) {
             }
         }
     }
-  }
-}
-
-TEST(TiledWriterTest, PlainFileMatchesTheLayoutReadByHand) {
-  const std::vector<MemoryLevel> levels = {MemoryLevel(70, 65, 4), MemoryLevel(20, 10, 5)};
-  testing::TempFolder temp;
-  const auto path = temp / "hand.qtx2";
-  WriteFile(path, false, levels, {100, 28.6F});
-  const testing::TestTiledFile parsed = testing::ReadTestTiledFile(path);
-  ASSERT_EQ(parsed.levels.size(), 2u);
-  EXPECT_EQ(parsed.width, 70);
-  EXPECT_EQ(parsed.height, 65);
-  EXPECT_EQ(parsed.zoomCount, 0);
-  for (std::size_t n = 0; n < 2; ++n) {
-    const auto& got = parsed.levels[n];
-    EXPECT_EQ(got.width, levels[n].width);
-    EXPECT_EQ(got.height, levels[n].height);
-    EXPECT_EQ(got.palette, levels[n].palette);
-    EXPECT_EQ(got.pixels, levels[n].pixels);
   }
 }
 
