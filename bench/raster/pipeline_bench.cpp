@@ -3,6 +3,8 @@
 // stay flat: every stage streams rows).
 //
 // The image side defaults to 10000 pixels; QUILTOR_BENCH_SIDE overrides it.
+// The source is painted row by row in memory, as the creation job would
+// hand rows over, so the figures are the pipeline's alone.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -15,10 +17,9 @@
 #include <vector>
 
 #include "common/worker_host.h"
+#include "raster/level_files.h"
 #include "raster/level_pass.h"
-#include "raster/raster_source.h"
 #include "raster/sharpen.h"
-#include "raster/temp_image.h"
 #include "raster/tiled_conversion.h"
 #include "raster/tiled_writer.h"
 #include "raster/work_folder.h"
@@ -50,30 +51,42 @@ void PaintRow(int y, int width, std::uint8_t* row) {
   }
 }
 
+// The merged map as the creation job hands it over: a true-colour image
+// served row by row (painted on the fly, so that the figures are those of
+// the pipeline and not of a decoder).
+class PaintedImage : public RasterReader {
+ public:
+  explicit PaintedImage(int side) {
+    width_ = height_ = side;
+    pixelMode_ = 3;
+  }
+  void ReadRow(int y, std::uint8_t* row) override { PaintRow(y, width_, row); }
+  void FetchPixel(int, int, std::uint8_t*) override {}
+};
+
 struct BenchImages {
   std::filesystem::path folder;
-  std::filesystem::path source;  // true colour, side x side
   int side = 0;
 };
 
-// Made once per process: writing a 10000 x 10000 image at zlib level 9 takes a while.
 const BenchImages& Images() {
   static BenchImages images = [] {
     BenchImages b;
     b.side = BenchSide();
     b.folder = std::filesystem::temp_directory_path() / ("quiltor-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(b.folder);
-    b.source = b.folder / "source.qtxx0";
-    TrueColourImageWriter writer(b.source, b.side, b.side);
-    std::vector<std::uint8_t> row(std::size_t(b.side) * 3);
-    for (int y = 0; y < b.side; ++y) {
-      PaintRow(y, b.side, row.data());
-      writer.WriteRow(row.data());
-    }
-    writer.Finish();
     return b;
   }();
   return images;
+}
+
+TiledConversionRequest PaintedRequest(int side, const std::filesystem::path& folder) {
+  TiledConversionRequest request;
+  request.sourcePath = "painted";
+  request.destinationPath = (folder / "whole.qtx2").string();
+  request.tempFolder = folder.string();
+  request.openSource = [side](const std::string&) { return std::make_unique<PaintedImage>(side); };
+  return request;
 }
 
 void SetMegapixels(benchmark::State& state, double pixels) {
@@ -86,8 +99,8 @@ void BM_ColourMapping(benchmark::State& state) {
   std::atomic<bool> abort{false};
   for (auto _ : state) {
     WorkFolder work(images.folder);
-    auto source = OpenTempImage(images.source);
-    MapColoursPass(*source, 254, PassContext{work.path(), host, abort});
+    PaintedImage source(images.side);
+    MapColoursPass(source, 254, PassContext{work.path(), host, abort});
   }
   SetMegapixels(state, double(images.side) * images.side);
 }
@@ -101,23 +114,30 @@ void BM_LevelPass(benchmark::State& state) {
   std::atomic<bool> abort{false};
   WorkFolder work(images.folder);
   const PassContext context{work.path(), host, abort};
-  {
-    auto source = OpenTempImage(images.source);
-    MapColoursPass(*source, 254, context);
-  }
-  auto base = OpenTempImage(work / LevelFileName(0));
+  PaintedImage source(images.side);
+  MapColoursPass(source, 254, context);
+  auto base = level_files::OpenPaletteImage(work / LevelFileName(0));
   const TopColours top = SampleTopColours(*base);
   for (auto _ : state) LevelPass(1, *base, 62, percent, top, context);
   SetMegapixels(state, double(images.side) * images.side);
 }
 
+// Sharpening a row stream of the full size (as the level pass does for
+// every level; the merged map is sharpened the same way).
 void BM_Sharpening(benchmark::State& state) {
   const BenchImages& images = Images();
   QuietHost host;
-  for (auto _ : state) {
-    WorkFolder work(images.folder);
-    SharpenTempImage(images.source, work / "sharpened.qtxx0", host);
+  WorkFolder work(images.folder);
+  {
+    level_files::RowStreamWriter stream(work / "temp.qtx0", images.side);
+    std::vector<std::uint8_t> row(std::size_t(images.side) * 3);
+    for (int y = 0; y < images.side; ++y) {
+      PaintRow(y, images.side, row.data());
+      stream.WriteRow(row.data());
+    }
+    stream.Finish();
   }
+  for (auto _ : state) SharpenRowStream(work / "temp.qtx0", work / "temp2s.qtx0", images.side, images.side, host);
   SetMegapixels(state, double(images.side) * images.side);
 }
 
@@ -127,10 +147,10 @@ void BM_TileWriting(benchmark::State& state) {
   std::atomic<bool> abort{false};
   WorkFolder work(images.folder);
   {
-    auto source = OpenTempImage(images.source);
-    MapColoursPass(*source, 254, PassContext{work.path(), host, abort});
+    PaintedImage source(images.side);
+    MapColoursPass(source, 254, PassContext{work.path(), host, abort});
   }
-  auto base = OpenTempImage(work / LevelFileName(0));
+  auto base = level_files::OpenPaletteImage(work / LevelFileName(0));
   for (auto _ : state) {
     ByteFile file(work / "out.qtx2", "wb");
     TiledImageWriter writer(file, false, abort, host);
@@ -148,11 +168,7 @@ void BM_WholeConversion(benchmark::State& state) {
   QuietHost host;
   std::atomic<bool> abort{false};
   for (auto _ : state) {
-    TiledConversionRequest request;
-    request.sourcePath = images.source.string();
-    request.destinationPath = (images.folder / "whole.qtx2").string();
-    request.tempFolder = images.folder.string();
-    const auto result = ConvertToTiledImage(request, host, abort);
+    const auto result = ConvertToTiledImage(PaintedRequest(images.side, images.folder), host, abort);
     if (!result.ok) state.SkipWithError(result.error.c_str());
   }
   SetMegapixels(state, double(images.side) * images.side);
@@ -165,26 +181,13 @@ void BM_PeakMemory(benchmark::State& state) {
   const int side = state.range(0) == 0 ? images.side / 4 : images.side;
   const auto folder = images.folder / ("peak-" + std::to_string(side));
   std::filesystem::create_directories(folder);
-  const auto source = folder / "source.qtxx0";
-  if (side != images.side) {
-    TrueColourImageWriter writer(source, side, side);
-    std::vector<std::uint8_t> row(std::size_t(side) * 3);
-    for (int y = 0; y < side; ++y) {
-      PaintRow(y, side, row.data());
-      writer.WriteRow(row.data());
-    }
-    writer.Finish();
-  } else {
-    std::filesystem::copy_file(images.source, source, std::filesystem::copy_options::overwrite_existing);
-  }
   long peakKiB = 0;
   for (auto _ : state) {
     const pid_t child = ::fork();
     if (child == 0) {
       QuietHost host;
       std::atomic<bool> abort{false};
-      TiledConversionRequest request{source.string(), (folder / "out.qtx2").string(), folder.string(), 254, 100, false};
-      _exit(ConvertToTiledImage(request, host, abort).ok ? 0 : 1);
+      _exit(ConvertToTiledImage(PaintedRequest(side, folder), host, abort).ok ? 0 : 1);
     }
     int status = 0;
     struct rusage usage {};
