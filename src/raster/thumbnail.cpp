@@ -6,7 +6,7 @@
 #include "common/error.h"
 #include "common/paths.h"
 #include "common/text.h"
-#include "raster/raster_source.h"
+#include "raster/conversion_source.h"
 #include "raster/resample.h"
 #include "raster/tiled_reader.h"
 
@@ -25,12 +25,13 @@ Bitmap StretchToBitmap(const Bitmap& source, int width, int height) {
   return out;
 }
 
-Bitmap ResampleFileToBitmap(const std::string& path, double percent) {
-  std::unique_ptr<RasterReader> source = OpenImageReader(path);
-  if (!source) throw QuiltorError("cannot open " + path);
-  const int dstWidth = ResampledLength(source->width(), percent);
-  const int dstHeight = ResampledLength(source->height(), percent);
-  RasterReader& reader = *source;
+namespace {
+
+// The thumbnail resampler may let its row cache grow to four times its
+// limit before trimming: thumbnails are small and fast matters more.
+Bitmap ResampleReader(RasterReader& reader, double percent) {
+  const int dstWidth = ResampledLength(reader.width(), percent);
+  const int dstHeight = ResampledLength(reader.height(), percent);
   Resampler resampler(
       reader.width(), reader.height(), reader.pixelMode(), reader.palette(), dstWidth, dstHeight,
       [&reader](int row, std::uint8_t* buffer) { reader.ReadRow(row, buffer); }, 4);
@@ -39,25 +40,34 @@ Bitmap ResampleFileToBitmap(const std::string& path, double percent) {
   return out;
 }
 
+}  // namespace
+
+Bitmap ResampleFileToBitmap(const std::string& path, double percent) {
+  std::unique_ptr<RasterReader> source = OpenImageForConversion(path);
+  if (!source) throw QuiltorError("cannot open " + path);
+  return ResampleReader(*source, percent);
+}
+
 std::optional<Thumbnail> MakeThumbnail(const std::string& path, int targetWidth, int targetHeight) {
   if (targetWidth <= 0 || targetHeight <= 0) return std::nullopt;
-  const std::string kind = ToLowerExtension(path);
-  int width = 0;
+  std::string kind = ExtensionPart(path);
+  std::transform(kind.begin(), kind.end(), kind.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (kind == ".ecw" || kind == ".sid") return std::nullopt;  // their decoders are outside plug-ins
   try {
-    ImageHeader header;
-    if (!QueryImageHeader(path, header) || header.width <= 0) return std::nullopt;
-    width = header.width;
     Thumbnail thumb;
-    thumb.scale = std::max(1, width / targetWidth);
-    if (kind == ".ecw" || kind == ".sid") return std::nullopt;  // their decoders are outside plug-ins
     if (kind == ".qtx2" || kind == ".qtxx3") {
+      TiledInfo info;
+      if (!QueryTiledInfo(path, info) || info.width <= 0) return std::nullopt;
+      thumb.scale = std::max(1, info.width / targetWidth);
       std::optional<Bitmap> small = DecodeTiledImage(path, kThumbnailLevel);
       if (!small) return std::nullopt;
       thumb.bitmap = StretchToBitmap(*small, targetWidth, targetHeight);
     } else {
-      const double b = static_cast<double>(width) / targetWidth;
+      std::unique_ptr<RasterReader> source = OpenImageForConversion(path);
+      if (!source || source->width() <= 0) return std::nullopt;
+      const double b = static_cast<double>(source->width()) / targetWidth;
       thumb.scale = b;
-      thumb.bitmap = ResampleFileToBitmap(path, 100.0 / b);
+      thumb.bitmap = ResampleReader(*source, 100.0 / b);
     }
     thumb.pixelMode = thumb.bitmap.bitsPerPixel() == 8 ? 1 : 3;
     if (thumb.pixelMode == 1) thumb.palette = thumb.bitmap.palette();

@@ -10,6 +10,7 @@
 #include "common/paths.h"
 #include "common/text.h"
 #include "raster/byte_file.h"
+#include "raster/conversion_source.h"
 #include "raster/level_pass.h"
 #include "raster/level_files.h"
 #include "raster/tiled_writer.h"
@@ -153,8 +154,8 @@ TiledConversionResult ConvertToTiledImage(const TiledConversionRequest& request,
   const std::string destination = ChooseDestinationName(request.sourcePath, request.destinationPath);
 
   try {
-    if (!request.openSource) throw QuiltorError("no image opener for the conversion");
-    std::unique_ptr<RasterReader> source = request.openSource(request.sourcePath);
+    std::unique_ptr<RasterReader> source =
+        request.openSource ? request.openSource(request.sourcePath) : OpenImageForConversion(request.sourcePath);
     if (!source) return result;
     if (!LargeEnoughToTile(source->width(), source->height(), scale)) {
       host.ShowMessage(kTooSmall);

@@ -8,7 +8,9 @@
 
 #include <map>
 
+#include "raster/format_readers.h"
 #include "raster/level_pass.h"
+#include "raster/thumbnail.h"
 #include "raster/tiled_reader.h"
 #include "raster/zoom_plan.h"
 #include "support/recording_host.h"
@@ -136,6 +138,14 @@ TEST_F(ConversionTest, WritesEveryLevelAndLevelZeroIsTheMappedSource) {
   EXPECT_TRUE(sawWriting);
   EXPECT_TRUE(host.messages.empty());
 
+  // The thumbnail of the new file stretches its overview level.
+  const auto thumbnail = MakeThumbnail((temp / "out.qtx2").string(), 130, 98);
+  ASSERT_TRUE(thumbnail);
+  EXPECT_EQ(thumbnail->bitmap.width(), 130);
+  EXPECT_EQ(thumbnail->bitmap.height(), 98);
+  EXPECT_EQ(thumbnail->pixelMode, 3);
+  EXPECT_DOUBLE_EQ(thumbnail->scale, 3);  // 400 div 130
+
 }
 
 TEST_F(ConversionTest, AbortOrFailureLeavesNoFileAndNoWorkFolder) {
@@ -222,6 +232,24 @@ TEST(DestinationNameTest, CapAndSamePathRules) {
   EXPECT_EQ(ChooseDestinationName(src, src), (temp / "chart_2.qtx2").string());
   EXPECT_EQ(ChooseDestinationName("/maps/a.cap.tif", "/out/b.qtx2"), "/out/b.qtxt2");
   EXPECT_EQ(ChooseDestinationName("/maps/a.tif", "/out/b.qtx2"), "/out/b.qtx2");
+}
+
+TEST(ThumbnailTest, ResampledFromOtherKindsAndNoneForPluginKinds) {
+  TempFolder temp;
+  Bitmap flat(260, 130, 24);
+  for (int y = 0; y < 130; ++y)
+    for (int x = 0; x < 260; ++x) flat.row(y)[x * 3] = 40, flat.row(y)[x * 3 + 1] = 140, flat.row(y)[x * 3 + 2] = 240;
+  ASSERT_TRUE(WritePngImage(temp / "flat.png", flat));
+  const auto thumb = MakeThumbnail((temp / "flat.png").string(), 130, 65);
+  ASSERT_TRUE(thumb);
+  EXPECT_DOUBLE_EQ(thumb->scale, 2.0);
+  EXPECT_EQ(thumb->bitmap.width(), 130);
+  EXPECT_EQ(thumb->bitmap.height(), 65);
+  EXPECT_NEAR(thumb->bitmap.row(30)[60 * 3 + 2], 240, 1);
+  for (const char* name : {"a.ecw", "a.sid", "missing.png"}) {
+    if (std::string(name) != "missing.png") std::ofstream(temp / name) << "x";
+    EXPECT_FALSE(MakeThumbnail((temp / name).string(), 130, 100)) << name;
+  }
 }
 
 }  // namespace
