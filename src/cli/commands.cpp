@@ -8,6 +8,7 @@ int RunVersion(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunProject(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunDatum(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunGrid(const CommandArgs& args, std::ostream& out, std::ostream& err);
+int RunTile(const CommandArgs& args, std::ostream& out, std::ostream& err);
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
@@ -54,6 +55,18 @@ const std::vector<Command>& Commands() {
        "The projection is made on --datum (default \"WGS 84\"). A \"MapProjections_Res.dat\" in the\n"
        "current folder replaces the built-in projection list.\n"
        "Exit codes: 0 success, 1 the point or projection failed, 2 bad arguments or unknown names.\n"},
+      {"tile", "convert one image into the tiled format with all zoom levels", RunTile,
+       "usage: quiltor-cli tile IMAGE -o OUT.qtx2 [--colors N] [--resize P] [--temp DIR] [--scrambled]\n"
+       "\n"
+       "Converts IMAGE (bmp, jpg, png, gif, tif, kap/nos, qtx, qtx2, qtxx3) into the tiled multi-zoom\n"
+       "format as the last stage of a create does: the full-size level reduced to --colors colours\n"
+       "(default 254, at most 254) at --resize percent (default 100), the 25, 10, 5, 2.5 and 1 %\n"
+       "levels the size allows, a thumbnail and an overview level. Intermediate files go to a private\n"
+       "folder inside --temp (default the system temporary folder), removed at the end. OUT is\n"
+       "written under a temporary name and replaces an existing file only when complete; Ctrl-C\n"
+       "stops cleanly. --scrambled writes the scrambled variant with this program's own tables\n"
+       "(readable only by this program). Prints the path written (a name equal to IMAGE gets \"_1\").\n"
+       "Exit codes: 0 written, 1 refused or failed (the reason on stderr), 2 bad arguments.\n"},
   };
   return commands;
 }
