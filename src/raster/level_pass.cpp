@@ -132,6 +132,18 @@ TopColours SampleTopColours(RasterReader& image) {
                           [&image](int y, std::uint8_t* buffer) { image.ReadRow(y, buffer); });
 }
 
+void SharpenImage(RasterReader& source, const std::function<void(const std::uint8_t* row)>& writeRow,
+                  WorkerHost& host) {
+  if (source.pixelMode() != 3) throw QuiltorError("only true-colour images are sharpened");
+  SharpenRows(
+      source.width(), source.height(), StandardSharpenKernel(),
+      [&source](int y, std::uint8_t* buffer) { source.ReadRow(y, buffer); },
+      [&writeRow](int, const std::uint8_t* row) { writeRow(row); },
+      [&host](int done, int total) {
+        host.SetStatusText("Sharpening : " + std::to_string(done) + " of " + std::to_string(total));
+      });
+}
+
 void SharpenRowStream(const std::filesystem::path& src, const std::filesystem::path& dst, int width, int height,
                       WorkerHost& host) {
   RowStreamReader in(src, width);
