@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <vector>
+
+#include <zlib.h>
 
 #include "raster/tiled_format.h"
 #include "raster/tiled_reader.h"
@@ -96,6 +100,79 @@ TEST(TiledWriterTest, LevelsReadBackThroughTheReader) {
             }
         }
     }
+  }
+}
+
+// A reader written straight from the plain layout, independent of the
+// program's reader: trailer, level headers, tiles stored bottom row first.
+struct HandLevel {
+  int width = 0, height = 0;
+  Palette palette{};
+  std::vector<std::uint8_t> pixels;
+};
+struct HandFile {
+  int width = 0, height = 0, zoomCount = 0;
+  std::vector<HandLevel> levels;
+};
+
+std::uint32_t U32(const std::vector<std::uint8_t>& f, std::size_t at) {
+  return f[at] | (f[at + 1] << 8) | (f[at + 2] << 16) | (std::uint32_t(f[at + 3]) << 24);
+}
+
+HandFile ReadByHand(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<std::uint8_t> f((std::istreambuf_iterator<char>(in)), {});
+  HandFile h;
+  EXPECT_EQ(f[0], 0x78);
+  EXPECT_EQ(f[1], 0x77);
+  h.width = int(U32(f, 14 + 4));
+  h.height = int(U32(f, 14 + 8));
+  h.zoomCount = std::int16_t(f[14 + 44] | (f[14 + 45] << 8));
+  const std::uint32_t table = U32(f, f.size() - 4);
+  const std::size_t levels = (f.size() - 4 - table) / 4;
+  for (std::size_t n = 0; n < levels; ++n) {
+    const std::uint32_t at = U32(f, table + 4 * n);
+    HandLevel level;
+    level.width = int(U32(f, at));
+    level.height = int(U32(f, at + 4));
+    const int tilesX = f[at + 8] | (f[at + 9] << 8), tilesY = f[at + 10] | (f[at + 11] << 8);
+    for (int i = 0; i < 256; ++i)
+      level.palette[i] = Rgbquad{f[at + 12 + i * 4], f[at + 13 + i * 4], f[at + 14 + i * 4], f[at + 15 + i * 4]};
+    const std::size_t offsets = at + 12 + 1024;
+    EXPECT_EQ(f[U32(f, offsets) - 4], 0x77);  // the level marker right before tile 0
+    level.pixels.resize(std::size_t(level.width) * level.height);
+    for (int t = 0; t < tilesX * tilesY; ++t) {
+      const std::uint32_t start = U32(f, offsets + 4 * t), end = U32(f, offsets + 4 * (t + 1));
+      std::vector<std::uint8_t> tile(4096);
+      uLongf size = 4096;
+      EXPECT_EQ(uncompress(tile.data(), &size, f.data() + start, end - start), Z_OK);
+      for (int r = 0; r < 64; ++r)
+        for (int c = 0; c < 64; ++c) {
+          const int x = (t % tilesX) * 64 + c, y = (t / tilesX) * 64 + r;
+          if (x < level.width && y < level.height) level.pixels[std::size_t(y) * level.width + x] = tile[(63 - r) * 64 + c];
+        }
+    }
+    EXPECT_EQ(U32(f, offsets + 4 * tilesX * tilesY), at);  // the last offset is the level header
+    h.levels.push_back(std::move(level));
+  }
+  return h;
+}
+
+TEST(TiledWriterTest, PlainFileMatchesTheLayoutReadByHand) {
+  const std::vector<MemoryLevel> levels = {MemoryLevel(70, 65, 4), MemoryLevel(20, 10, 5)};
+  testing::TempFolder temp;
+  const auto path = temp / "hand.qtx2";
+  WriteFile(path, false, levels, {100, 28.6F});
+  const HandFile parsed = ReadByHand(path);
+  ASSERT_EQ(parsed.levels.size(), 2u);
+  EXPECT_EQ(parsed.width, 70);
+  EXPECT_EQ(parsed.height, 65);
+  EXPECT_EQ(parsed.zoomCount, 0);
+  for (std::size_t n = 0; n < 2; ++n) {
+    EXPECT_EQ(parsed.levels[n].width, levels[n].width);
+    EXPECT_EQ(parsed.levels[n].height, levels[n].height);
+    EXPECT_EQ(parsed.levels[n].palette, levels[n].palette);
+    EXPECT_EQ(parsed.levels[n].pixels, levels[n].pixels);
   }
 }
 
