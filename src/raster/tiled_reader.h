@@ -1,0 +1,114 @@
+#pragma once
+// Reader of the tiled multi-zoom chart image: opening (plain and scrambled),
+// zoom-level selection, tile decoding with a bounded tile cache for pixel and
+// row access, and the whole-image decode used for ".qtx" and thumbnails.
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "raster/bitmap.h"
+#include "raster/byte_file.h"
+#include "raster/raster_reader.h"
+
+namespace quiltor {
+
+enum class TiledOpenStatus {
+  Opened,
+  Unrecognised,   // not this format (Message() tells whether the user is told)
+  UnknownScheme,  // scrambled with a marker this program does not know
+  NewerScheme,    // a scheme newer than this reader
+};
+
+inline constexpr int kLastLevel = -1;       // the last level of the file (the overview)
+inline constexpr int kThumbnailLevel = -2;  // a small level chosen for thumbnails
+inline constexpr int kTileCacheCapacity = 3072;
+
+class TiledReader : public RasterReader {
+ public:
+  struct Opening {
+    std::unique_ptr<TiledReader> reader;
+    TiledOpenStatus status = TiledOpenStatus::Unrecognised;
+    std::string message;  // the user-facing text of a refusal, empty when silent
+  };
+  // Reads the headers and loads level 0. Read errors of a damaged header
+  // throw QuiltorError. With `cached` the tile cache serves rows and pixels.
+  static Opening Open(const std::filesystem::path& path, bool cached);
+
+  // Loads the level header of `level` (an index, or kLastLevel); throws
+  // QuiltorError when the file has no such level or it is damaged.
+  void LoadZoomLevel(int level);
+  // Unpacks tile `index` of the loaded level into `buffer` (4096 bytes). A
+  // tile that cannot be read or inflated leaves `buffer` as it was: false.
+  bool DecodeTile(int index, std::uint8_t* buffer);
+  // Number of entries in the level-header table of the file.
+  int LevelCount() const { return levelCount_; }
+
+  void ReadRow(int y, std::uint8_t* buffer) override;
+  void FetchPixel(int x, int y, std::uint8_t* out) override;
+  void ReleaseCaches() override {}  // the cache is bounded on its own
+
+  int schemeVersion() const { return schemeVersion_; }
+  int headerVersion() const { return headerVersion_; }
+  int zoomCount() const { return zoomCount_; }
+  bool scrambled() const { return scrambled_; }
+  int levelWidth() const { return levelWidth_; }
+  int levelHeight() const { return levelHeight_; }
+  int tilesX() const { return tilesX_; }
+  int tilesY() const { return tilesY_; }
+  const std::array<Rgbquad, 256>& levelPalette() const { return levelPalette_; }
+  int cachedTiles() const { return cachedTiles_; }
+  bool tileCached(int index) const { return index >= 0 && index < static_cast<int>(tileCache_.size()) && tileCache_[index]; }
+
+ private:
+  explicit TiledReader(ByteFile file) : file_(std::move(file)) {}
+  TiledOpenStatus ReadHeaders(std::string& message);
+  std::uint32_t ReadU32(std::uint64_t offset);
+  std::uint16_t ReadU16(std::uint64_t offset);
+  const std::uint8_t* CachedTile(int index);
+  void ChooseThumbnailLevel();
+  friend std::optional<Bitmap> DecodeTiledImage(const std::filesystem::path& path, int level);
+
+  using Tile = std::array<std::uint8_t, 4096>;
+  ByteFile file_;
+  bool scrambled_ = false;
+  bool wholeTileScramble_ = false;
+  std::uint8_t key_ = 0;
+  int schemeVersion_ = -1;
+  int headerVersion_ = 1;
+  int zoomCount_ = 0;
+  std::vector<float> zoomPercent_;
+  int levelCount_ = 0;
+  int levelWidth_ = 0;
+  int levelHeight_ = 0;
+  int tilesX_ = 0;
+  int tilesY_ = 0;
+  std::array<Rgbquad, 256> levelPalette_{};
+  std::vector<std::uint32_t> tileOffsets_;
+  std::vector<std::uint8_t> stored_;  // one tile as stored in the file
+  std::vector<std::unique_ptr<Tile>> tileCache_;
+  int cachedTiles_ = 0;
+  Tile scratch_{};
+  int scratchIndex_ = -1;
+};
+
+// Header-only query: size and scheme (-1 plain, 0..2 scrambled, 99 newer or
+// unknown scheme, which the caller must refuse). False when the file is not
+// a readable tiled image; read errors throw QuiltorError.
+struct TiledInfo {
+  int width = 0;
+  int height = 0;
+  int schemeVersion = 0;
+  int pixelMode = 1;
+};
+bool QueryTiledInfo(const std::filesystem::path& path, TiledInfo& info);
+
+// Whole image of level 0, of another level index, of kLastLevel or of
+// kThumbnailLevel as an 8-bit bitmap with the level's palette; nullopt when
+// the file is refused or the level cannot be held in memory.
+std::optional<Bitmap> DecodeTiledImage(const std::filesystem::path& path, int level);
+
+}  // namespace quiltor
