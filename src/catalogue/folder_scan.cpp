@@ -1,0 +1,195 @@
+#include "catalogue/folder_scan.h"
+
+#include <algorithm>
+#include <system_error>
+#include <utility>
+
+#include "common/paths.h"
+#include "common/text.h"
+
+namespace quiltor {
+
+namespace {
+
+std::string FolderKey(std::string_view folder) { return ToUpperAscii(StripTrailingSeparator(folder)); }
+
+}  // namespace
+
+FolderList::FolderList(const std::vector<std::string>& folders) {
+  for (const auto& f : folders) Add(f);
+}
+
+bool FolderList::Contains(std::string_view folder) const {
+  const std::string key = FolderKey(folder);
+  return std::any_of(folders_.begin(), folders_.end(), [&](const std::string& f) { return FolderKey(f) == key; });
+}
+
+void FolderList::Add(std::string_view folder) {
+  if (IsBlank(folder) || Contains(folder)) return;
+  const std::string path = StripTrailingSeparator(folder);
+  const std::string key = FolderKey(path);
+  const auto at = std::lower_bound(folders_.begin(), folders_.end(), key,
+                                   [](const std::string& f, const std::string& k) { return FolderKey(f) < k; });
+  folders_.insert(at, path);
+}
+
+void FolderList::Remove(std::string_view folder) {
+  const std::string key = FolderKey(folder);
+  std::erase_if(folders_, [&](const std::string& f) { return FolderKey(f) == key; });
+}
+
+bool MapBelongsToFolder(const Map_record& map, std::string_view folder) {
+  return FolderKey(FolderPart(map.mapFile)) == FolderKey(folder);
+}
+
+std::vector<std::string> MapFilesOf(std::string_view folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  const std::string base = StripTrailingSeparator(folder);
+  std::filesystem::directory_iterator it(base, ec);
+  if (ec) return {};
+  for (const auto end = std::filesystem::directory_iterator(); it != end; it.increment(ec)) {
+    if (ec) break;
+    std::error_code typeError;
+    if (it->is_directory(typeError)) continue;
+    const std::string name = it->path().filename().string();
+    if (EqualsIgnoreCase(ExtensionPart(name), ".map")) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    const auto ua = ToUpperAscii(a), ub = ToUpperAscii(b);
+    return ua != ub ? ua < ub : a < b;
+  });
+  std::vector<std::string> paths;
+  paths.reserve(names.size());
+  for (const auto& n : names) paths.push_back(AddTrailingSeparator(base) + n);
+  return paths;
+}
+
+void ScanNewFolders(ScanSession& s, const FolderList& ticked) {
+  s.read.host.SetProgressLabel(2, "Checking Folders");
+  const std::vector<std::string> loaded = s.loadedFolders.folders();
+  for (const auto& folder : loaded) {
+    if (ticked.Contains(folder)) continue;
+    RemoveFolderMaps(s.catalogue, folder);
+    s.loadedFolders.Remove(folder);
+  }
+  FolderList newFolders;
+  for (const auto& folder : ticked.folders()) {
+    if (!s.loadedFolders.Contains(folder)) newFolders.Add(folder);
+  }
+  s.mapNumber = 0;
+  s.mapTotal = 0;
+  for (const auto& folder : newFolders.folders()) {
+    if (s.abort.load()) break;
+    CountMapFiles(s, folder);
+  }
+  for (const auto& folder : newFolders.folders()) {
+    if (s.abort.load()) break;
+    ScanFolder(s, folder);
+    if (s.abort.load()) {
+      RemoveFolderMaps(s.catalogue, folder);  // read again by the next scan
+      break;
+    }
+    s.loadedFolders.Add(folder);  // listed only once its maps are in
+  }
+}
+
+void CountMapFiles(ScanSession& s, std::string_view folder) {
+  for (const auto& file : MapFilesOf(folder)) {
+    (void)file;
+    if (s.abort.load() || s.mapTotal >= kMaxMaps) return;
+    ++s.mapTotal;
+  }
+}
+
+void ScanFolder(ScanSession& s, std::string_view folder) {
+  if (s.catalogue.full()) return;
+  for (const auto& file : MapFilesOf(folder)) {
+    if (s.abort.load()) return;
+    Map_record& slot = s.catalogue.workSlot();
+    if (ReadMapFile(file, slot, s.mapNumber + 1, s.mapTotal, s.read) == kMapNotLoaded) continue;
+    slot.selected = slot.status == kMapUsable;
+    slot.highlighted = false;
+    s.catalogue.CommitWorkSlot();
+    ++s.mapNumber;
+    if (s.catalogue.full()) return;
+  }
+}
+
+void RemoveMap(MapCatalogue& catalogue, int index) {
+  if (index < 0 || index >= catalogue.count()) return;
+  catalogue.Remove(index);
+}
+
+void RemoveFolderMaps(MapCatalogue& catalogue, std::string_view folder) {
+  for (int i = 0; i < catalogue.count();) {
+    if (MapBelongsToFolder(catalogue[i], folder)) {
+      catalogue.Remove(i);
+    } else {
+      ++i;
+    }
+  }
+}
+
+namespace {
+
+void QuickSort(MapCatalogue& c, int lo, int hi) {
+  while (lo < hi) {
+    int i = lo;
+    int j = hi;
+    const double pivot = c[(lo + hi) / 2].metresPerPixel;
+    do {
+      while (i < hi && c[i].metresPerPixel < pivot) ++i;
+      while (j > lo && c[j].metresPerPixel > pivot) --j;
+      if (i <= j) {
+        if (i != j) std::swap(c[i], c[j]);
+        ++i;
+        --j;
+      }
+    } while (i <= j);
+    // Recursing into the left part first; the right part continues in this
+    // loop, so the depth stays small however the scales fall.
+    if (lo < j) QuickSort(c, lo, j);
+    lo = i;
+  }
+}
+
+void Widen(CatalogueBox& box, double x, double y) {
+  if (!box.found) {
+    box = {true, x, x, y, y};
+    return;
+  }
+  box.minX = std::min(box.minX, x);
+  box.maxX = std::max(box.maxX, x);
+  box.minY = std::min(box.minY, y);
+  box.maxY = std::max(box.maxY, y);
+}
+
+}  // namespace
+
+void SortCatalogue(MapCatalogue& catalogue) {
+  if (catalogue.count() > 1) QuickSort(catalogue, 0, catalogue.count() - 1);
+}
+
+CatalogueBox CatalogueExtent(const MapCatalogue& catalogue, ExtentKind kind, std::string_view shortName,
+                             const geodesy::ProjectionSetup& setup, std::int32_t datum,
+                             const geodesy::ProjectionHandle& destination) {
+  CatalogueBox box;
+  const bool latLon = shortName == "Latit";
+  for (int i = 0; i < catalogue.count(); ++i) {
+    const Map_record& map = catalogue[i];
+    if (kind == ExtentKind::SelectedUsableMaps && !(map.selected && map.usable())) continue;
+    for (int k = 0; k < map.borderCount; ++k) {
+      const auto p = static_cast<std::size_t>(k);
+      if (latLon) {
+        Widen(box, map.borderLon[p], map.borderLat[p]);
+      } else {
+        const auto en = geodesy::ProjectForward(destination, shortName, map.borderLat[p], map.borderLon[p], setup, datum);
+        Widen(box, en.easting, en.northing);
+      }
+    }
+  }
+  return box;
+}
+
+}  // namespace quiltor

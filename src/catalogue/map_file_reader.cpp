@@ -1,0 +1,347 @@
+#include "catalogue/map_file_reader.h"
+
+#include <cmath>
+#include <fstream>
+#include <optional>
+#include <vector>
+
+#include "catalogue/calibration.h"
+#include "catalogue/row_spans.h"
+#include "common/error.h"
+#include "common/paths.h"
+#include "common/rounding.h"
+#include "common/text.h"
+#include "geodesy/datum.h"
+
+namespace quiltor {
+
+namespace {
+
+// Whole lines of a text file, CR LF or LF, each cut at kMaxMapLineLength
+// (the rest of an over-long line is skipped, not read as further lines).
+class MapLineReader {
+ public:
+  explicit MapLineReader(const std::string& path) : in_(path, std::ios::binary) {}
+  bool opened() const { return static_cast<bool>(in_); }
+
+  // The next line, or nullopt at the end of the file.
+  std::optional<std::string> Next() {
+    std::string line;
+    bool any = false;
+    for (;;) {
+      if (pos_ == size_ && !Fill()) break;
+      any = true;
+      const char c = buffer_[pos_++];
+      if (c == '\n') break;
+      if (line.size() < kMaxMapLineLength) line += c;
+    }
+    if (!any) return std::nullopt;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+  }
+
+  // A positional line: an empty text past the end of the file.
+  std::string NextOrEmpty() { return Next().value_or(std::string()); }
+
+ private:
+  bool Fill() {
+    in_.read(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+    size_ = static_cast<std::size_t>(in_.gcount());
+    pos_ = 0;
+    return size_ > 0;
+  }
+
+  std::ifstream in_;
+  std::vector<char> buffer_ = std::vector<char>(64 * 1024);
+  std::size_t size_ = 0;
+  std::size_t pos_ = 0;
+};
+
+bool Contains(std::string_view text, std::string_view word) { return text.find(word) != std::string_view::npos; }
+
+// State of one read besides the record itself.
+struct ReadState {
+  Map_record& record;
+  const MapReadContext& context;
+  CalibrationPointTable points;
+  double msf = 1.0;
+  bool borderCountGiven = false;  // an MMPNUM, MMPXY or MMPLL line came before
+};
+
+// Pixel coordinate of the file divided by the MSF, rounded (ties to even).
+std::int32_t ScalePixel(double value, double msf) {
+  if (msf == 0.0 || !std::isfinite(msf)) throw QuiltorError("map scale factor MSF is zero");
+  return RoundHalfEvenToInt(value / msf);
+}
+
+bool IsBorderIndex(std::int32_t index) { return index >= 1 && index <= kMaxBorderPoints; }
+
+void ReadProjectionLine(ReadState& s, const std::string& line) {
+  s.record.projectionName = CsvField(line, 2, "");
+  s.record.polyCal = ToUpperAscii(CsvField(line, 4, "No")) == "YES";
+}
+
+void ReadSetupLine(ReadState& s, const std::string& line) {
+  auto& setup = s.record.setup;
+  double* reals[] = {&setup.lat0, &setup.lon0, &setup.k0, &setup.x0, &setup.y0, &setup.lat1, &setup.lat2, &setup.height};
+  int field = 2;
+  for (double* value : reals) *value = CsvFloat(line, field++, geodesy::kParameterNotSet);
+  setup.spareA = CsvInt(line, 10, 777);
+  setup.spareB = CsvInt(line, 11, 777);
+}
+
+void ScalePointPixels(CalibrationPoint& point, double msf) {
+  if (msf == 1.0) return;
+  for (const auto column : {CalibrationColumn::pixelX, CalibrationColumn::pixelY}) {
+    if (const auto value = TryParseInt(point[column])) point.Set(column, FormatInt(ScalePixel(*value, msf)));
+  }
+}
+
+void ReadPointLine(ReadState& s, const std::string& line, const std::string& field1) {
+  // "Point01".."Point30": the number is in characters 6 and 7 of field 1.
+  const auto number = TryParseInt(field1.substr(5, 2));
+  if (!number) throw QuiltorError("calibration point line without a number: " + field1);
+  if (*number < 1 || *number > kMaxCalibrationPoints) return;  // beyond the table: ignored
+  if (ToUpperAscii(CsvField(line, 2, "")) != "XY") return;
+  CalibrationPoint& point = s.points.point(*number);
+  for (int field = 3; field <= 17; ++field) {
+    const auto column = CalibrationColumnOfField(field);
+    if (!column) continue;
+    const char* fallback = "";
+    if (*column == CalibrationColumn::latHemisphere || *column == CalibrationColumn::gridHemisphere) fallback = "N";
+    if (*column == CalibrationColumn::lonHemisphere) fallback = "W";
+    point.Set(*column, CsvField(line, field, fallback));
+  }
+  point.include = CsvField(line, 5, "") != "ex";
+  const bool pixelsBlank = IsBlank(point[CalibrationColumn::pixelX]) && IsBlank(point[CalibrationColumn::pixelY]);
+  if (!IsBlank(point[CalibrationColumn::pixelX]) && !IsBlank(point[CalibrationColumn::pixelY])) {
+    ScalePointPixels(point, s.msf);
+  }
+  if (pixelsBlank) {
+    for (const auto column : {CalibrationColumn::latDegrees, CalibrationColumn::latMinutes, CalibrationColumn::lonDegrees,
+                              CalibrationColumn::lonMinutes, CalibrationColumn::gridEasting,
+                              CalibrationColumn::gridNorthing}) {
+      point.Set(column, "");
+    }
+  }
+}
+
+void DefaultBorderCount(ReadState& s) {
+  if (s.borderCountGiven) return;
+  s.record.borderCount = 4;
+  s.borderCountGiven = true;
+}
+
+void ReadBorderCountLine(ReadState& s, const std::string& line) {
+  const std::int32_t count = CsvInt(line, 2, 4);
+  if (!IsBorderIndex(count)) return;  // a count the border arrays cannot hold: ignored
+  s.record.borderCount = count;
+  s.borderCountGiven = true;
+}
+
+void ReadBorderPixelLine(ReadState& s, const std::string& line) {
+  const std::int32_t index = CsvInt(line, 2, 1);
+  if (!IsBorderIndex(index)) return;
+  DefaultBorderCount(s);
+  const auto k = static_cast<std::size_t>(index - 1);
+  const std::int32_t x = ScalePixel(CsvInt(line, 3, 0), s.msf);
+  const std::int32_t y = ScalePixel(CsvInt(line, 4, 0), s.msf);
+  s.record.borderX[k] = x;
+  s.record.borderY[k] = y;
+  s.record.borderPixelX[k] = x;
+  s.record.borderPixelY[k] = y;
+}
+
+void ReadBorderLatLonLine(ReadState& s, const std::string& line) {
+  const std::int32_t index = CsvInt(line, 2, 1);
+  if (!IsBorderIndex(index)) return;
+  DefaultBorderCount(s);
+  double lon = CsvFloat(line, 3, 0);
+  double lat = CsvFloat(line, 4, 0);
+  geodesy::ConvertDatum(s.record.datum, s.record.wgs84Datum, lat, lon);
+  const auto k = static_cast<std::size_t>(index - 1);
+  s.record.borderLat[k] = RoundToMultiple(lat, 0.000001);
+  s.record.borderLon[k] = RoundToMultiple(lon, 0.000001);
+}
+
+void ReadCornersLine(ReadState& s, const std::string& line) {
+  s.record.borderCount = 4;
+  // Corner k from its longitude field and the latitude field after it.
+  const int lonFields[] = {2, 4, 8, 6};
+  for (std::size_t k = 0; k < 4; ++k) {
+    double lon = CsvFloat(line, lonFields[k], 0);
+    double lat = CsvFloat(line, lonFields[k] + 1, 0);
+    geodesy::ConvertDatum(s.record.datum, s.record.wgs84Datum, lat, lon);
+    s.record.borderLat[k] = lat;
+    s.record.borderLon[k] = lon;
+  }
+}
+
+void ReadKeywordLine(ReadState& s, const std::string& line) {
+  const std::string field1 = CsvField(line, 1, "");
+  if (Contains(field1, "Map Projection")) ReadProjectionLine(s, line);
+  if (Contains(field1, "Projection Setup")) ReadSetupLine(s, line);
+  if (field1.compare(0, 5, "Point") == 0) ReadPointLine(s, line, field1);
+  if (Contains(field1, "MMPNUM")) ReadBorderCountLine(s, line);
+  if (Contains(field1, "MMPXY")) ReadBorderPixelLine(s, line);
+  if (Contains(field1, "MMPLL")) ReadBorderLatLonLine(s, line);
+  if (Contains(field1, "MM1C")) ReadCornersLine(s, line);
+  if (Contains(field1, "MM1B")) s.record.metresPerPixel = CsvFloat(line, 2, 99999) * s.msf;
+}
+
+// The leading digits of a UTM zone text ("55H" gives 55).
+std::optional<int> LeadingZoneNumber(const std::string& zone) {
+  const std::string text = TrimSpaces(zone);
+  std::size_t n = 0;
+  while (n < text.size() && n < 3 && text[n] >= '0' && text[n] <= '9') ++n;
+  if (n == 0) return std::nullopt;
+  return TryParseInt(text.substr(0, n));
+}
+
+// A UTM map's central meridian: from the zone of point 1 when that point is
+// the image origin, otherwise from the mean longitude of the border.
+void CompleteUtmSetup(ReadState& s) {
+  auto& setup = s.record.setup;
+  setup.utmlon0 = geodesy::kUtmMeridianPending;
+  const CalibrationPoint& first = s.points.point(1);
+  if (first[CalibrationColumn::pixelX] == "0" && first[CalibrationColumn::pixelY] == "0" &&
+      !IsBlank(first[CalibrationColumn::gridZone])) {
+    if (const auto zone = LeadingZoneNumber(first[CalibrationColumn::gridZone])) setup.utmlon0 = *zone * 6.0 - 183.0;
+  }
+  if (setup.utmlon0 == geodesy::kUtmMeridianPending) {
+    if (s.record.borderCount < 1) throw QuiltorError("UTM map without border points has no central meridian");
+    double sum = 0;
+    for (int k = 0; k < s.record.borderCount; ++k) sum += s.record.borderLon[static_cast<std::size_t>(k)];
+    setup.utmlon0 = std::floor(sum / s.record.borderCount / 6.0) * 6.0 + 3.0;
+  }
+  setup.lon0 = setup.utmlon0;
+  setup.lat0 = 0;
+  setup.k0 = 0.9996;
+  setup.x0 = 0;
+  setup.y0 = 0;
+}
+
+bool BorderInRange(const Map_record& r) {
+  for (int k = 0; k < r.borderCount; ++k) {
+    const double lat = r.borderLat[static_cast<std::size_t>(k)];
+    const double lon = r.borderLon[static_cast<std::size_t>(k)];
+    if (!(lat <= 90 && lat >= -90 && lon <= 180 && lon >= -180)) return false;
+  }
+  return true;
+}
+
+void ProjectBorder(Map_record& r) {
+  for (int k = 0; k < r.borderCount; ++k) {
+    const auto i = static_cast<std::size_t>(k);
+    if (r.shortProjection == "Latit") {
+      r.borderEasting[i] = r.borderLon[i];
+      r.borderNorthing[i] = r.borderLat[i];
+    } else {
+      const auto en = geodesy::ProjectForward(r.projWGS84, r.shortProjection, r.borderLat[i], r.borderLon[i], r.setup,
+                                              r.wgs84Datum);
+      r.borderEasting[i] = en.easting;
+      r.borderNorthing[i] = en.northing;
+    }
+  }
+}
+
+void ResolveImage(Map_record& r, const std::string& writtenPath, const MapReadContext& context) {
+  r.imageFile = FindMapImage(writtenPath, r.mapFile, context.imageSearch);
+  if (IsBlank(r.imageFile)) {
+    r.imageFile = writtenPath;
+    r.status = kMapImageNotFound;
+  }
+  const int check = context.images.checkExtension ? context.images.checkExtension(r.imageFile) : 0;
+  if (check == 1) r.status = kMapFormatUnsupported;
+  if (check == 2) r.status = kMapProtectedImage;
+}
+
+void CompleteRecord(Map_record& r, const MapReadContext& context) {
+  ComputeScale(r);
+  r.width = 0;
+  r.height = 0;
+  r.pixelMode = 1;
+  if (context.images.queryInfo) {
+    std::int32_t w = 0, h = 0, mode = 1;
+    if (context.images.queryInfo(r.imageFile, w, h, mode) && w > 0 && h > 0) {
+      r.width = w;
+      r.height = h;
+      r.pixelMode = mode;
+    }
+  }
+  BuildRowSpans(r);
+  r.raster.reset();
+  r.openedAt = 0;
+  r.thumbnail.reset();
+  r.highlighted = false;
+  r.selected = false;
+}
+
+// Steps after line 1; throws QuiltorError (or anything else) for a map that
+// must be reported. Returns false for a map reported here.
+bool ReadBody(ReadState& s, MapLineReader& lines) {
+  Map_record& r = s.record;
+  const MapReadContext& context = s.context;
+  r.title = lines.NextOrEmpty();
+  ResolveImage(r, TrimSpaces(lines.NextOrEmpty()), context);
+  lines.NextOrEmpty();  // map code
+  r.datum = geodesy::FindDatum(CsvField(lines.NextOrEmpty(), 1, "WGS 84"));
+  r.wgs84Datum = geodesy::WGS84Datum();
+  const std::string msfLine = lines.NextOrEmpty();
+  if (Contains(msfLine, "MSF")) s.msf = CsvFloat(msfLine, 2, 1.0);
+  while (const auto line = lines.Next()) ReadKeywordLine(s, *line);
+
+  r.shortProjection = geodesy::ShortProjectionName(r.projectionName);
+  if (r.shortProjection == "(UTM)") CompleteUtmSetup(s);
+  r.projectionIndex = context.catalogue.FindProjection(r.projectionName);
+  r.projWGS84 = geodesy::CreateProjection(context.catalogue, r.projectionIndex, r.setup, r.wgs84Datum);
+  r.projMapDatum = geodesy::CreateProjection(context.catalogue, r.projectionIndex, r.setup, r.datum);
+  if (!BorderInRange(r)) return false;
+  ProjectBorder(r);
+  if (!CalibrateMap(r, s.points, context.catalogue)) return false;
+  CompleteRecord(r, context);
+  return true;
+}
+
+}  // namespace
+
+int ReadMapFile(const std::string& mapPath, Map_record& record, int mapNumber, int mapTotal,
+                const MapReadContext& context) {
+  WorkerHost& host = context.host;
+  host.SetProgressLabel(1, "Loading Map - " + FileNamePart(mapPath));
+  host.SetProgressLabel(2, "Map " + FormatInt(mapNumber) + " of " + FormatInt(mapTotal));
+  record = Map_record{};
+  record.status = kMapUsable;
+  record.mapFile = mapPath;
+
+  MapLineReader lines(mapPath);
+  if (!lines.opened()) return kMapNotLoaded;
+  const auto first = lines.Next();
+  if (!first || !Contains(*first, "Tervane")) {
+    record = Map_record{};
+    return kMapNotLoaded;
+  }
+  bool loaded = false;
+  try {
+    ReadState state{record, context, {}, 1.0, false};
+    loaded = ReadBody(state, lines);
+  } catch (const std::exception&) {
+    loaded = false;
+  }
+  if (!loaded) {
+    record = Map_record{};
+    host.AppendMapError(mapPath);
+    return kMapNotLoaded;
+  }
+  if (context.buildThumbnail) {
+    try {
+      context.buildThumbnail(record);
+    } catch (const std::exception&) {
+      // a map without a thumbnail is still usable
+    }
+  }
+  host.SetProgressLabel(3, "");
+  return kMapLoaded;
+}
+
+}  // namespace quiltor

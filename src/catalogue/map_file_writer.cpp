@@ -1,0 +1,132 @@
+#include "catalogue/map_file_writer.h"
+
+#include <array>
+#include <cmath>
+#include <fstream>
+
+#include "common/error.h"
+#include "common/paths.h"
+#include "common/rounding.h"
+#include "common/text.h"
+#include "geodesy/datum.h"
+
+namespace quiltor {
+
+namespace {
+
+struct Corner {
+  double lat = 0;
+  double lon = 0;
+};
+
+std::string Int(std::int64_t value, int width) {
+  std::string text = FormatInt(value);
+  if (static_cast<int>(text.size()) < width) text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
+  return text;
+}
+
+const char* LatHemisphere(double lat) { return lat >= 0 ? "N" : "S"; }
+const char* LonHemisphere(double lon) { return lon >= 0 ? "E" : "W"; }
+
+// Degrees and minutes fields of one value: "  51, 30.1250".
+std::string DegreesMinutes(double value) {
+  const double a = std::fabs(value);
+  const double whole = std::trunc(a);
+  return Int(static_cast<std::int64_t>(whole), 4) + "," + FormatFixedWidth((a - whole) * 60.0, 8, 4);
+}
+
+std::array<Corner, 4> CornerPositions(double west, double east, double north, double south,
+                                      const MapFileDestination& d) {
+  const std::array<std::pair<double, double>, 4> xy = {{{west, north}, {east, north}, {east, south}, {west, south}}};
+  std::array<Corner, 4> corners{};
+  const auto wgs84 = geodesy::WGS84Datum();
+  for (std::size_t k = 0; k < 4; ++k) {
+    if (d.shortName == "Latit") {
+      corners[k] = {xy[k].second, xy[k].first};
+    } else {
+      if (d.handle == nullptr) throw QuiltorError("no destination projection to write the map corners");
+      const auto ll = geodesy::ProjectInverse(*d.handle, d.shortName, xy[k].first, xy[k].second, d.setup, wgs84);
+      corners[k] = {ll.latitude, ll.longitude};
+    }
+    geodesy::ConvertDatum(wgs84, d.datum, corners[k].lat, corners[k].lon);
+    corners[k].lat = RoundAwayFullMinute(corners[k].lat);
+    corners[k].lon = RoundAwayFullMinute(corners[k].lon);
+  }
+  return corners;
+}
+
+std::string SetupValue(double value, int width, int decimals) {
+  return value == geodesy::kParameterNotSet ? std::string() : FormatFixedWidth(value, width, decimals);
+}
+
+std::vector<std::string> MapFileLines(const std::string& basePath, std::int32_t w, std::int32_t h,
+                                      const std::array<Corner, 4>& c, const MapFileDestination& d) {
+  std::vector<std::string> lines;
+  lines.push_back("Tervane Map Data File Version 2.2");
+  lines.push_back(FileNamePart(basePath));
+  lines.push_back(ChangeExtension(basePath, d.imageExtension));
+  lines.push_back("1 ,Map Code,");
+  lines.push_back((geodesy::Datums().Row(d.datum).name + ",,0.0000,0.0000,").substr(0, 56));
+  lines.push_back("Reserved 1");
+  lines.push_back("Reserved 2");
+  lines.push_back("Magnetic Variation,,,E");
+  lines.push_back("Map Projection," + d.projectionName + ",PolyCal,No,AutoCalOnly,No,BSBUseWPX,No");
+  const std::array<std::pair<std::int32_t, std::int32_t>, 4> pixels = {{{0, 0}, {w, 0}, {w, h}, {0, h}}};
+  for (std::size_t k = 0; k < 4; ++k) {
+    lines.push_back("Point0" + FormatInt(static_cast<int>(k) + 1) + ",xy," + Int(pixels[k].first, 5) + "," +
+                    Int(pixels[k].second, 5) + ",in, deg," + DegreesMinutes(c[k].lat) + "," + LatHemisphere(c[k].lat) +
+                    "," + DegreesMinutes(c[k].lon) + "," + LonHemisphere(c[k].lon) +
+                    ", grid,   ,           ,           ,N");
+  }
+  for (int n = 5; n <= 30; ++n) {
+    lines.push_back("Point" + ZeroPad(FormatInt(n), 2) + ",xy,     ,     ,in, deg,    ,        ," +
+                    LatHemisphere(c[3].lat) + ",    ,        ," + LonHemisphere(c[3].lon) +
+                    ", grid,   ,           ,           ,N");
+  }
+  const auto& s = d.setup;
+  lines.push_back("Projection Setup," + SetupValue(s.lat0, 16, 9) + "," + SetupValue(s.lon0, 16, 9) + "," +
+                  SetupValue(s.k0, 16, 9) + "," + SetupValue(s.x0, 16, 2) + "," + SetupValue(s.y0, 16, 2) + "," +
+                  SetupValue(s.lat1, 16, 9) + "," + SetupValue(s.lat2, 16, 9) + "," + SetupValue(s.height, 12, 0) +
+                  ",");
+  lines.push_back("Map Feature = MF ; Map Comment = MC     These follow if they exist");
+  lines.push_back("Track File = TF      These follow if they exist");
+  lines.push_back("Moving Map Parameters = MM?    These follow if they exist");
+  lines.push_back("MM0,Yes");
+  lines.push_back("MMPNUM,4");
+  for (std::size_t k = 0; k < 4; ++k) {
+    lines.push_back("MMPXY," + FormatInt(static_cast<int>(k) + 1) + "," + FormatInt(pixels[k].first) + "," +
+                    FormatInt(pixels[k].second));
+  }
+  for (std::size_t k = 0; k < 4; ++k) {
+    lines.push_back("MMPLL," + FormatInt(static_cast<int>(k) + 1) + "," + FormatFixedWidth(c[k].lon, 11, 6) + "," +
+                    FormatFixedWidth(c[k].lat, 11, 6));
+  }
+  lines.push_back("MM1B," + FormatFixedWidth(ParseDecimal(d.metersPerPixelText), 8, 6));
+  lines.push_back("MOP,Map Open Position,0,0");
+  lines.push_back("IWH,Map Image Width/Height," + FormatInt(w) + "," + FormatInt(h));
+  return lines;
+}
+
+}  // namespace
+
+double RoundAwayFullMinute(double degrees) {
+  const double whole = std::trunc(degrees);
+  if (std::fabs(degrees - whole) * 60.0 >= 59.99995) return (degrees >= 0 ? 1.0 : -1.0) * (std::fabs(whole) + 1.0);
+  return degrees;
+}
+
+bool WriteMapFile(const std::string& basePath, std::int32_t width, std::int32_t height, double west, double east,
+                  double north, double south, std::int32_t resizePercent, const MapFileDestination& destination) {
+  const auto corners = CornerPositions(west, east, north, south, destination);
+  const std::int32_t w = RoundHalfEvenToInt(static_cast<double>(width) * resizePercent / 100.0);
+  const std::int32_t h = RoundHalfEvenToInt(static_cast<double>(height) * resizePercent / 100.0);
+  const std::string mapPath = ChangeExtension(basePath, ".map");
+  std::ofstream out(mapPath, std::ios::binary | std::ios::trunc);
+  if (!out) throw QuiltorError("cannot create the map file " + mapPath);
+  for (const auto& line : MapFileLines(basePath, w, h, corners, destination)) out << line << "\r\n";
+  out.close();
+  if (!out) throw QuiltorError("cannot write the map file " + mapPath);
+  return true;
+}
+
+}  // namespace quiltor

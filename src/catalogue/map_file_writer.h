@@ -1,0 +1,36 @@
+#pragma once
+// Writing the ".map" calibration file of a created map, so that the host
+// application and this program open the new image directly.
+#include <cstdint>
+#include <string>
+
+#include "geodesy/projection_catalogue.h"
+#include "geodesy/projection_engine.h"
+
+namespace quiltor {
+
+// The destination values the file records, as the Destination Map tab holds
+// them when the map is created.
+struct MapFileDestination {
+  std::string projectionName;   // display name as shown in the main window
+  std::string shortName;        // its ShortProjectionName ("Latit", "(UTM)", ...)
+  std::int32_t datum = 0;       // destination datum index
+  geodesy::ProjectionSetup setup{};
+  const geodesy::ProjectionHandle* handle = nullptr;  // destination projection on WGS 84
+  std::string metersPerPixelText = "100";             // the "Meters per Pixel" field as typed
+  std::string imageExtension = ".qtx2";               // extension of the tiled image actually written
+};
+
+// Writes basePath with the extension ".map" (replacing an existing file).
+// width, height: pixel size of the created image before resizing; west,
+// east, north, south: its bounds in destination units (degrees for
+// "Latitude/Longitude") on WGS 84; resizePercent 1..100. Throws QuiltorError
+// when the file cannot be created or written; returns true when written.
+bool WriteMapFile(const std::string& basePath, std::int32_t width, std::int32_t height, double west, double east,
+                  double north, double south, std::int32_t resizePercent, const MapFileDestination& destination);
+
+// The minute rounding of written corners: a value whose minutes would read
+// "60.0000" becomes the next whole degree away from zero.
+double RoundAwayFullMinute(double degrees);
+
+}  // namespace quiltor
