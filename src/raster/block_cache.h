@@ -16,59 +16,55 @@ class BlockCache {
   // `capacity` blocks (at least 1) out of `blockCount`; a bulk eviction frees
   // down to capacity - capacity / evictDivisor.
   BlockCache(std::size_t blockCount, std::size_t capacity, std::size_t evictDivisor)
-      : entries_(blockCount), capacity_(std::max<std::size_t>(capacity, 1)) {
+      : slotOf_(blockCount, kAbsent), capacity_(std::max<std::size_t>(capacity, 1)) {
     const std::size_t bulk = std::max<std::size_t>(capacity_ / std::max<std::size_t>(evictDivisor, 1), 1);
     keepAfterEviction_ = capacity_ - std::min(bulk, capacity_);
   }
 
   // The buffer of block `index` when it is cached, else nullptr.
   const std::uint8_t* Find(std::size_t index) const {
-    const Entry& entry = entries_[index];
-    return entry.present ? entry.data.data() : nullptr;
+    const std::int32_t slot = slotOf_[index];
+    return slot == kAbsent ? nullptr : slots_[static_cast<std::size_t>(slot)].data.data();
   }
 
   // Makes room, then returns a zeroed buffer of `bytes` for block `index`,
-  // stamped as the newest load.
+  // stamped as the newest load. Buffers of blocks that stay cached keep
+  // their addresses.
   std::uint8_t* Insert(std::size_t index, std::size_t bytes) {
-    if (loaded_.size() >= capacity_) EvictOldest();
-    Entry& entry = entries_[index];
-    entry.data.assign(bytes, 0);
-    entry.present = true;
-    entry.stamp = ++clock_;
-    loaded_.push_back(index);
-    return entry.data.data();
+    if (slots_.size() >= capacity_) EvictOldest();
+    slots_.push_back(Slot{index, ++clock_, std::vector<std::uint8_t>(bytes, 0)});
+    slotOf_[index] = static_cast<std::int32_t>(slots_.size() - 1);
+    return slots_.back().data.data();
   }
 
   void Clear() {
-    for (std::size_t index : loaded_) Drop(entries_[index]);
-    loaded_.clear();
+    for (const Slot& slot : slots_) slotOf_[slot.block] = kAbsent;
+    slots_.clear();
+    slots_.shrink_to_fit();
   }
 
-  std::size_t cachedCount() const { return loaded_.size(); }
+  std::size_t cachedCount() const { return slots_.size(); }
   std::size_t capacity() const { return capacity_; }
 
  private:
-  struct Entry {
+  static constexpr std::int32_t kAbsent = -1;
+
+  struct Slot {
+    std::size_t block = 0;
     std::uint64_t stamp = 0;
-    bool present = false;
     std::vector<std::uint8_t> data;
   };
 
-  static void Drop(Entry& entry) {
-    entry.present = false;
-    std::vector<std::uint8_t>().swap(entry.data);
-  }
-
   void EvictOldest() {
-    std::sort(loaded_.begin(), loaded_.end(),
-              [this](std::size_t a, std::size_t b) { return entries_[a].stamp < entries_[b].stamp; });
-    const std::size_t drop = loaded_.size() - std::min(loaded_.size(), keepAfterEviction_);
-    for (std::size_t i = 0; i < drop; ++i) Drop(entries_[loaded_[i]]);
-    loaded_.erase(loaded_.begin(), loaded_.begin() + static_cast<std::ptrdiff_t>(drop));
+    std::sort(slots_.begin(), slots_.end(), [](const Slot& a, const Slot& b) { return a.stamp < b.stamp; });
+    const std::size_t drop = slots_.size() - std::min(slots_.size(), keepAfterEviction_);
+    for (std::size_t i = 0; i < drop; ++i) slotOf_[slots_[i].block] = kAbsent;
+    slots_.erase(slots_.begin(), slots_.begin() + static_cast<std::ptrdiff_t>(drop));
+    for (std::size_t i = 0; i < slots_.size(); ++i) slotOf_[slots_[i].block] = static_cast<std::int32_t>(i);
   }
 
-  std::vector<Entry> entries_;
-  std::vector<std::size_t> loaded_;
+  std::vector<std::int32_t> slotOf_;  // per block: its slot, or kAbsent
+  std::vector<Slot> slots_;           // the cached blocks
   std::size_t capacity_ = 1;
   std::size_t keepAfterEviction_ = 0;
   std::uint64_t clock_ = 0;

@@ -76,13 +76,16 @@ bool IndicesInColourMap(const Bitmap& bitmap, int colourCount) {
   return true;
 }
 
-std::optional<Bitmap> DecodeFirstImage(GifFileType* gif) {
+// An LZW code takes at least 3 bits and stands for at most 4096 pixels, so a
+// file cannot hold more pixels than this; a larger claim is damaged.
+constexpr std::uint64_t kMaxPixelsPerFileByte = 11000;
+
+std::optional<Bitmap> DecodeFirstImage(GifFileType* gif, std::uint64_t fileSize) {
   if (DGifGetImageDesc(gif) == GIF_ERROR) return std::nullopt;
   const GifImageDesc& desc = gif->Image;
   if (desc.Width <= 0 || desc.Height <= 0) return std::nullopt;
-  if (static_cast<std::uint64_t>(desc.Width) * static_cast<std::uint64_t>(desc.Height) > kMaxBitmapBytes) {
-    return std::nullopt;
-  }
+  const std::uint64_t pixels = static_cast<std::uint64_t>(desc.Width) * static_cast<std::uint64_t>(desc.Height);
+  if (pixels > kMaxBitmapBytes || pixels > (fileSize + 1024) * kMaxPixelsPerFileByte) return std::nullopt;
   const ColorMapObject* colours = desc.ColorMap != nullptr ? desc.ColorMap : gif->SColorMap;
   if (colours == nullptr || colours->ColorCount <= 0) return std::nullopt;
   Bitmap bitmap(desc.Width, desc.Height, 8);
@@ -100,14 +103,15 @@ std::optional<Bitmap> DecodeFirstImage(GifFileType* gif) {
 
 std::optional<Bitmap> DecodeGif(const std::filesystem::path& path) {
   reader_io::CFile file(path, "rb");
-  if (!file) return std::nullopt;
+  const auto fileSize = file.Size();
+  if (!fileSize) return std::nullopt;
   GifHandle handle(file.get());
   GifFileType* gif = handle.get();
   if (gif == nullptr) return std::nullopt;
   for (;;) {
     GifRecordType type = UNDEFINED_RECORD_TYPE;
     if (DGifGetRecordType(gif, &type) == GIF_ERROR) return std::nullopt;
-    if (type == IMAGE_DESC_RECORD_TYPE) return DecodeFirstImage(gif);
+    if (type == IMAGE_DESC_RECORD_TYPE) return DecodeFirstImage(gif, *fileSize);
     if (type != EXTENSION_RECORD_TYPE || !SkipExtension(gif)) return std::nullopt;
   }
 }

@@ -33,6 +33,11 @@ void RequestEightBitRows(png_structp png, int bitDepth, int colourType) {
   png_set_interlace_handling(png);
 }
 
+// Deflate expands at most 1032 times and a pixel takes at least one bit of
+// the inflated rows, so a file cannot hold more pixels than this; a header
+// that claims more is damaged, and nothing is allocated for it.
+constexpr std::uint64_t kMaxPixelsPerFileByte = 8 * 1100;
+
 bool IndicesInPalette(const Bitmap& bitmap, int paletteSize) {
   for (int y = 0; y < bitmap.height(); ++y) {
     const std::uint8_t* row = bitmap.row(y);
@@ -63,7 +68,8 @@ void FillPalette(png_structp png, png_infop info, const PngLayout& layout, int& 
 
 // The libpng calls; false on any library error. The jump target lives here
 // and this frame creates nothing with a destructor after setjmp.
-bool RunDecoder(ReadSession& session, std::FILE* file, std::optional<Bitmap>& out, int& paletteSize) {
+bool RunDecoder(ReadSession& session, std::FILE* file, std::uint64_t fileSize, std::optional<Bitmap>& out,
+                int& paletteSize) {
   png_structp png = session.png;
   png_infop info = session.info;
   if (setjmp(png_jmpbuf(png)) != 0) return false;
@@ -74,7 +80,8 @@ bool RunDecoder(ReadSession& session, std::FILE* file, std::optional<Bitmap>& ou
   png_get_IHDR(png, info, &layout.width, &layout.height, &bitDepth, &layout.colourType, nullptr, nullptr, nullptr);
   const bool colour = (layout.colourType & PNG_COLOR_MASK_COLOR) != 0 && layout.colourType != PNG_COLOR_TYPE_PALETTE;
   const int bytesPerPixel = colour ? 3 : 1;
-  if (static_cast<std::uint64_t>(layout.width) * layout.height * bytesPerPixel > kMaxBitmapBytes) return false;
+  const std::uint64_t pixels = static_cast<std::uint64_t>(layout.width) * layout.height;
+  if (pixels * bytesPerPixel > kMaxBitmapBytes || pixels > (fileSize + 1024) * kMaxPixelsPerFileByte) return false;
   RequestEightBitRows(png, bitDepth, layout.colourType);
   png_read_update_info(png, info);
   if (png_get_rowbytes(png, info) != static_cast<std::size_t>(layout.width) * bytesPerPixel) return false;
@@ -90,11 +97,12 @@ bool RunDecoder(ReadSession& session, std::FILE* file, std::optional<Bitmap>& ou
 
 std::optional<Bitmap> DecodePng(const std::filesystem::path& path) {
   reader_io::CFile file(path, "rb");
-  if (!file) throw QuiltorError("Error Opening File : " + path.string());
+  const auto fileSize = file ? file.Size() : std::nullopt;
+  if (!fileSize) throw QuiltorError("Error Opening File : " + path.string());
   ReadSession session;
   std::optional<Bitmap> bitmap;
   int paletteSize = 256;
-  if (!session.valid() || !RunDecoder(session, file.get(), bitmap, paletteSize)) {
+  if (!session.valid() || !RunDecoder(session, file.get(), *fileSize, bitmap, paletteSize)) {
     throw QuiltorError("Error Reading File!");
   }
   if (bitmap->bitsPerPixel() == 8 && !IndicesInPalette(*bitmap, paletteSize)) throw QuiltorError("Error Reading File!");

@@ -121,17 +121,19 @@ bool ReadBlockShape(TIFF* tiff, TiffLayout& layout) {
   return blockBytes <= kMaxBitmapBytes && layout.packedRowBytes * static_cast<std::uint64_t>(layout.blockHeight) <= kMaxBitmapBytes;
 }
 
-// Every stored block must lie inside the file: a truncated file is refused
-// instead of showing empty bands.
+// Every block must be stored inside the file: a truncated file, or one whose
+// size tags claim more blocks than it holds, is refused instead of showing
+// empty bands.
 bool BlocksInsideFile(TIFF* tiff, const TiffLayout& layout, std::uint64_t fileSize) {
-  const std::uint32_t count = layout.blocksAcross * layout.blocksDown;
+  const std::uint64_t count = static_cast<std::uint64_t>(layout.blocksAcross) * layout.blocksDown;
+  if (count > fileSize) return false;
   for (std::uint32_t i = 0; i < count; ++i) {
     int error = 0;
     const std::uint64_t offset = TIFFGetStrileOffsetWithErr(tiff, i, &error);
     if (error != 0) return false;
     const std::uint64_t bytes = TIFFGetStrileByteCountWithErr(tiff, i, &error);
     if (error != 0) return false;
-    if (bytes != 0 && (offset > fileSize || bytes > fileSize - offset)) return false;
+    if (bytes == 0 || offset > fileSize || bytes > fileSize - offset) return false;
   }
   return true;
 }
