@@ -1,6 +1,8 @@
 #include "common/text.h"
 
+#include <algorithm>
 #include <array>
+#include <vector>
 #include <charconv>
 #include <cmath>
 
@@ -142,6 +144,21 @@ std::string FormatInt(std::int64_t value) {
   std::array<char, 24> buf{};
   const auto [ptr, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), value);
   return std::string(buf.data(), ec == std::errc() ? ptr : buf.data());
+}
+
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
 }
 
 }  // namespace quiltor

@@ -60,4 +60,8 @@ std::string FormatShortest(double value);
 
 std::string FormatInt(std::int64_t value);
 
+// Levenshtein distance between two texts (bytes), for "did you mean" lists
+// of close datum and projection names.
+std::size_t EditDistance(std::string_view a, std::string_view b);
+
 }  // namespace quiltor
