@@ -315,7 +315,10 @@ int ReadMapFile(const std::string& mapPath, Map_record& record, int mapNumber, i
   record.mapFile = mapPath;
 
   MapLineReader lines(mapPath);
-  if (!lines.opened()) return kMapNotLoaded;
+  if (!lines.opened()) {
+    record = Map_record{};
+    return kMapNotLoaded;
+  }
   const auto first = lines.Next();
   if (!first || !Contains(*first, "Tervane")) {
     record = Map_record{};

@@ -59,6 +59,20 @@ std::string SetupValue(double value, int width, int decimals) {
   return value == geodesy::kParameterNotSet ? std::string() : FormatFixedWidth(value, width, decimals);
 }
 
+// The grid zone field of point 1. A UTM map's zone is otherwise guessed by
+// the reader from the mean border longitude, which names the neighbouring
+// zone for a map that lies outside its own zone's six-degree band (a zone 32
+// map of eastern Germany would read back on meridian 15, not 9). Point 1 sits
+// at pixel (0, 0), so the reader takes the zone from it; its latitude and
+// longitude still calibrate the point, as the grid easting and northing stay
+// empty.
+std::string FirstPointZone(const MapFileDestination& d) {
+  if (d.shortName != "(UTM)") return "   ";
+  const double zone = (d.setup.utmlon0 + 183.0) / 6.0;
+  if (!(zone >= 1 && zone <= 60) || zone != std::floor(zone)) return "   ";
+  return Int(static_cast<std::int64_t>(zone), 3);
+}
+
 std::vector<std::string> MapFileLines(const std::string& basePath, std::int32_t w, std::int32_t h,
                                       const std::array<Corner, 4>& c, const MapFileDestination& d) {
   std::vector<std::string> lines;
@@ -76,7 +90,7 @@ std::vector<std::string> MapFileLines(const std::string& basePath, std::int32_t 
     lines.push_back("Point0" + FormatInt(static_cast<int>(k) + 1) + ",xy," + Int(pixels[k].first, 5) + "," +
                     Int(pixels[k].second, 5) + ",in, deg," + DegreesMinutes(c[k].lat) + "," + LatHemisphere(c[k].lat) +
                     "," + DegreesMinutes(c[k].lon) + "," + LonHemisphere(c[k].lon) +
-                    ", grid,   ,           ,           ,N");
+                    ", grid," + (k == 0 ? FirstPointZone(d) : std::string("   ")) + ",           ,           ,N");
   }
   for (int n = 5; n <= 30; ++n) {
     lines.push_back("Point" + ZeroPad(FormatInt(n), 2) + ",xy,     ,     ,in, deg,    ,        ," +

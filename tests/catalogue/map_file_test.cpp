@@ -203,6 +203,11 @@ TEST_F(MapFileRoundTrip, WrittenFileReadsBackWithItsProjectionDatumAndCorners) {
   const Case cases[] = {
       {"Latitude/Longitude", "WGS 84", 10.0, 11.0, 50.9999999, 50.2},
       {"Transverse Mercator", "European 1950", 400000, 500000, 5600000, 5500000},
+      // Zone 32 (central meridian 9; eastings inside the program are measured
+      // from it): around Hamburg inside the zone's band, and around Berlin,
+      // east of 12 degrees, where the mean border longitude names zone 33.
+      {"(UTM) Universal Transverse Mercator", "WGS 84", 40000, 80000, 5950000, 5920000},
+      {"(UTM) Universal Transverse Mercator", "European 1950", 270000, 310000, 5850000, 5820000},
   };
   const auto& catalogue = geodesy::BuiltInProjectionCatalogue();
   for (const auto& c : cases) {
