@@ -17,9 +17,10 @@
 #include <vector>
 
 #include "common/worker_host.h"
-#include "raster/level_files.h"
 #include "raster/level_pass.h"
+#include "raster/raster_source.h"
 #include "raster/sharpen.h"
+#include "raster/temp_image.h"
 #include "raster/tiled_conversion.h"
 #include "raster/tiled_writer.h"
 #include "raster/work_folder.h"
@@ -116,7 +117,7 @@ void BM_LevelPass(benchmark::State& state) {
   const PassContext context{work.path(), host, abort};
   PaintedImage source(images.side);
   MapColoursPass(source, 254, context);
-  auto base = level_files::OpenPaletteImage(work / LevelFileName(0));
+  auto base = OpenRaster(work / LevelFileName(0));
   const TopColours top = SampleTopColours(*base);
   for (auto _ : state) LevelPass(1, *base, 62, percent, top, context);
   SetMegapixels(state, double(images.side) * images.side);
@@ -129,7 +130,7 @@ void BM_Sharpening(benchmark::State& state) {
   QuietHost host;
   WorkFolder work(images.folder);
   {
-    level_files::RowStreamWriter stream(work / "temp.qtx0", images.side);
+    RowStreamWriter stream(work / "temp.qtx0", images.side);
     std::vector<std::uint8_t> row(std::size_t(images.side) * 3);
     for (int y = 0; y < images.side; ++y) {
       PaintRow(y, images.side, row.data());
@@ -150,7 +151,7 @@ void BM_TileWriting(benchmark::State& state) {
     PaintedImage source(images.side);
     MapColoursPass(source, 254, PassContext{work.path(), host, abort});
   }
-  auto base = level_files::OpenPaletteImage(work / LevelFileName(0));
+  auto base = OpenRaster(work / LevelFileName(0));
   for (auto _ : state) {
     ByteFile file(work / "out.qtx2", "wb");
     TiledImageWriter writer(file, false, abort, host);

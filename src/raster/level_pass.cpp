@@ -7,14 +7,10 @@
 #include "raster/colour_quantizer.h"
 #include "raster/resample.h"
 #include "raster/sharpen.h"
-#include "raster/level_files.h"
+#include "raster/temp_image.h"
 
 namespace quiltor {
 namespace {
-
-using level_files::PaletteImageWriter;
-using level_files::RowStreamReader;
-using level_files::RowStreamWriter;
 
 constexpr const char* kResizedStream = "temp.qtx0";
 constexpr const char* kSharpenedStream = "temp2s.qtx0";
@@ -66,7 +62,7 @@ bool MapColoursPass(RasterReader& source, int colours, const PassContext& contex
   ColourLookup lookup;
   lookup.Build(palette, FinishPalette(palette, colours));
 
-  PaletteImageWriter out(context.workFolder / LevelFileName(0), width, height, palette);
+  PaletteTempWriter out(context.workFolder / LevelFileName(0), width, height, palette);
   std::vector<std::uint8_t> indices(static_cast<std::size_t>(width));
   for (int i = 0; i < height; ++i) {
     if (!ShowEveryTenth(i, "Mapping Colors - Pass 2 : ", height, context)) return false;
@@ -113,12 +109,12 @@ bool LevelPass(int n, RasterReader& image, int colours, double percent, const To
   ColourLookup lookup;
   lookup.Build(palette, choices);
   RowStreamReader sharpened(context.workFolder / kSharpenedStream, dstWidth);
-  PaletteImageWriter out(context.workFolder / LevelFileName(n), dstWidth, dstHeight, palette);
+  PaletteTempWriter out(context.workFolder / LevelFileName(n), dstWidth, dstHeight, palette);
   std::vector<std::uint8_t> row(static_cast<std::size_t>(dstWidth) * 3);
   std::vector<std::uint8_t> indices(static_cast<std::size_t>(dstWidth));
   for (int y = 0; y < dstHeight; ++y) {
     if (!ShowEveryTenth(y, "Resizing - Pass 2 : ", dstHeight, context)) return false;
-    sharpened.ReadRow(row.data());
+    if (!sharpened.ReadRow(row.data())) throw QuiltorError("sharpened level ends before its last row");
     lookup.MapRow(3, row.data(), palette, dstWidth, indices.data());
     out.WriteRow(indices.data());
   }
@@ -130,31 +126,6 @@ TopColours SampleTopColours(RasterReader& image) {
   if (image.pixelMode() != 1) throw QuiltorError("top colours need a palette image");
   return SampleTopColours(image.width(), image.height(), image.palette(),
                           [&image](int y, std::uint8_t* buffer) { image.ReadRow(y, buffer); });
-}
-
-void SharpenImage(RasterReader& source, const std::function<void(const std::uint8_t* row)>& writeRow,
-                  WorkerHost& host) {
-  if (source.pixelMode() != 3) throw QuiltorError("only true-colour images are sharpened");
-  SharpenRows(
-      source.width(), source.height(), StandardSharpenKernel(),
-      [&source](int y, std::uint8_t* buffer) { source.ReadRow(y, buffer); },
-      [&writeRow](int, const std::uint8_t* row) { writeRow(row); },
-      [&host](int done, int total) {
-        host.SetStatusText("Sharpening : " + std::to_string(done) + " of " + std::to_string(total));
-      });
-}
-
-void SharpenRowStream(const std::filesystem::path& src, const std::filesystem::path& dst, int width, int height,
-                      WorkerHost& host) {
-  RowStreamReader in(src, width);
-  RowStreamWriter out(dst, width);
-  SharpenRows(
-      width, height, StandardSharpenKernel(), [&in](int, std::uint8_t* buffer) { in.ReadRow(buffer); },
-      [&out](int, const std::uint8_t* row) { out.WriteRow(row); },
-      [&host](int done, int total) {
-        host.SetStatusText("Sharpening : " + std::to_string(done) + " of " + std::to_string(total));
-      });
-  out.Finish();
 }
 
 }  // namespace quiltor

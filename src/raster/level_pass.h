@@ -7,7 +7,6 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <string>
 
 #include "common/worker_host.h"
@@ -41,14 +40,5 @@ bool LevelPass(int n, RasterReader& image, int colours, double percent, const To
 
 // The top colours of an 8-bit image (for the zoom levels to keep).
 TopColours SampleTopColours(RasterReader& image);
-
-// Sharpens a true-colour image (the merged map, before it is tiled) row by
-// row, handing each sharpened row (width * 3 bytes) to `writeRow` in order.
-void SharpenImage(RasterReader& source, const std::function<void(const std::uint8_t* row)>& writeRow,
-                  WorkerHost& host);
-
-// Sharpens a row stream of width x height true-colour rows into another.
-void SharpenRowStream(const std::filesystem::path& src, const std::filesystem::path& dst, int width, int height,
-                      WorkerHost& host);
 
 }  // namespace quiltor

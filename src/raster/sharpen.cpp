@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "common/error.h"
+#include "raster/raster_source.h"
+#include "raster/temp_image.h"
 
 namespace quiltor {
 namespace {
@@ -84,6 +86,12 @@ void SharpenOneRow(const RowWindow& window, int y, int width, int height, const 
   }
 }
 
+SharpenProgress SharpenProgressOn(WorkerHost& host) {
+  return [&host](int done, int total) {
+    host.SetStatusText("Sharpening : " + std::to_string(done) + " of " + std::to_string(total));
+  };
+}
+
 }  // namespace
 
 int SharpenKernel::Radius() const {
@@ -107,8 +115,9 @@ SharpenKernel StandardSharpenKernel() {
   return k;
 }
 
-int SharpenRows(int width, int height, const SharpenKernel& kernel, const SharpenRowReader& readRow,
-                const SharpenRowWriter& writeRow, const SharpenProgress& progress) {
+SharpenOutcome SharpenRows(int width, int height, const SharpenKernel& kernel, const SharpenRowReader& readRow,
+                           const SharpenRowWriter& writeRow, const SharpenProgress& progress,
+                           const std::atomic<bool>* abort) {
   if (width <= 0 || height <= 0) throw QuiltorError("cannot sharpen an empty image");
   const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
   RowWindow window(rowBytes);
@@ -116,6 +125,7 @@ int SharpenRows(int width, int height, const SharpenKernel& kernel, const Sharpe
   for (; nextToRead <= kRowsAhead && nextToRead < height; ++nextToRead) readRow(nextToRead, window.Load(nextToRead));
   std::vector<std::uint8_t> out(rowBytes);
   for (int n = 0; n < height; ++n) {
+    if (abort != nullptr && abort->load()) return {false, window.peak()};
     if ((n + 1) % 10 == 0 && progress) progress(n + 1, height);
     SharpenOneRow(window, n, width, height, kernel, out.data());
     writeRow(n, out.data());
@@ -125,7 +135,47 @@ int SharpenRows(int width, int height, const SharpenKernel& kernel, const Sharpe
       ++nextToRead;
     }
   }
-  return window.peak();
+  return {true, window.peak()};
+}
+
+bool SharpenTempImage(const std::string& fromPath, const std::string& toPath, WorkerHost& host,
+                      const std::atomic<bool>* abort) {
+  RasterOpenResult failure = RasterOpenResult::NotOpened;
+  std::unique_ptr<RasterSource> source = OpenRaster(fromPath, failure);
+  if (!source) throw QuiltorError("cannot open the image to sharpen: " + fromPath);
+  if (source->pixelMode() != 3) throw QuiltorError("only true-colour images are sharpened: " + fromPath);
+  bool complete = false;
+  try {
+    TrueColourTempWriter out(toPath, source->width(), source->height());
+    complete = SharpenRows(
+                   source->width(), source->height(), StandardSharpenKernel(),
+                   [&source](int y, std::uint8_t* buffer) { ReadRasterLine(source.get(), y, buffer); },
+                   [&out](int, const std::uint8_t* row) { out.WriteRow(row); }, SharpenProgressOn(host), abort)
+                   .complete;
+    if (complete) out.Finish();
+  } catch (...) {
+    std::error_code ignored;
+    std::filesystem::remove(toPath, ignored);
+    throw;
+  }
+  if (!complete) {
+    std::error_code ignored;
+    std::filesystem::remove(toPath, ignored);
+  }
+  return complete;
+}
+
+void SharpenRowStream(const std::filesystem::path& src, const std::filesystem::path& dst, int width, int height,
+                      WorkerHost& host) {
+  RowStreamReader in(src, width);
+  RowStreamWriter out(dst, width);
+  SharpenRows(
+      width, height, StandardSharpenKernel(),
+      [&in](int, std::uint8_t* buffer) {
+        if (!in.ReadRow(buffer)) throw QuiltorError("row stream ends before its last row");
+      },
+      [&out](int, const std::uint8_t* row) { out.WriteRow(row); }, SharpenProgressOn(host));
+  out.Finish();
 }
 
 }  // namespace quiltor

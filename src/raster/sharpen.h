@@ -3,9 +3,13 @@
 // convolution over a sliding window of 17 decoded rows (rows n - 6 to n + 10
 // while row n is produced). Each job owns its kernel and window.
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
+
+#include "common/worker_host.h"
 
 namespace quiltor {
 
@@ -28,10 +32,31 @@ using SharpenRowWriter = std::function<void(int y, const std::uint8_t* row)>;
 // Called with the number of rows produced so far, every tenth row.
 using SharpenProgress = std::function<void(int rowsDone, int height)>;
 
+struct SharpenOutcome {
+  bool complete = false;  // false when stopped by the abort flag
+  int peakRows = 0;       // the most source rows ever held at once
+};
+
 // Sharpens a width x height true-colour image read strictly in row order.
 // Neighbours in row 0 or column 0, or beyond the last row or column, are
-// replaced by the centre pixel. Returns the most rows ever held at once.
-int SharpenRows(int width, int height, const SharpenKernel& kernel, const SharpenRowReader& readRow,
-                const SharpenRowWriter& writeRow, const SharpenProgress& progress = {});
+// replaced by the centre pixel. `abort`, when given, is looked at before
+// every output row.
+SharpenOutcome SharpenRows(int width, int height, const SharpenKernel& kernel, const SharpenRowReader& readRow,
+                           const SharpenRowWriter& writeRow, const SharpenProgress& progress = {},
+                           const std::atomic<bool>* abort = nullptr);
+
+// Sharpens the merged true-colour temporary image `fromPath` (".qtxx0",
+// opened through the image dispatch) into a new ".qtxx0" at `toPath`, with
+// "Sharpening : n of H" on the host's status line every tenth row. False
+// when aborted; errors throw QuiltorError. Either way an unfinished `toPath`
+// is removed.
+bool SharpenTempImage(const std::string& fromPath, const std::string& toPath, WorkerHost& host,
+                      const std::atomic<bool>* abort = nullptr);
+
+// Sharpens a row stream of width x height true-colour rows (the resized
+// level, "temp.qtx0") into another ("temp2s.qtx0"). A stream with fewer
+// rows than `height` throws QuiltorError.
+void SharpenRowStream(const std::filesystem::path& src, const std::filesystem::path& dst, int width, int height,
+                      WorkerHost& host);
 
 }  // namespace quiltor

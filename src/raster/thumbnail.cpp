@@ -6,7 +6,7 @@
 #include "common/error.h"
 #include "common/paths.h"
 #include "common/text.h"
-#include "raster/conversion_source.h"
+#include "raster/raster_source.h"
 #include "raster/resample.h"
 #include "raster/tiled_reader.h"
 
@@ -43,7 +43,7 @@ Bitmap ResampleReader(RasterReader& reader, double percent) {
 }  // namespace
 
 Bitmap ResampleFileToBitmap(const std::string& path, double percent) {
-  std::unique_ptr<RasterReader> source = OpenImageForConversion(path);
+  std::unique_ptr<RasterSource> source = OpenRaster(path);
   if (!source) throw QuiltorError("cannot open " + path);
   return ResampleReader(*source, percent);
 }
@@ -63,7 +63,7 @@ std::optional<Thumbnail> MakeThumbnail(const std::string& path, int targetWidth,
       if (!small) return std::nullopt;
       thumb.bitmap = StretchToBitmap(*small, targetWidth, targetHeight);
     } else {
-      std::unique_ptr<RasterReader> source = OpenImageForConversion(path);
+      std::unique_ptr<RasterSource> source = OpenRaster(path);
       if (!source || source->width() <= 0) return std::nullopt;
       const double b = static_cast<double>(source->width()) / targetWidth;
       thumb.scale = b;

@@ -10,9 +10,8 @@
 #include "common/paths.h"
 #include "common/text.h"
 #include "raster/byte_file.h"
-#include "raster/conversion_source.h"
 #include "raster/level_pass.h"
-#include "raster/level_files.h"
+#include "raster/raster_source.h"
 #include "raster/tiled_writer.h"
 #include "raster/work_folder.h"
 #include "raster/zoom_plan.h"
@@ -50,8 +49,17 @@ ZoomLevelImage AsLevelImage(RasterReader& reader) {
           [&reader](int row, std::uint8_t* buffer) { reader.ReadRow(row, buffer); }};
 }
 
+// A level's palette image, read back through the image dispatch like any
+// other ".qtx0".
 std::unique_ptr<RasterReader> OpenLevel(const PassContext& context, int n) {
-  return level_files::OpenPaletteImage(context.workFolder / LevelFileName(n));
+  std::unique_ptr<RasterSource> level = OpenRaster(context.workFolder / LevelFileName(n));
+  if (!level) throw QuiltorError("cannot read back zoom level " + std::to_string(n));
+  return level;
+}
+
+std::unique_ptr<RasterReader> OpenSource(const TiledConversionRequest& request) {
+  if (request.openSource) return request.openSource(request.sourcePath);
+  return OpenRaster(request.sourcePath);
 }
 
 // Steps after the checks: the base image, the smaller levels, the file.
@@ -154,8 +162,7 @@ TiledConversionResult ConvertToTiledImage(const TiledConversionRequest& request,
   const std::string destination = ChooseDestinationName(request.sourcePath, request.destinationPath);
 
   try {
-    std::unique_ptr<RasterReader> source =
-        request.openSource ? request.openSource(request.sourcePath) : OpenImageForConversion(request.sourcePath);
+    std::unique_ptr<RasterReader> source = OpenSource(request);
     if (!source) return result;
     if (!LargeEnoughToTile(source->width(), source->height(), scale)) {
       host.ShowMessage(kTooSmall);

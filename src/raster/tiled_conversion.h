@@ -17,7 +17,8 @@
 
 namespace quiltor {
 
-// Opens the image to convert; nullptr when it cannot be opened.
+// Opens the image to convert; nullptr when it cannot be opened. For callers
+// that serve rows from somewhere other than a file.
 using ConversionSourceOpener = std::function<std::unique_ptr<RasterReader>(const std::string& path)>;
 
 struct TiledConversionRequest {
@@ -27,7 +28,7 @@ struct TiledConversionRequest {
   int colourCount = 254;       // at most 254 are used
   double scalePercent = 100;   // at most 100
   bool scrambled = false;      // this program's own tables; plain for files the host opens
-  ConversionSourceOpener openSource;  // empty: the usual image dispatch
+  ConversionSourceOpener openSource;  // empty: OpenRaster, the one image dispatch
 };
 
 struct TiledConversionResult {

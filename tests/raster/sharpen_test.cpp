@@ -2,7 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <vector>
+
+#include "common/error.h"
+#include "raster/raster_source.h"
+#include "raster/temp_image.h"
+#include "support/recording_host.h"
+#include "support/temp_folder.h"
 
 namespace quiltor {
 namespace {
@@ -17,7 +24,7 @@ struct GreyImage {
 
 GreyImage Sharpen(GreyImage& in, int* peakRows = nullptr) {
   GreyImage out(in.w, in.h, 0);
-  const int peak = SharpenRows(
+  const SharpenOutcome outcome = SharpenRows(
       in.w, in.h, StandardSharpenKernel(),
       [&](int y, std::uint8_t* buf) {
         for (int x = 0; x < in.w; ++x) buf[x * 3] = buf[x * 3 + 1] = buf[x * 3 + 2] = in.at(x, y);
@@ -28,7 +35,8 @@ GreyImage Sharpen(GreyImage& in, int* peakRows = nullptr) {
           out.at(x, y) = row[x * 3];
         }
       });
-  if (peakRows) *peakRows = peak;
+  EXPECT_TRUE(outcome.complete);
+  if (peakRows) *peakRows = outcome.peakRows;
   return out;
 }
 
@@ -81,6 +89,118 @@ TEST(SharpenTest, KernelRadius) {
   EXPECT_EQ(k.Radius(), 1);
   k.weights[0] = 1;
   EXPECT_EQ(k.Radius(), 2);
+}
+
+// A busy true-colour picture: every channel differs, so a mix-up of bytes,
+// rows or columns shows.
+std::vector<std::uint8_t> PatternRow(int y, int width) {
+  std::vector<std::uint8_t> row(std::size_t(width) * 3);
+  for (int x = 0; x < width; ++x) {
+    row[x * 3] = std::uint8_t((x * 37 + y * 11) % 256);
+    row[x * 3 + 1] = std::uint8_t((x * x + y * 5) % 256);
+    row[x * 3 + 2] = std::uint8_t(((x ^ y) * 13) % 256);
+  }
+  return row;
+}
+
+// What SharpenRows makes of the pattern, row by row.
+std::vector<std::vector<std::uint8_t>> SharpenedPattern(int width, int height) {
+  std::vector<std::vector<std::uint8_t>> rows;
+  SharpenRows(
+      width, height, StandardSharpenKernel(),
+      [width](int y, std::uint8_t* buffer) {
+        const auto row = PatternRow(y, width);
+        std::copy(row.begin(), row.end(), buffer);
+      },
+      [&rows, width](int, const std::uint8_t* row) { rows.emplace_back(row, row + std::size_t(width) * 3); });
+  return rows;
+}
+
+void WritePatternTempImage(const std::filesystem::path& path, int width, int height) {
+  TrueColourTempWriter writer(path, width, height);
+  for (int y = 0; y < height; ++y) writer.WriteRow(PatternRow(y, width).data());
+  writer.Finish();
+}
+
+// Sets the abort flag once a status text is shown.
+class AbortOnStatus : public testing::RecordingHost {
+ public:
+  explicit AbortOnStatus(std::atomic<bool>& flag) : flag_(flag) {}
+  void SetStatusText(const std::string& text) override {
+    RecordingHost::SetStatusText(text);
+    flag_ = true;
+  }
+
+ private:
+  std::atomic<bool>& flag_;
+};
+
+TEST(SharpenTempImageTest, EqualsSharpenRowsOnTheSamePixels) {
+  testing::TempFolder temp;
+  const int w = 41, h = 37;
+  WritePatternTempImage(temp / "merged.qtxx0", w, h);
+  testing::RecordingHost host;
+  ASSERT_TRUE(SharpenTempImage((temp / "merged.qtxx0").string(), (temp / "sharp.qtxx0").string(), host));
+  EXPECT_EQ(host.events, (std::vector<std::string>{"status: Sharpening : 10 of 37", "status: Sharpening : 20 of 37",
+                                                   "status: Sharpening : 30 of 37"}));
+
+  std::unique_ptr<RasterSource> sharp = OpenRaster(temp / "sharp.qtxx0");
+  ASSERT_TRUE(sharp);
+  ASSERT_EQ(sharp->pixelMode(), 3);
+  ASSERT_EQ(sharp->width(), w);
+  ASSERT_EQ(sharp->height(), h);
+  const auto expected = SharpenedPattern(w, h);
+  std::vector<std::uint8_t> row(std::size_t(w) * 3);
+  for (int y = 0; y < h; ++y) {
+    ReadRasterLine(sharp.get(), y, row.data());
+    ASSERT_EQ(row, expected[y]) << "row " << y;
+  }
+}
+
+TEST(SharpenTempImageTest, AbortAndBadSourcesLeaveNoOutput) {
+  testing::TempFolder temp;
+  WritePatternTempImage(temp / "merged.qtxx0", 20, 30);
+  const std::string out = (temp / "sharp.qtxx0").string();
+
+  std::atomic<bool> abort{false};
+  AbortOnStatus host(abort);
+  EXPECT_FALSE(SharpenTempImage((temp / "merged.qtxx0").string(), out, host, &abort));
+  EXPECT_FALSE(std::filesystem::exists(out));
+
+  QuietHost quiet;
+  {
+    PaletteTempWriter palette(temp / "level.qtx0", 20, 30, Palette{});
+    const std::vector<std::uint8_t> indices(20, 0);
+    for (int y = 0; y < 30; ++y) palette.WriteRow(indices.data());
+    palette.Finish();
+  }
+  for (const char* source : {"absent.qtxx0", "level.qtx0"}) {
+    SCOPED_TRACE(source);
+    EXPECT_THROW(SharpenTempImage((temp / source).string(), out, quiet), QuiltorError);
+    EXPECT_FALSE(std::filesystem::exists(out));
+  }
+}
+
+TEST(SharpenRowStreamTest, EqualsSharpenRowsAndRefusesAShortStream) {
+  testing::TempFolder temp;
+  const int w = 23, h = 29;
+  {
+    RowStreamWriter stream(temp / "temp.qtx0", w);
+    for (int y = 0; y < h; ++y) stream.WriteRow(PatternRow(y, w).data());
+    stream.Finish();
+  }
+  QuietHost host;
+  SharpenRowStream(temp / "temp.qtx0", temp / "temp2s.qtx0", w, h, host);
+  RowStreamReader sharpened(temp / "temp2s.qtx0", w);
+  const auto expected = SharpenedPattern(w, h);
+  std::vector<std::uint8_t> row(std::size_t(w) * 3);
+  for (int y = 0; y < h; ++y) {
+    ASSERT_TRUE(sharpened.ReadRow(row.data()));
+    ASSERT_EQ(row, expected[y]) << "row " << y;
+  }
+  EXPECT_FALSE(sharpened.ReadRow(row.data()));
+
+  EXPECT_THROW(SharpenRowStream(temp / "temp.qtx0", temp / "long.qtx0", w, h + 1, host), QuiltorError);
 }
 
 }  // namespace

@@ -6,10 +6,9 @@
 #include <set>
 #include <vector>
 
-#include <map>
-
 #include "raster/format_readers.h"
 #include "raster/level_pass.h"
+#include "raster/temp_image.h"
 #include "raster/thumbnail.h"
 #include "raster/tiled_reader.h"
 #include "raster/zoom_plan.h"
@@ -34,22 +33,45 @@ Bgr BlockColour(int x, int y) {
   return colours[(x / 37 + (y / 29) * 3) % 6];
 }
 
-// A true-colour image of blocks, served row by row like an opened file.
-class BlockImage : public RasterReader {
- public:
-  BlockImage(int w, int h) {
-    width_ = w;
-    height_ = h;
-    pixelMode_ = 3;
-  }
-  void ReadRow(int y, std::uint8_t* row) override {
-    for (int x = 0; x < width_; ++x) {
-      const Bgr c = BlockColour(x, y);
-      row[x * 3] = c.b, row[x * 3 + 1] = c.g, row[x * 3 + 2] = c.r;
+// The block picture as a source file of the kind its extension names: the
+// merged map a create writes (".qtxx0"), a palette image (".qtx0", six
+// entries) or a true-colour PNG.
+void WriteBlockSource(const std::filesystem::path& path, int w, int h) {
+  const std::string kind = path.extension().string();
+  if (kind == ".qtxx0") {
+    TrueColourTempWriter writer(path, w, h);
+    std::vector<std::uint8_t> row(std::size_t(w) * 3);
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        const Bgr c = BlockColour(x, y);
+        row[x * 3] = c.b, row[x * 3 + 1] = c.g, row[x * 3 + 2] = c.r;
+      }
+      writer.WriteRow(row.data());
     }
+    writer.Finish();
+  } else if (kind == ".qtx0") {
+    Palette palette{};
+    for (int i = 0; i < 6; ++i) {
+      const Bgr c = BlockColour(i * 37 % 111, i / 3 * 29);
+      palette[i] = Rgbquad{c.b, c.g, c.r, 0};
+    }
+    PaletteTempWriter writer(path, w, h, palette);
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(w));
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) row[x] = std::uint8_t((x / 37 + (y / 29) * 3) % 6);
+      writer.WriteRow(row.data());
+    }
+    writer.Finish();
+  } else {
+    Bitmap bitmap(w, h, 24);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const Bgr c = BlockColour(x, y);
+        bitmap.row(y)[x * 3] = c.b, bitmap.row(y)[x * 3 + 1] = c.g, bitmap.row(y)[x * 3 + 2] = c.r;
+      }
+    ASSERT_TRUE(WritePngImage(path, bitmap));
   }
-  void FetchPixel(int, int, std::uint8_t*) override {}
-};
+}
 
 std::set<std::string> Listing(const std::filesystem::path& folder) {
   std::set<std::string> names;
@@ -76,23 +98,40 @@ class ConversionTest : public ::testing::Test {
   void SetUp() override {
     std::filesystem::create_directories(temp / "work");
     std::ofstream(temp / "work" / "other.qtx0") << "not ours";
-    sizes[(temp / "source.qtxx0").string()] = {400, 300};
+    WriteBlockSource(temp / "source.qtxx0", 400, 300);
   }
-  TiledConversionRequest Request(const std::string& dest = "out.qtx2") {
+  TiledConversionRequest Request(const std::string& dest = "out.qtx2", const std::string& source = "source.qtxx0") {
     TiledConversionRequest r;
-    r.sourcePath = (temp / "source.qtxx0").string();
+    r.sourcePath = (temp / source).string();
     r.destinationPath = (temp / dest).string();
     r.tempFolder = (temp / "work").string() + "/";
-    r.openSource = [this](const std::string& path) -> std::unique_ptr<RasterReader> {
-      const auto it = sizes.find(path);
-      if (it == sizes.end()) return nullptr;
-      return std::make_unique<BlockImage>(it->second.width, it->second.height);
-    };
     return r;
   }
   TempFolder temp;
-  std::map<std::string, LevelSize> sizes;
 };
+
+TEST_F(ConversionTest, EveryKindOfSourceConvertsAndLevelZeroIsTheMappedSource) {
+  for (const char* kind : {".png", ".qtx0"}) {
+    SCOPED_TRACE(kind);
+    const std::string name = std::string("blocks") + kind;
+    WriteBlockSource(temp / name, 400, 300);
+    RecordingHost host;
+    std::atomic<bool> abort{false};
+    const TiledConversionResult result = ConvertToTiledImage(Request("blocks.qtx2", name), host, abort);
+    ASSERT_TRUE(result.ok) << result.error;
+    auto opening = TiledReader::Open(temp / "blocks.qtx2", true);
+    ASSERT_TRUE(opening.reader);
+    EXPECT_EQ(opening.reader->LevelCount(), 4);
+    std::vector<std::uint8_t> row(400);
+    for (int y = 0; y < 300; ++y) {
+      opening.reader->ReadRow(y, row.data());
+      for (int x = 0; x < 400; ++x) {
+        const Rgbquad& e = opening.reader->palette()[row[x]];
+        ASSERT_EQ((Bgr{e.blue, e.green, e.red}), BlockColour(x, y)) << x << "," << y;
+      }
+    }
+  }
+}
 
 TEST_F(ConversionTest, WritesEveryLevelAndLevelZeroIsTheMappedSource) {
   RecordingHost host;
@@ -186,7 +225,7 @@ TEST_F(ConversionTest, Refusals) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    sizes[(temp / "s.qtxx0").string()] = {c.w, c.h};
+    WriteBlockSource(temp / "s.qtxx0", c.w, c.h);
     RecordingHost host;
     std::atomic<bool> abort{false};
     auto r = Request();
