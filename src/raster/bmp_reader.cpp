@@ -10,14 +10,12 @@
 #include <span>
 #include <vector>
 
+#include "raster/byte_file.h"
 #include "raster/format_readers.h"
 #include "raster/reader_io.h"
 
 namespace quiltor {
 namespace {
-
-using reader_io::Le16;
-using reader_io::Le32;
 
 constexpr std::uint32_t kRgb = 0;
 constexpr std::uint32_t kRle8 = 1;
@@ -98,23 +96,23 @@ bool SetMasks(BmpLayout& layout, std::uint32_t r, std::uint32_t g, std::uint32_t
 std::optional<BmpLayout> ParseLayout(std::span<const std::uint8_t> file) {
   if (file.size() < kFileHeaderBytes + kCoreHeaderBytes || file[0] != 'B' || file[1] != 'M') return std::nullopt;
   BmpLayout layout;
-  layout.dataOffset = Le32(&file[10]);
-  const std::uint32_t infoSize = Le32(&file[14]);
+  layout.dataOffset = LoadLe32(&file[10]);
+  const std::uint32_t infoSize = LoadLe32(&file[14]);
   if (infoSize > file.size() - kFileHeaderBytes) return std::nullopt;
   const std::uint8_t* info = &file[kFileHeaderBytes];
   std::uint32_t usedColours = 0;
   std::int64_t height = 0;
   if (infoSize == kCoreHeaderBytes) {
-    layout.width = Le16(info + 4);
-    height = Le16(info + 6);
-    layout.bitsPerPixel = Le16(info + 10);
+    layout.width = LoadLe16(info + 4);
+    height = LoadLe16(info + 6);
+    layout.bitsPerPixel = LoadLe16(info + 10);
     layout.paletteEntryBytes = 3;
   } else if (infoSize >= kInfoHeaderBytes) {
-    layout.width = static_cast<std::int32_t>(Le32(info + 4));
-    height = static_cast<std::int32_t>(Le32(info + 8));
-    layout.bitsPerPixel = Le16(info + 14);
-    layout.compression = Le32(info + 16);
-    usedColours = Le32(info + 32);
+    layout.width = static_cast<std::int32_t>(LoadLe32(info + 4));
+    height = static_cast<std::int32_t>(LoadLe32(info + 8));
+    layout.bitsPerPixel = LoadLe16(info + 14);
+    layout.compression = LoadLe32(info + 16);
+    usedColours = LoadLe32(info + 32);
   } else {
     return std::nullopt;
   }
@@ -129,7 +127,7 @@ std::optional<BmpLayout> ParseLayout(std::span<const std::uint8_t> file) {
   if (layout.compression == kBitFields || layout.compression == kAlphaBitFields) {
     const std::size_t maskAt = kFileHeaderBytes + kInfoHeaderBytes;
     if (file.size() < maskAt + 12) return std::nullopt;
-    if (!SetMasks(layout, Le32(&file[maskAt]), Le32(&file[maskAt + 4]), Le32(&file[maskAt + 8]))) return std::nullopt;
+    if (!SetMasks(layout, LoadLe32(&file[maskAt]), LoadLe32(&file[maskAt + 4]), LoadLe32(&file[maskAt + 8]))) return std::nullopt;
     if (infoSize == kInfoHeaderBytes) layout.paletteOffset += layout.compression == kAlphaBitFields ? 16 : 12;
   } else if (layout.bitsPerPixel == 16) {
     SetMasks(layout, 0x7C00, 0x03E0, 0x001F);
@@ -180,7 +178,7 @@ void DecodeTrueColourRow(const std::uint8_t* in, const BmpLayout& layout, std::u
   }
   const int bytes = layout.bitsPerPixel / 8;
   for (int x = 0; x < layout.width; ++x, in += bytes, out += 3) {
-    const std::uint32_t pixel = bytes == 2 ? Le16(in) : Le32(in);
+    const std::uint32_t pixel = bytes == 2 ? LoadLe16(in) : LoadLe32(in);
     out[0] = layout.blue.Extract(pixel);
     out[1] = layout.green.Extract(pixel);
     out[2] = layout.red.Extract(pixel);
@@ -313,17 +311,17 @@ bool QueryBmpInfo(const std::filesystem::path& path, ImageInfo& info) {
   reader_io::CFile file(path, "rb");
   std::uint8_t header[30] = {};
   if (!file || !file.ReadAt(0, header, 26) || header[0] != 'B' || header[1] != 'M') return false;
-  const std::uint32_t infoSize = Le32(header + 14);
+  const std::uint32_t infoSize = LoadLe32(header + 14);
   int bitsPerPixel = 0;
   if (infoSize == kCoreHeaderBytes) {
-    info.width = Le16(header + 18);
-    info.height = Le16(header + 20);
-    bitsPerPixel = Le16(header + 24);
+    info.width = LoadLe16(header + 18);
+    info.height = LoadLe16(header + 20);
+    bitsPerPixel = LoadLe16(header + 24);
   } else if (infoSize >= kInfoHeaderBytes && file.ReadAt(0, header, sizeof header)) {
-    const auto height = static_cast<std::int32_t>(Le32(header + 22));
-    info.width = static_cast<std::int32_t>(Le32(header + 18));
+    const auto height = static_cast<std::int32_t>(LoadLe32(header + 22));
+    info.width = static_cast<std::int32_t>(LoadLe32(header + 18));
     info.height = height == INT_MIN ? 0 : (height < 0 ? -height : height);
-    bitsPerPixel = Le16(header + 28);
+    bitsPerPixel = LoadLe16(header + 28);
   } else {
     return false;
   }

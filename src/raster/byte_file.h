@@ -1,7 +1,8 @@
 #pragma once
 // An owned read or write file for the tiled and temporary image readers and
 // writers: positioned reads that report how many bytes arrived, appends, and
-// little-endian field helpers. Move-only; closes itself.
+// the byte-order field helpers every image reader and writer uses.
+// Move-only; closes itself.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -47,6 +48,11 @@ inline std::uint32_t LoadLe32(const std::uint8_t* p) {
 }
 inline std::uint64_t LoadLe64(const std::uint8_t* p) {
   return static_cast<std::uint64_t>(LoadLe32(p)) | (static_cast<std::uint64_t>(LoadLe32(p + 4)) << 32);
+}
+// Charts store their row index, PNG its chunk fields, most significant first.
+inline std::uint32_t LoadBe32(const std::uint8_t* p) {
+  return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
+         (static_cast<std::uint32_t>(p[2]) << 8) | static_cast<std::uint32_t>(p[3]);
 }
 inline void StoreLe16(std::uint8_t* p, std::uint16_t v) {
   p[0] = static_cast<std::uint8_t>(v);

@@ -11,6 +11,7 @@
 #include "common/text.h"
 #include "raster/block_cache.h"
 #include "raster/format_readers.h"
+#include "raster/byte_file.h"
 #include "raster/reader_io.h"
 
 namespace quiltor {
@@ -127,14 +128,14 @@ std::optional<std::vector<std::uint32_t>> ReadRowIndex(const reader_io::CFile& f
                                                        const ChartHeader& header) {
   std::uint8_t tail[4];
   if (fileSize < 4 || !file.ReadAt(fileSize - 4, tail, 4)) return std::nullopt;
-  const std::uint64_t indexAt = reader_io::Be32(tail);
+  const std::uint64_t indexAt = LoadBe32(tail);
   const std::uint64_t count = static_cast<std::uint64_t>(header.height / header.rowIndexStep) + 2;
   if (indexAt < header.textBytes || indexAt > fileSize || count * 4 > fileSize - indexAt) return std::nullopt;
   std::vector<std::uint8_t> raw(static_cast<std::size_t>(count * 4));
   if (!file.ReadAt(indexAt, raw.data(), raw.size())) return std::nullopt;
   std::vector<std::uint32_t> index(static_cast<std::size_t>(count));
   for (std::size_t i = 0; i < index.size(); ++i) {
-    index[i] = reader_io::Be32(&raw[i * 4]);
+    index[i] = LoadBe32(&raw[i * 4]);
     if (index[i] > fileSize) return std::nullopt;
   }
   return index;

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "raster/format_readers.h"
+#include "raster/byte_file.h"
 #include "raster/reader_io.h"
 
 namespace quiltor {
@@ -125,13 +126,13 @@ bool QueryGifInfo(const std::filesystem::path& path, ImageInfo& info) {
   if (!file || !file.ReadAt(0, screen, sizeof screen)) return false;
   if (screen[0] != 'G' || screen[1] != 'I' || screen[2] != 'F') return false;
   if ((screen[10] & 0x80) == 0) return false;
-  int width = reader_io::Le16(screen + 6);
-  int height = reader_io::Le16(screen + 8);
+  int width = LoadLe16(screen + 6);
+  int height = LoadLe16(screen + 8);
   const std::uint64_t tableBytes = 3u << ((screen[10] & 0x07) + 1);
   std::uint8_t image[9] = {};
   if (file.ReadAt(sizeof screen + tableBytes, image, sizeof image) && image[0] == ',') {
-    width = reader_io::Le16(image + 5);
-    height = reader_io::Le16(image + 7);
+    width = LoadLe16(image + 5);
+    height = LoadLe16(image + 7);
   }
   if (width == 0 || height == 0) return false;
   info.width = width;

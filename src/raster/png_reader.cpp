@@ -11,6 +11,7 @@
 #include "common/error.h"
 #include "raster/format_readers.h"
 #include "raster/png_session.h"
+#include "raster/byte_file.h"
 #include "raster/reader_io.h"
 
 namespace quiltor {
@@ -115,9 +116,9 @@ bool QueryPngInfo(const std::filesystem::path& path, ImageInfo& info) {
   std::uint8_t head[29] = {};
   if (!file || !file.ReadAt(0, head, sizeof head)) return false;
   if (!std::equal(kSignature, kSignature + 8, head)) return false;
-  if (reader_io::Be32(head + 8) != 13 || !std::equal(head + 12, head + 16, "IHDR")) return false;
-  const std::uint32_t width = reader_io::Be32(head + 16);
-  const std::uint32_t height = reader_io::Be32(head + 20);
+  if (LoadBe32(head + 8) != 13 || !std::equal(head + 12, head + 16, "IHDR")) return false;
+  const std::uint32_t width = LoadBe32(head + 16);
+  const std::uint32_t height = LoadBe32(head + 20);
   if (width > 0x7FFFFFFF || height > 0x7FFFFFFF) return false;
   const int colourType = head[25];
   info.width = static_cast<int>(width);

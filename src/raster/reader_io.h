@@ -1,7 +1,7 @@
 #pragma once
 // Small pieces shared by the format readers: an owned C file handle (the
-// decoder libraries read through FILE*), whole-file reading with a size cap,
-// and little/big-endian field readers over byte buffers.
+// decoder libraries read through FILE*) and whole-file reading with a size
+// cap. The byte-order field helpers are in byte_file.h.
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -70,16 +70,6 @@ inline std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesys
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(*size));
   if (!bytes.empty() && !file.ReadAt(0, bytes.data(), bytes.size())) return std::nullopt;
   return bytes;
-}
-
-inline std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-inline std::uint32_t Le32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline std::uint32_t Be32(const std::uint8_t* p) {
-  return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
-         (static_cast<std::uint32_t>(p[2]) << 8) | static_cast<std::uint32_t>(p[3]);
 }
 
 }  // namespace quiltor::reader_io
