@@ -125,7 +125,7 @@ void BM_CreateRowLoop(benchmark::State& state) {
     stages.beginTempImage = [](const std::string&, std::int32_t, std::int32_t) {
       return std::make_unique<CountingWriter>();
     };
-    stages.sharpen = [](const std::string&, const std::string&) {};
+    stages.sharpen = [](const std::string&, const std::string&) { return true; };
     stages.convertToTiled = [](const std::string&, const std::string&, const std::string&) { return true; };
     stages.writeMapFile = [](const DestinationExtent&, const DestinationGrid&) {};
     QuietHost host;

@@ -9,6 +9,7 @@ int RunProject(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunDatum(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunGrid(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunTile(const CommandArgs& args, std::ostream& out, std::ostream& err);
+int RunCreate(const CommandArgs& args, std::ostream& out, std::ostream& err);
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
@@ -55,6 +56,29 @@ const std::vector<Command>& Commands() {
        "The projection is made on --datum (default \"WGS 84\"). A \"MapProjections_Res.dat\" in the\n"
        "current folder replaces the built-in projection list.\n"
        "Exit codes: 0 success, 1 the point or projection failed, 2 bad arguments or unknown names.\n"},
+      {"create", "merge the maps of some folders into one new calibrated tiled map", RunCreate,
+       "usage: quiltor-cli create --folder DIR... -o OUT.qtx2 [--projection NAME] [--zone N]\n"
+       "         [--lat-origin D] [--central-meridian D] [--lat1 D] [--lat2 D] [--scale-factor K]\n"
+       "         [--false-easting M] [--false-northing M] [--datum NAME] [--mpp M] [--colors N]\n"
+       "         [--resize P] [--temp DIR] [--max-loaded N] [--region MINX,MAXX,MINY,MAXY [--all-maps]]\n"
+       "         [--settings FILE.ini] [--verbose] [--json]\n"
+       "\n"
+       "Reads every \".map\" file of the folders (not their subfolders), ticks every usable map and\n"
+       "merges them, most detailed on top and map collars cut away, into one map in the projection\n"
+       "--projection (a display name of the destination list, or its start or short name: \"utm\",\n"
+       "\"Latitude/Longitude\", \"Transverse Mercator\"). The projection options are the fields of the\n"
+       "Destination Map tab; only those the projection uses count (UTM takes --zone alone). --mpp is\n"
+       "the pixel scale in metres per pixel, --datum the datum the new map's corners are written on.\n"
+       "Writes OUT (the tiled image with all zoom levels, --colors colours, --resize percent) and its\n"
+       "calibration file OUT.map. With --region only maps meeting that box (destination units) take\n"
+       "part, the ticked ones or, with --all-maps, all. Options not given come from --settings (the\n"
+       "window's settings file: Destination Image, Folders and System keys) or the defaults of a new\n"
+       "installation (Mercator, WGS 84, 100 m, 256 colours, the system temporary folder). Temporary\n"
+       "files go to a private folder inside --temp. Prints the create log and the result; --verbose\n"
+       "also lists the images opened and closed, --json prints an object instead. Ctrl-C stops the\n"
+       "create with no output and no temporary files left.\n"
+       "Example: quiltor-cli create --folder samples -o /tmp/x.qtx2 --projection utm --zone 32 --mpp 40\n"
+       "Exit codes: 0 written, 1 nothing written (the reason on stderr), 2 bad arguments.\n"},
       {"tile", "convert one image into the tiled format with all zoom levels", RunTile,
        "usage: quiltor-cli tile IMAGE -o OUT.qtx2 [--colors N] [--resize P] [--temp DIR] [--scrambled]\n"
        "\n"

@@ -194,8 +194,13 @@ CreateReport CreateJob::RunStages() {
 
   host_.SetStageBold(2, true);
   const std::string sharpened = NewWorkFile("temp" + FormatInt(seed() % 100000u) + ".qtxx0");
-  stages_.sharpen(tempFile, sharpened);
+  const bool sharpenedWhole = stages_.sharpen(tempFile, sharpened);
   RemoveQuietly(tempFile);
+  if (!sharpenedWhole || flags_.abortRequested) {
+    RemoveQuietly(sharpened);
+    report.resultText = kResultAborted;
+    return report;
+  }
   host_.ShowStageTick(2);
   host_.SetStageBold(3, true);
   const bool converted = stages_.convertToTiled(sharpened, settings_.destinationFile, workFolder_->path().string());
@@ -203,14 +208,15 @@ CreateReport CreateJob::RunStages() {
   host_.SetStageBold(3, false);
   host_.ShowStageTick(3);
   if (flags_.abortRequested || flags_.conversionAbort) {
-    RemoveQuietly(settings_.destinationFile);
+    // Only what this create wrote goes; a failed or aborted conversion has
+    // left an earlier file of that name as it was.
+    if (converted) RemoveQuietly(settings_.destinationFile);
     report.resultText = kResultAborted;
     return report;
   }
   if (!converted) {
     // The conversion said no: nothing was written, and the log says why
     // instead of calling the create complete.
-    RemoveQuietly(settings_.destinationFile);
     report.resultText = kResultFailed;
     host_.AppendMapError(std::string(kResultFailed) + " : the tiled image " +
                          FileNamePart(settings_.destinationFile) + " could not be written");

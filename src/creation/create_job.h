@@ -60,7 +60,8 @@ class TempRowWriter {
 struct CreateStages {
   std::function<std::unique_ptr<TempRowWriter>(const std::string& path, std::int32_t width, std::int32_t height)>
       beginTempImage;
-  std::function<void(const std::string& from, const std::string& to)> sharpen;
+  // Answers false when stopped by ConversionAbort (nothing usable left at `to`).
+  std::function<bool(const std::string& from, const std::string& to)> sharpen;
   // Answers whether the tiled image was written completely.
   std::function<bool(const std::string& temp, const std::string& destination, const std::string& workFolder)>
       convertToTiled;

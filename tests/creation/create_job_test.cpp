@@ -266,7 +266,9 @@ TEST(CreateJob, AbortOrFailureAtEachStageLeavesNothing) {
     if (c.stage == Stage::RowLoop) sink = &host;
     if (c.stage == Stage::Conversion)
       stages.convertToTiled = [&m](const std::string&, const std::string& dest, const std::string& work) {
-        std::ofstream(dest) << "half a file";
+        // The conversion writes its destination under a pending name and
+        // removes it on abort; only its work files are left for the job.
+        (void)dest;
         std::ofstream(std::filesystem::path(work) / "qtx_1.qtx0") << "level";
         m.flags.conversionAbort = true;
         return false;
@@ -305,6 +307,27 @@ TEST(CreateJob, AbortOrFailureAtEachStageLeavesNothing) {
       ASSERT_EQ(sink->mapErrors.size(), 1u) << c.what;
       EXPECT_EQ(sink->mapErrors[0].rfind(kResultFailed, 0), 0u) << c.what;
     }
+  }
+}
+
+TEST(CreateJob, FailedConversionKeepsAnEarlierMapOfTheSameName) {
+  for (const bool abort : {false, true}) {
+    Mosaic m;
+    CreateSettings settings = PlainSettings(m.temp);
+    std::ofstream(settings.destinationFile) << "yesterday's map";
+    CreateStages stages = CopyingStages(m.image, false);
+    if (abort)
+      stages.convertToTiled = [&m](const std::string&, const std::string&, const std::string&) {
+        m.flags.conversionAbort = true;
+        return false;
+      };
+    CreateJob job(settings, m.Sources(), stages, m.host, m.flags);
+    const CreateReport report = job.Run();
+    EXPECT_EQ(report.resultText, abort ? kResultAborted : kResultFailed);
+    std::ifstream kept(settings.destinationFile);
+    std::string text;
+    std::getline(kept, text);
+    EXPECT_EQ(text, "yesterday's map") << (abort ? "abort" : "failure");
   }
 }
 

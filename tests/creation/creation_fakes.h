@@ -127,7 +127,10 @@ inline creation::CreateStages CopyingStages(CapturedImage& image, bool convertSu
   stages.beginTempImage = [&image](const std::string& path, std::int32_t w, std::int32_t h) {
     return std::make_unique<CapturingWriter>(path, w, h, image);
   };
-  stages.sharpen = [](const std::string& from, const std::string& to) { std::filesystem::copy_file(from, to); };
+  stages.sharpen = [](const std::string& from, const std::string& to) {
+    std::filesystem::copy_file(from, to);
+    return true;
+  };
   stages.convertToTiled = [convertSucceeds](const std::string& temp, const std::string& dest, const std::string&) {
     if (!convertSucceeds) return false;
     std::filesystem::copy_file(temp, dest, std::filesystem::copy_options::overwrite_existing);

@@ -1,0 +1,71 @@
+#include "creation/pipeline_stages.h"
+
+#include <memory>
+
+#include "catalogue/map_file_writer.h"
+#include "common/error.h"
+#include "common/paths.h"
+#include "raster/sharpen.h"
+#include "raster/temp_image.h"
+#include "raster/tiled_conversion.h"
+
+namespace quiltor::creation {
+
+namespace {
+
+class TrueColourRows : public TempRowWriter {
+ public:
+  TrueColourRows(const std::string& path, std::int32_t width, std::int32_t height) : writer_(path, width, height) {}
+  void WriteRow(const std::uint8_t* row) override { writer_.WriteRow(row); }
+  void Finish() override { writer_.Finish(); }
+
+ private:
+  TrueColourTempWriter writer_;
+};
+
+}  // namespace
+
+CreateStages PipelineStages(const PipelineOptions& options, const CalibrationTarget& target, WorkerHost& host,
+                            CreateFlags& flags) {
+  if (!target.destination) throw QuiltorError("a create needs its destination projection");
+  // The conversion may write under another name than asked for; the
+  // calibration file must name and sit beside what was really written.
+  auto written = std::make_shared<std::string>();
+  CreateStages stages;
+  stages.beginTempImage = [](const std::string& path, std::int32_t width, std::int32_t height) {
+    return std::make_unique<TrueColourRows>(path, width, height);
+  };
+  stages.sharpen = [&host, &flags](const std::string& from, const std::string& to) {
+    return SharpenTempImage(from, to, host, &flags.conversionAbort);
+  };
+  stages.convertToTiled = [options, &host, &flags, written](const std::string& temp, const std::string& destination,
+                                                            const std::string& workFolder) {
+    TiledConversionRequest request;
+    request.sourcePath = temp;
+    request.destinationPath = destination;
+    request.tempFolder = workFolder;
+    request.colourCount = options.colourCount;
+    request.scalePercent = options.resizePercent;
+    request.scrambled = false;  // the host application opens the plain variant
+    const TiledConversionResult result = ConvertToTiledImage(request, host, flags.conversionAbort);
+    if (!result.ok && !result.error.empty()) host.AppendMapError("Tiled image : " + result.error);
+    *written = result.ok ? result.writtenPath : std::string();
+    return result.ok;
+  };
+  const int resize = options.resizePercent;
+  stages.writeMapFile = [target, resize, written](const DestinationExtent& extent, const DestinationGrid& grid) {
+    if (written->empty()) throw QuiltorError("no tiled image was written");
+    MapFileDestination d;
+    d.projectionName = target.destination->displayName;
+    d.shortName = target.destination->shortName;
+    d.datum = target.datum;
+    d.setup = target.destination->setup;
+    d.handle = &target.destination->handle;
+    d.metersPerPixelText = target.metersPerPixelText;
+    d.imageExtension = ExtensionPart(*written);
+    WriteMapFile(*written, grid.width, grid.height, extent.minX, extent.maxX, extent.maxY, extent.minY, resize, d);
+  };
+  return stages;
+}
+
+}  // namespace quiltor::creation

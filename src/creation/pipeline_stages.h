@@ -1,0 +1,33 @@
+#pragma once
+// The creation job's stages on the real image pipeline: the true-colour
+// temporary image of the merged rows, its sharpening, the tiled image with
+// all zoom levels, and the calibration file beside it.
+#include <cstdint>
+#include <string>
+
+#include "common/worker_host.h"
+#include "creation/create_job.h"
+#include "geodesy/destination_setup.h"
+
+namespace quiltor::creation {
+
+struct PipelineOptions {
+  int colourCount = 256;    // "Number of Colors"
+  int resizePercent = 100;  // "Resize (%)"
+};
+
+// What the calibration file of the created map records about its
+// destination. `destination` must outlive the stages.
+struct CalibrationTarget {
+  const geodesy::DestinationSetup* destination = nullptr;
+  std::int32_t datum = 0;                  // the destination datum the corners are written on
+  std::string metersPerPixelText = "100";  // the "Meters per Pixel" field as typed
+};
+
+// The sharpening and tiled-image stages stop when flags.conversionAbort is
+// set. The calibration file names the tiled image the conversion actually
+// wrote and is written beside it; a failure to write it throws.
+CreateStages PipelineStages(const PipelineOptions& options, const CalibrationTarget& target, WorkerHost& host,
+                            CreateFlags& flags);
+
+}  // namespace quiltor::creation
