@@ -39,7 +39,10 @@ void FolderList::Remove(std::string_view folder) {
 }
 
 bool MapBelongsToFolder(const Map_record& map, std::string_view folder) {
-  return FolderKey(FolderPart(map.mapFile)) == FolderKey(folder);
+  std::string mapFolder = FolderPart(map.mapFile);
+  // A map directly under the root has an empty folder part; its folder is "/".
+  if (mapFolder.empty() && !map.mapFile.empty() && (map.mapFile[0] == '/' || map.mapFile[0] == '\\')) mapFolder = "/";
+  return FolderKey(mapFolder) == FolderKey(folder);
 }
 
 std::vector<std::string> MapFilesOf(std::string_view folder) {
@@ -85,12 +88,14 @@ void ScanNewFolders(ScanSession& s, const FolderList& ticked) {
   }
   for (const auto& folder : newFolders.folders()) {
     if (s.abort.load()) break;
-    ScanFolder(s, folder);
+    const bool readToItsEnd = ScanFolder(s, folder);
     if (s.abort.load()) {
       RemoveFolderMaps(s.catalogue, folder);  // read again by the next scan
       break;
     }
-    s.loadedFolders.Add(folder);  // listed only once its maps are in
+    // Listed once its maps are in. A folder the full catalogue kept out
+    // entirely is not listed, so a later scan with room reads it.
+    if (readToItsEnd || HasMapsOf(s.catalogue, folder)) s.loadedFolders.Add(folder);
   }
 }
 
@@ -102,18 +107,25 @@ void CountMapFiles(ScanSession& s, std::string_view folder) {
   }
 }
 
-void ScanFolder(ScanSession& s, std::string_view folder) {
-  if (s.catalogue.full()) return;
-  for (const auto& file : MapFilesOf(folder)) {
-    if (s.abort.load()) return;
+bool ScanFolder(ScanSession& s, std::string_view folder) {
+  const std::vector<std::string> files = MapFilesOf(folder);
+  for (std::size_t n = 0; n < files.size(); ++n) {
+    if (s.abort.load() || s.catalogue.full()) return false;
     Map_record& slot = s.catalogue.workSlot();
-    if (ReadMapFile(file, slot, s.mapNumber + 1, s.mapTotal, s.read) == kMapNotLoaded) continue;
+    if (ReadMapFile(files[n], slot, s.mapNumber + 1, s.mapTotal, s.read) == kMapNotLoaded) continue;
     slot.selected = slot.status == kMapUsable;
     slot.highlighted = false;
     s.catalogue.CommitWorkSlot();
     ++s.mapNumber;
-    if (s.catalogue.full()) return;
   }
+  return !s.abort.load();
+}
+
+bool HasMapsOf(const MapCatalogue& catalogue, std::string_view folder) {
+  for (int i = 0; i < catalogue.count(); ++i) {
+    if (MapBelongsToFolder(catalogue[i], folder)) return true;
+  }
+  return false;
 }
 
 void RemoveMap(MapCatalogue& catalogue, int index) {
@@ -122,13 +134,7 @@ void RemoveMap(MapCatalogue& catalogue, int index) {
 }
 
 void RemoveFolderMaps(MapCatalogue& catalogue, std::string_view folder) {
-  for (int i = 0; i < catalogue.count();) {
-    if (MapBelongsToFolder(catalogue[i], folder)) {
-      catalogue.Remove(i);
-    } else {
-      ++i;
-    }
-  }
+  catalogue.RemoveWhere([&](const Map_record& map) { return MapBelongsToFolder(map, folder); });
 }
 
 namespace {

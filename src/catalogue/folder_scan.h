@@ -64,7 +64,13 @@ void CountMapFiles(ScanSession& session, std::string_view folder);
 
 // Reads every map file of the folder into the catalogue until it holds 2500
 // maps or the scan is aborted. Maps that read with status 0 start selected.
-void ScanFolder(ScanSession& session, std::string_view folder);
+// True when every map file of the folder was tried (the last one may have
+// filled the catalogue); false when the abort or a full catalogue stopped it
+// before.
+bool ScanFolder(ScanSession& session, std::string_view folder);
+
+// True when a map of the folder is in the catalogue.
+bool HasMapsOf(const MapCatalogue& catalogue, std::string_view folder);
 
 // Removes map `index` (releasing its projection handles and thumbnail).
 void RemoveMap(MapCatalogue& catalogue, int index);

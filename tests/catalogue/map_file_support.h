@@ -60,12 +60,14 @@ inline MapImageQueries BmpImageQueries() {
   return q;
 }
 
-// A latitude/longitude map of a 100 x 80 image: longitude lon0..lon0+1,
-// latitude lat0..lat0-0.8, four corner points and a four-point border.
+// A latitude/longitude map of a 100 x 80 image: longitude lon0..lon0+span,
+// latitude lat0..lat0-0.8 span, four corner points and a four-point border.
+// The span sets the map's scale (one degree: about 720 m per pixel at 50 N).
 inline std::string LatLonMapText(const std::string& image, double lon0 = 10, double lat0 = 50,
-                                 const std::string& title = "Test sheet") {
+                                 const std::string& title = "Test sheet", double span = 1.0) {
   auto num = [](double v) { return FormatShortest(v); };
-  const double lat1 = lat0 - 0.8;
+  const double lat1 = lat0 - 0.8 * span;
+  const double lon1 = lon0 + span;
   auto dm = [&](double v) {
     const double a = v < 0 ? -v : v;
     const double d = static_cast<double>(static_cast<int>(a));
@@ -78,11 +80,11 @@ inline std::string LatLonMapText(const std::string& image, double lon0 = 10, dou
   std::string t = "Tervane Map Data File Version 2.0\r\n" + title + "\r\n" + image +
                   "\r\n1 ,Map Code,\r\nWGS 84,,0.0000,0.0000,\r\nReserved 1\r\n"
                   "Map Projection,Latitude/Longitude,PolyCal,No,AutoCalOnly,No,BSBUseWPX,No\r\n";
-  t += point(1, 0, 0, lat0, lon0) + point(2, 100, 0, lat0, lon0 + 1) + point(3, 100, 80, lat1, lon0 + 1) +
+  t += point(1, 0, 0, lat0, lon0) + point(2, 100, 0, lat0, lon1) + point(3, 100, 80, lat1, lon1) +
        point(4, 0, 80, lat1, lon0);
   t += "MMPNUM,4\r\nMMPXY,1,0,0\r\nMMPXY,2,100,0\r\nMMPXY,3,100,80\r\nMMPXY,4,0,80\r\n";
-  t += "MMPLL,1," + num(lon0) + "," + num(lat0) + "\r\nMMPLL,2," + num(lon0 + 1) + "," + num(lat0) + "\r\n";
-  t += "MMPLL,3," + num(lon0 + 1) + "," + num(lat1) + "\r\nMMPLL,4," + num(lon0) + "," + num(lat1) + "\r\n";
+  t += "MMPLL,1," + num(lon0) + "," + num(lat0) + "\r\nMMPLL,2," + num(lon1) + "," + num(lat0) + "\r\n";
+  t += "MMPLL,3," + num(lon1) + "," + num(lat1) + "\r\nMMPLL,4," + num(lon0) + "," + num(lat1) + "\r\n";
   t += "MM1B,1000\r\n";
   return t;
 }
