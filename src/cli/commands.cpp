@@ -10,6 +10,8 @@ int RunDatum(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunGrid(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunTile(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunCreate(const CommandArgs& args, std::ostream& out, std::ostream& err);
+int RunInfo(const CommandArgs& args, std::ostream& out, std::ostream& err);
+int RunScan(const CommandArgs& args, std::ostream& out, std::ostream& err);
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
@@ -79,6 +81,30 @@ const std::vector<Command>& Commands() {
        "create with no output and no temporary files left.\n"
        "Example: quiltor-cli create --folder samples -o /tmp/x.qtx2 --projection utm --zone 32 --mpp 40\n"
        "Exit codes: 0 written, 1 nothing written (the reason on stderr), 2 bad arguments.\n"},
+      {"info", "show what a .map file says and convert points through its calibration", RunInfo,
+       "usage: quiltor-cli info FILE.map [--pixel X,Y]... [--latlon LAT,LON]... [--json]\n"
+       "\n"
+       "Reads FILE.map as a folder scan reads it (the image found as the program finds it, also\n"
+       "beside the map file and in the host's image folders) and prints its title, image file, size\n"
+       "and status, projection (with the central meridian of a UTM map), datum, calibration method,\n"
+       "metres per pixel, border points (pixel and WGS 84 latitude/longitude) and the WGS 84 position\n"
+       "of the image corners. --pixel X,Y converts a pixel to latitude/longitude, --latlon LAT,LON a\n"
+       "WGS 84 position to the nearest pixel; both may be repeated and are answered in the order\n"
+       "given. --json prints one object (title, imageFile, projection, datum, method, metresPerPixel,\n"
+       "width, height, status, border, corners, points, ...).\n"
+       "Example: quiltor-cli info samples/north.map --pixel 0,0 --latlon 50.5,10.2\n"
+       "Exit codes: 0 read, 1 the map could not be read (the reason on stderr), 2 bad arguments.\n"},
+      {"scan", "list the maps of some folders as the map list shows them", RunScan,
+       "usage: quiltor-cli scan --folder DIR... [--json]\n"
+       "\n"
+       "Scans the \".map\" files of each folder (not of its subfolders; at most 2500 maps in all) as\n"
+       "\"Scan Folders\" does for the ticked folders, then prints the folder rows and the map list\n"
+       "sorted from the most to the least detailed map: tick, title, pixel scale (metres per pixel),\n"
+       "the folder row the map came from and its status (ok, not found, unsupported, Protected Map\n"
+       "Image), followed by the maps that had errors and could not be processed. --json prints one\n"
+       "object with folders, maps and mapErrors. Ctrl-C stops the scan at the next map file.\n"
+       "Example: quiltor-cli scan --folder samples --folder ~/maps/alps\n"
+       "Exit codes: 0 scanned, 1 interrupted, 2 bad arguments or a folder that does not exist.\n"},
       {"tile", "convert one image into the tiled format with all zoom levels", RunTile,
        "usage: quiltor-cli tile IMAGE -o OUT.qtx2 [--colors N] [--resize P] [--temp DIR] [--scrambled]\n"
        "\n"
