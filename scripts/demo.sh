@@ -10,8 +10,8 @@ quote() { case $1 in *[\ \(\)]*) printf ' "%s"' "$1" ;; *) printf ' %s' "$1" ;; 
 run() {
   printf '  $ quiltor-cli'
   for a in "$@"; do quote "$a"; done
-  printf '\n  '
-  "$cli" "$@"
+  printf '\n'
+  "$cli" "$@" | sed 's/^/    /'
 }
 has() { "$cli" --help | grep -q "^  $1 "; }
 
@@ -64,7 +64,8 @@ if has create; then
     say "A preview of zoom level 1 (a quarter of the full size):"
     run preview out/demo.qtx2 --level 1 -o out/demo-preview.png
   fi
-  say "The merged map is out/demo.qtx2 with its calibration file out/demo.map; the preview is out/demo-preview.png."
+  say "The merged map is out/demo.qtx2 with its calibration file out/demo.map."
+  if [ -f out/demo-preview.png ]; then say "Its preview is out/demo-preview.png."; fi
   say "The calibration file written for it:"
   sed -n '1,13p;40p;45,56p' out/demo.map | sed 's/^/    /'
   if has info; then
