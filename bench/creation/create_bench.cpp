@@ -1,19 +1,35 @@
-// The row loop of a create: 16 overlapping UTM source maps of 4000 x 3000
-// pixels (a 4 x 4 block of sheets, each overlapping its neighbours by about
-// a tenth) merged into one Transverse Mercator destination of about 100
-// megapixels. The sources are drawn on the fly (their pixels are a function
-// of the position) so that the figures measure the reprojection, the spans
-// and the sampling, not a decoder. Argument: a divisor of both image sizes
-// (2 gives 2000 x 1500 sources and a destination of a quarter the size).
+// A create of 16 overlapping UTM source maps of 4000 x 3000 pixels (a 4 x 4
+// block of sheets, each overlapping its neighbours by about a tenth) merged
+// into one Transverse Mercator destination of about 100 megapixels. The
+// sources are drawn on the fly (their pixels are a function of the
+// position) so that the figures measure the reprojection, the spans, the
+// sampling and the stages after them, not a decoder. Argument: a divisor of
+// both image sizes (2 gives 2000 x 1500 sources and a destination of a
+// quarter the size).
 //
+// BM_CreateRowLoop: the row loop alone (rows counted, not stored).
+// BM_WholeCreate: the row loop into the true-colour temporary image,
+//   sharpening, the tiled image with all zoom levels and the calibration
+//   file, with the seconds of each stage.
+// BM_WholeCreatePeakMemory: the peak resident memory of a whole create in a
+//   fresh process, at half and at full size (twice the width, four times the
+//   area).
 // Counters: destination and source megapixels per second, exact
-// projections per destination row, and the peak resident memory.
+// projections per destination row, peak resident memory.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include "creation/create_job.h"
+#include "creation/pipeline_stages.h"
 #include "geodesy/datum.h"
 #include "geodesy/destination_setup.h"
 
@@ -21,6 +37,7 @@ namespace {
 
 using namespace quiltor;
 using namespace quiltor::creation;
+namespace fs = std::filesystem;
 
 class DrawnRaster : public RasterReader {
  public:
@@ -33,9 +50,11 @@ class DrawnRaster : public RasterReader {
     for (int x = 0; x < width_; ++x) FetchPixel(x, y, buffer + 3 * x);
   }
   void FetchPixel(int x, int y, std::uint8_t* out) override {
-    out[0] = static_cast<std::uint8_t>(x + seed_);
-    out[1] = static_cast<std::uint8_t>(y);
-    out[2] = static_cast<std::uint8_t>((x ^ y) + 40 * seed_);
+    // Broad bands with a little texture: something like a map, which the
+    // colour reduction and the tile compression see as such.
+    out[0] = static_cast<std::uint8_t>(((x / 64 + y / 48 + seed_) % 5) * 50 + (x & 7));
+    out[1] = static_cast<std::uint8_t>(((x / 96 + seed_) % 4) * 60 + (y & 3));
+    out[2] = static_cast<std::uint8_t>(((y / 80 + 2 * seed_) % 6) * 40);
   }
 
  private:
@@ -69,15 +88,25 @@ geodesy::DestinationSetup Setup(const std::string& projection, const std::string
   return geodesy::ReadDestinationSetup(settings, geodesy::BuiltInProjectionCatalogue());
 }
 
-void BM_CreateRowLoop(benchmark::State& state) {
-  const int divisor = static_cast<int>(state.range(0));
-  const int w = 4000 / divisor, h = 3000 / divisor;
-  const double sourceMpp = 5.0 * divisor;
-  const auto utm = std::make_shared<geodesy::DestinationSetup>(Setup("(UTM) Universal Transverse Mercator", "32", ""));
-  const auto tm = std::make_shared<geodesy::DestinationSetup>(Setup("Transverse Mercator", "", "8.7"));
-  const std::int32_t wgs84 = geodesy::WGS84Datum();
-
+struct BenchCreate {
+  int divisor;
+  int w, h;  // of each source
+  std::shared_ptr<geodesy::DestinationSetup> utm, tm;
   std::vector<CreationSource> sources;
+  CreateSettings settings;
+};
+
+BenchCreate MakeCreate(int divisor, const std::string& tempFolder) {
+  BenchCreate b;
+  b.divisor = divisor;
+  b.w = 4000 / divisor;
+  b.h = 3000 / divisor;
+  const int w = b.w, h = b.h;
+  const double sourceMpp = 5.0 * divisor;
+  b.utm = std::make_shared<geodesy::DestinationSetup>(Setup("(UTM) Universal Transverse Mercator", "32", ""));
+  b.tm = std::make_shared<geodesy::DestinationSetup>(Setup("Transverse Mercator", "", "8.7"));
+  const auto utm = b.utm, tm = b.tm;
+  const std::int32_t wgs84 = geodesy::WGS84Datum();
   for (int j = 0; j < 4; ++j)
     for (int i = 0; i < 4; ++i) {
       const double west = -40000 + i * 18000.0, north = 5150000 - j * 13500.0;
@@ -101,26 +130,39 @@ void BM_CreateRowLoop(benchmark::State& state) {
       };
       const int seed = j * 4 + i;
       s.open = [w, h, seed] { return std::make_unique<DrawnRaster>(w, h, seed); };
-      sources.push_back(std::move(s));
+      b.sources.push_back(std::move(s));
     }
+  CreateSettings& settings = b.settings;
+  settings.projection.shortName = tm->shortName;
+  settings.projection.forward = [tm, wgs84](double lat, double lon, double& x, double& y) {
+    const auto en = geodesy::ProjectForward(tm->handle, tm->shortName, lat, lon, tm->setup, wgs84);
+    x = en.easting;
+    y = en.northing;
+  };
+  settings.projection.inverse = [tm, wgs84](double x, double y, double& lat, double& lon) {
+    const auto ll = geodesy::ProjectInverse(tm->handle, tm->shortName, x, y, tm->setup, wgs84);
+    lat = ll.latitude;
+    lon = ll.longitude;
+  };
+  settings.metresPerPixel = 6.8 * divisor;
+  settings.tempFolder = tempFolder;
+  settings.destinationFile = (fs::path(tempFolder) / "bench-create.qtx2").string();
+  return b;
+}
 
+void SetRates(benchmark::State& state, const BenchCreate& b, const CreateReport& report) {
+  const double destinationPixels = double(report.grid.width) * report.grid.height;
+  const double sourcePixels = 16.0 * b.w * b.h;
+  state.counters["dest_MP"] = destinationPixels / 1e6;
+  state.counters["dest_MP/s"] = benchmark::Counter(destinationPixels / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["src_MP/s"] = benchmark::Counter(sourcePixels / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["exact/row"] = report.grid.height ? double(report.exactProjections) / report.grid.height : 0;
+}
+
+void BM_CreateRowLoop(benchmark::State& state) {
+  const BenchCreate b = MakeCreate(static_cast<int>(state.range(0)), fs::temp_directory_path().string());
   CreateReport report;
   for (auto _ : state) {
-    CreateSettings settings;
-    settings.projection.shortName = tm->shortName;
-    settings.projection.forward = [tm, wgs84](double lat, double lon, double& x, double& y) {
-      const auto en = geodesy::ProjectForward(tm->handle, tm->shortName, lat, lon, tm->setup, wgs84);
-      x = en.easting;
-      y = en.northing;
-    };
-    settings.projection.inverse = [tm, wgs84](double x, double y, double& lat, double& lon) {
-      const auto ll = geodesy::ProjectInverse(tm->handle, tm->shortName, x, y, tm->setup, wgs84);
-      lat = ll.latitude;
-      lon = ll.longitude;
-    };
-    settings.metresPerPixel = 6.8 * divisor;
-    settings.tempFolder = "/tmp";
-    settings.destinationFile = "/tmp/bench-create.qtx2";
     CreateStages stages;
     stages.beginTempImage = [](const std::string&, std::int32_t, std::int32_t) {
       return std::make_unique<CountingWriter>();
@@ -130,20 +172,113 @@ void BM_CreateRowLoop(benchmark::State& state) {
     stages.writeMapFile = [](const DestinationExtent&, const DestinationGrid&) {};
     QuietHost host;
     CreateFlags flags;
-    CreateJob job(settings, sources, stages, host, flags);
+    CreateJob job(b.settings, b.sources, stages, host, flags);
     report = job.Run();
     benchmark::DoNotOptimize(report);
   }
-  const double destinationPixels = double(report.grid.width) * report.grid.height;
-  const double sourcePixels = 16.0 * w * h;
-  state.counters["dest_MP"] = destinationPixels / 1e6;
-  state.counters["dest_MP/s"] = benchmark::Counter(destinationPixels / 1e6, benchmark::Counter::kIsIterationInvariantRate);
-  state.counters["src_MP/s"] = benchmark::Counter(sourcePixels / 1e6, benchmark::Counter::kIsIterationInvariantRate);
-  state.counters["exact/row"] = report.grid.height ? double(report.exactProjections) / report.grid.height : 0;
+  SetRates(state, b, report);
   state.counters["peak_MiB"] = PeakResidentKiB() / 1024.0;
 }
 BENCHMARK(BM_CreateRowLoop)->Arg(2)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
 
+// Notes when each stage of the create window turns bold.
+class StageClock : public QuietHost {
+ public:
+  using Clock = std::chrono::steady_clock;
+  void SetStageBold(int stage, bool bold) override {
+    if (bold && stage >= 2 && stage <= 3 && started_[stage] == Clock::time_point{}) started_[stage] = Clock::now();
+  }
+  double Between(int from, int to) const { return std::chrono::duration<double>(started_[to] - started_[from]).count(); }
+  void Start() { started_[1] = Clock::now(); }
+  void End() { started_[4] = Clock::now(); }
+
+ private:
+  Clock::time_point started_[5]{};
+};
+
+// The whole create in `folder`; false when it did not write its files.
+bool WholeCreate(int divisor, const fs::path& folder, CreateReport& report, StageClock& host) {
+  fs::create_directories(folder);
+  const BenchCreate b = MakeCreate(divisor, folder.string());
+  CreateFlags flags;
+  CalibrationTarget target;
+  target.destination = b.tm.get();
+  target.datum = geodesy::WGS84Datum();
+  target.metersPerPixelText = std::to_string(6.8 * divisor);
+  CreateJob job(b.settings, b.sources, PipelineStages({256, 100}, target, host, flags), host, flags);
+  host.Start();
+  report = job.Run();
+  host.End();
+  return report.outputWritten;
+}
+
+fs::path BenchFolder(const std::string& name) {
+  return fs::temp_directory_path() / ("quiltor-create-bench-" + std::to_string(::getpid())) / name;
+}
+
+void BM_WholeCreate(benchmark::State& state) {
+  const int divisor = static_cast<int>(state.range(0));
+  const fs::path folder = BenchFolder("whole-" + std::to_string(divisor));
+  CreateReport report;
+  StageClock host;
+  for (auto _ : state)
+    if (!WholeCreate(divisor, folder, report, host)) state.SkipWithError("the create wrote no map");
+  SetRates(state, MakeCreate(divisor, folder.string()), report);
+  state.counters["rows_s"] = host.Between(1, 2);
+  state.counters["sharpen_s"] = host.Between(2, 3);
+  state.counters["tiled_s"] = host.Between(3, 4);
+  std::error_code ec;
+  state.counters["file_MiB"] = double(fs::file_size(report.grid.width ? folder / "bench-create.qtx2" : folder, ec)) / 1048576.0;
+  fs::remove_all(folder, ec);
+}
+BENCHMARK(BM_WholeCreate)->Arg(2)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
+
+void BM_WholeCreatePeakMemory(benchmark::State& state) {
+  const int divisor = static_cast<int>(state.range(0));
+  const fs::path folder = BenchFolder("peak-" + std::to_string(divisor));
+  long peakKiB = 0;
+  for (auto _ : state) {
+    // A fresh process (fork and exec of this program) so that its peak
+    // counts only the create, not pages inherited from this one.
+    const pid_t child = ::fork();
+    if (child == 0) {
+      const std::string divisorText = std::to_string(divisor);
+      ::setenv("QUILTOR_BENCH_CREATE_DIVISOR", divisorText.c_str(), 1);
+      ::setenv("QUILTOR_BENCH_CREATE_FOLDER", folder.c_str(), 1);
+      ::execl("/proc/self/exe", "creation_bench", static_cast<char*>(nullptr));
+      _exit(2);
+    }
+    int status = 0;
+    struct rusage usage {};
+    ::wait4(child, &status, 0, &usage);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) state.SkipWithError("the create failed");
+    peakKiB = usage.ru_maxrss;
+  }
+  state.counters["divisor"] = divisor;
+  state.counters["peak_MiB"] = double(peakKiB) / 1024.0;
+  std::error_code ec;
+  fs::remove_all(folder, ec);
+}
+BENCHMARK(BM_WholeCreatePeakMemory)->Arg(2)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
+
+struct Cleanup {
+  ~Cleanup() {
+    std::error_code ec;
+    fs::remove_all(BenchFolder("").parent_path(), ec);
+  }
+} cleanup;
+
 }  // namespace
 
-BENCHMARK_MAIN();
+// The child of BM_WholeCreatePeakMemory: one whole create, then exit.
+int main(int argc, char** argv) {
+  if (const char* divisor = std::getenv("QUILTOR_BENCH_CREATE_DIVISOR")) {
+    StageClock host;
+    CreateReport report;
+    return WholeCreate(std::atoi(divisor), std::getenv("QUILTOR_BENCH_CREATE_FOLDER"), report, host) ? 0 : 1;
+  }
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
