@@ -193,6 +193,9 @@ int RunCreate(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   if (folders.empty()) throw UsageError{"give at least one --folder DIR"};
   const auto output = args.Value("output");
   if (!output) throw UsageError{"-o OUT.qtx2 is required"};
+  // A create writes the plain tiled variant, which the host opens only
+  // under the ".qtx2" extension.
+  if (!EqualsIgnoreCase(ExtensionPart(*output), ".qtx2")) throw UsageError{"-o must name a .qtx2 file"};
   if (args.Flag("all-maps") && !args.Has("region")) throw UsageError{"--all-maps needs --region"};
   creation::CatalogueCreate create;
   create.configuration = ConfigurationOf(args);
