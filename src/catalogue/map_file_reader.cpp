@@ -59,6 +59,23 @@ class MapLineReader {
 
 bool Contains(std::string_view text, std::string_view word) { return text.find(word) != std::string_view::npos; }
 
+// A real field of a map line. What CsvFloat keeps of the field must be one
+// well-formed number; "1.2.3" or "4 5" (tools that put two values or a
+// thousands mark in one field) take the field's default rather than a guess
+// at part of it. Absent, empty and digit-free fields read as CsvFloat reads them.
+double MapReal(const std::string& line, int n, double fallback) {
+  const double value = CsvFloat(line, n, fallback);
+  std::string kept = CsvField(line, n, "");
+  bool digits = false;
+  for (char& c : kept) {
+    const bool digit = c >= '0' && c <= '9';
+    digits = digits || digit;
+    if (!digit && c != '+' && c != '-' && c != '.' && c != 'E' && c != 'e') c = ' ';
+  }
+  if (!digits) return value;
+  return TryParseDecimal(TrimSpaces(kept)) ? value : fallback;
+}
+
 // State of one read besides the record itself.
 struct ReadState {
   Map_record& record;
@@ -85,7 +102,7 @@ void ReadSetupLine(ReadState& s, const std::string& line) {
   auto& setup = s.record.setup;
   double* reals[] = {&setup.lat0, &setup.lon0, &setup.k0, &setup.x0, &setup.y0, &setup.lat1, &setup.lat2, &setup.height};
   int field = 2;
-  for (double* value : reals) *value = CsvFloat(line, field++, geodesy::kParameterNotSet);
+  for (double* value : reals) *value = MapReal(line, field++, geodesy::kParameterNotSet);
   setup.spareA = CsvInt(line, 10, 777);
   setup.spareB = CsvInt(line, 11, 777);
 }
@@ -156,8 +173,8 @@ void ReadBorderLatLonLine(ReadState& s, const std::string& line) {
   const std::int32_t index = CsvInt(line, 2, 1);
   if (!IsBorderIndex(index)) return;
   DefaultBorderCount(s);
-  double lon = CsvFloat(line, 3, 0);
-  double lat = CsvFloat(line, 4, 0);
+  double lon = MapReal(line, 3, 0);
+  double lat = MapReal(line, 4, 0);
   geodesy::ConvertDatum(s.record.datum, s.record.wgs84Datum, lat, lon);
   const auto k = static_cast<std::size_t>(index - 1);
   s.record.borderLat[k] = RoundToMultiple(lat, 0.000001);
@@ -169,8 +186,8 @@ void ReadCornersLine(ReadState& s, const std::string& line) {
   // Corner k from its longitude field and the latitude field after it.
   const int lonFields[] = {2, 4, 8, 6};
   for (std::size_t k = 0; k < 4; ++k) {
-    double lon = CsvFloat(line, lonFields[k], 0);
-    double lat = CsvFloat(line, lonFields[k] + 1, 0);
+    double lon = MapReal(line, lonFields[k], 0);
+    double lat = MapReal(line, lonFields[k] + 1, 0);
     geodesy::ConvertDatum(s.record.datum, s.record.wgs84Datum, lat, lon);
     s.record.borderLat[k] = lat;
     s.record.borderLon[k] = lon;
@@ -186,7 +203,7 @@ void ReadKeywordLine(ReadState& s, const std::string& line) {
   if (Contains(field1, "MMPXY")) ReadBorderPixelLine(s, line);
   if (Contains(field1, "MMPLL")) ReadBorderLatLonLine(s, line);
   if (Contains(field1, "MM1C")) ReadCornersLine(s, line);
-  if (Contains(field1, "MM1B")) s.record.metresPerPixel = CsvFloat(line, 2, 99999) * s.msf;
+  if (Contains(field1, "MM1B")) s.record.metresPerPixel = MapReal(line, 2, 99999) * s.msf;
 }
 
 // The leading digits of a UTM zone text ("55H" gives 55).
@@ -288,7 +305,7 @@ bool ReadBody(ReadState& s, MapLineReader& lines) {
   r.datum = geodesy::FindDatum(CsvField(lines.NextOrEmpty(), 1, "WGS 84"));
   r.wgs84Datum = geodesy::WGS84Datum();
   const std::string msfLine = lines.NextOrEmpty();
-  if (Contains(msfLine, "MSF")) s.msf = CsvFloat(msfLine, 2, 1.0);
+  if (Contains(msfLine, "MSF")) s.msf = MapReal(msfLine, 2, 1.0);
   while (const auto line = lines.Next()) ReadKeywordLine(s, *line);
 
   r.shortProjection = geodesy::ShortProjectionName(r.projectionName);

@@ -186,6 +186,24 @@ TEST_F(MapFileTest, UtmCentralMeridianAndClearedSlot) {
   }
 }
 
+TEST_F(MapFileTest, MalformedNumbersTakeTheFieldsDefault) {
+  Map_record r;
+  const std::string text = Replace(testing::LatLonMapText(image), "Reserved 1", "Reserved 1 MSF,1.2.3") +
+                           "Projection Setup,1.2.3,4 5,abc,7,-1e3,  ,,,x,y\r\nMMPLL,4,10..0,49.2\r\n";
+  ASSERT_EQ(Read(text, r), kMapLoaded);
+  EXPECT_EQ(r.setup.lat0, 777);   // two decimal points
+  EXPECT_EQ(r.setup.lon0, 777);   // two numbers
+  EXPECT_EQ(r.setup.k0, 0);       // no digits at all
+  EXPECT_EQ(r.setup.x0, 7);
+  EXPECT_EQ(r.setup.y0, -1000);
+  EXPECT_EQ(r.setup.lat1, 0);     // only spaces
+  EXPECT_EQ(r.setup.lat2, 777);   // empty
+  EXPECT_EQ(r.setup.spareA, 777);
+  EXPECT_EQ(r.borderLon[3], 0);   // border longitude default
+  EXPECT_NEAR(r.borderLat[3], 49.2, 1e-9);
+  EXPECT_EQ(r.borderPixelX[1], 100);  // the MSF fell back to 1: pixels unscaled
+}
+
 TEST(MapFileWriter, MinutesNeverReadSixty) {
   struct Case { double in, out; };
   const Case cases[] = {{50.9999999, 51}, {-0.9999999, -1}, {50.5, 50.5}, {-12.999990, -12.999990}, {0, 0}};
