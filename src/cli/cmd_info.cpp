@@ -89,7 +89,7 @@ const char* MethodText(char method) {
     case kMethodThreePoint: return "three points: exact affine";
     case kMethodFirstOrder: return "least squares, first order";
     case kMethodSecondOrder: return "least squares, second order";
-    default: return "none (fewer than two usable points)";
+    default: return "none: fewer than two usable points";
   }
 }
 
@@ -128,8 +128,8 @@ void PrintJson(const Map_record& map, const std::vector<Conversion>& points, std
   const auto corners = Corners(map);
   for (std::size_t k = 0; k < corners.size(); ++k) {
     out << (k ? ", " : "") << "{\"x\": " << Json(corners[k].x, 0) << ", \"y\": " << Json(corners[k].y, 0)
-        << ", \"latitude\": " << Json(corners[k].latitude, 6) << ", \"longitude\": " << Json(corners[k].longitude, 6)
-        << "}";
+        << ", \"latitude\": " << (corners[k].found ? Json(corners[k].latitude, 6) : "null")
+        << ", \"longitude\": " << (corners[k].found ? Json(corners[k].longitude, 6) : "null") << "}";
   }
   out << "], \"points\": [";
   for (std::size_t k = 0; k < points.size(); ++k) {
@@ -169,7 +169,8 @@ void PrintText(const Map_record& map, const std::vector<PointQuery>& queries, co
     static constexpr const char* kNames[] = {"top left", "top right", "bottom right", "bottom left"};
     out << "corners:\n";
     for (std::size_t k = 0; k < corners.size(); ++k)
-      out << "  " << kNames[k] << ": " << Position(corners[k].latitude, corners[k].longitude) << "\n";
+      out << "  " << kNames[k] << ": "
+          << (corners[k].found ? Position(corners[k].latitude, corners[k].longitude) : std::string("no position")) << "\n";
   }
   for (std::size_t k = 0; k < points.size(); ++k) {
     const Conversion& c = points[k];
