@@ -140,6 +140,11 @@ SharpenOutcome SharpenRows(int width, int height, const SharpenKernel& kernel, c
 
 bool SharpenTempImage(const std::string& fromPath, const std::string& toPath, WorkerHost& host,
                       const std::atomic<bool>* abort) {
+  // Writing over the image being read would destroy the merged map.
+  std::error_code same;
+  if (std::filesystem::equivalent(fromPath, toPath, same)) {
+    throw QuiltorError("cannot sharpen an image into itself: " + fromPath);
+  }
   RasterOpenResult failure = RasterOpenResult::NotOpened;
   std::unique_ptr<RasterSource> source = OpenRaster(fromPath, failure);
   if (!source) throw QuiltorError("cannot open the image to sharpen: " + fromPath);

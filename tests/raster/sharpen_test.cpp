@@ -179,6 +179,11 @@ TEST(SharpenTempImageTest, AbortAndBadSourcesLeaveNoOutput) {
     EXPECT_THROW(SharpenTempImage((temp / source).string(), out, quiet), QuiltorError);
     EXPECT_FALSE(std::filesystem::exists(out));
   }
+  // Into itself: refused before anything is written, the merged map intact.
+  const auto mergedSize = std::filesystem::file_size(temp / "merged.qtxx0");
+  EXPECT_THROW(SharpenTempImage((temp / "merged.qtxx0").string(), (temp / "." / "merged.qtxx0").string(), quiet),
+               QuiltorError);
+  EXPECT_EQ(std::filesystem::file_size(temp / "merged.qtxx0"), mergedSize);
 }
 
 TEST(SharpenRowStreamTest, EqualsSharpenRowsAndRefusesAShortStream) {

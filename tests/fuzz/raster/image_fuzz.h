@@ -20,10 +20,21 @@
 
 namespace quiltor::fuzz {
 
+// The input files of this process, removed when the run ends normally.
+struct InputFiles {
+  std::vector<std::filesystem::path> paths;
+  ~InputFiles() {
+    std::error_code ignored;
+    for (const auto& path : paths) std::filesystem::remove(path, ignored);
+  }
+};
+
 // One file per process and extension, rewritten for every input.
 inline std::filesystem::path WriteInputFile(const std::uint8_t* data, std::size_t size, const std::string& extension) {
+  static InputFiles files;
   const std::filesystem::path path =
       std::filesystem::temp_directory_path() / ("quiltor-fuzz-" + std::to_string(::getpid()) + extension);
+  if (std::find(files.paths.begin(), files.paths.end(), path) == files.paths.end()) files.paths.push_back(path);
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) __builtin_trap();
   if (size != 0 && std::fwrite(data, 1, size, file) != size) __builtin_trap();
