@@ -92,7 +92,7 @@ const std::vector<Command>& Commands() {
        "WGS 84 position to the nearest pixel; both may be repeated and are answered in the order\n"
        "given. --json prints one object (title, imageFile, projection, datum, method, metresPerPixel,\n"
        "width, height, status, border, corners, points, ...).\n"
-       "Example: quiltor-cli info samples/north.map --pixel 0,0 --latlon 50.5,10.2\n"
+       "Example: quiltor-cli info samples/lakeside-detail-utm32.map --pixel 0,0 --latlon 46.17,7.05\n"
        "Exit codes: 0 read, 1 the map could not be read (the reason on stderr), 2 bad arguments.\n"},
       {"scan", "list the maps of some folders as the map list shows them", RunScan,
        "usage: quiltor-cli scan --folder DIR... [--json]\n"
