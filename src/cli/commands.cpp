@@ -12,6 +12,8 @@ int RunTile(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunCreate(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunInfo(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunScan(const CommandArgs& args, std::ostream& out, std::ostream& err);
+int RunRasterInfo(const CommandArgs& args, std::ostream& out, std::ostream& err);
+int RunPreview(const CommandArgs& args, std::ostream& out, std::ostream& err);
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
@@ -105,6 +107,33 @@ const std::vector<Command>& Commands() {
        "object with folders, maps and mapErrors. Ctrl-C stops the scan at the next map file.\n"
        "Example: quiltor-cli scan --folder samples --folder ~/maps/alps\n"
        "Exit codes: 0 scanned, 1 interrupted, 2 bad arguments or a folder that does not exist.\n"},
+      {"rasterinfo", "show the size, pixel mode and zoom levels of an image", RunRasterInfo,
+       "usage: quiltor-cli rasterinfo IMAGE [--json]\n"
+       "\n"
+       "Opens IMAGE as a map's image is opened (the extension chooses the reader: bmp, jpg, png, gif,\n"
+       "tif, kap/nos, qtx, qtx2, qtxx3, and the temporary qtx0/qtxx0) and prints its kind, whether it\n"
+       "is decoded whole into memory or read row by row, its size, the pixel mode its rows come in\n"
+       "(1 palette indices with a 256-entry palette, 3 blue, green, red), and whether a map may use it\n"
+       "(ok, not a map image kind, Protected Map Image). For the tiled kinds it also prints the scheme\n"
+       "version (-1 plain, 0 to 2 scrambled), whether tiles are deflated, and the size and tile count\n"
+       "of every zoom level, level 0 being the full size. --json prints one object (image, kind,\n"
+       "decodedWhole, width, height, pixelMode, paletteSize, mapImage, and for tiled images\n"
+       "schemeVersion, scrambled, headerVersion, levels).\n"
+       "Example: quiltor-cli rasterinfo out/demo.qtx2\n"
+       "Exit codes: 0 read, 1 the image cannot be opened (the reason on stderr), 2 bad arguments.\n"},
+      {"preview", "write an image, or one zoom level of a tiled image, as PNG", RunPreview,
+       "usage: quiltor-cli preview IMAGE [--level N] -o OUT.png\n"
+       "\n"
+       "Decodes IMAGE through the same readers a create uses and writes it to OUT.png: an 8-bit\n"
+       "palette PNG when its rows are palette indices, a true-colour PNG otherwise. Without --level\n"
+       "the whole image is read row by row (level 0 of a tiled image); --level N decodes zoom level N\n"
+       "of a tiled image instead (\"quiltor-cli rasterinfo\" lists the levels; the last is the small\n"
+       "overview). OUT.png is written under a temporary name and replaces an existing file only when\n"
+       "complete. Prints OUT.png and the size written.\n"
+       "Example: quiltor-cli preview out/demo.qtx2 --level 1 -o out/demo-preview.png\n"
+       "Exit codes: 0 written, 1 the image cannot be read or OUT.png cannot be written (the reason on\n"
+       "stderr), 2 bad arguments, --level on an image that is not tiled, or a level the file does\n"
+       "not have (the levels it has are named).\n"},
       {"tile", "convert one image into the tiled format with all zoom levels", RunTile,
        "usage: quiltor-cli tile IMAGE -o OUT.qtx2 [--colors N] [--resize P] [--temp DIR] [--scrambled]\n"
        "\n"
