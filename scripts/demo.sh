@@ -6,6 +6,7 @@ set -euo pipefail
 build=${1:-build}
 cli="$build/src/cli/quiltor-cli"
 say() { printf '\n%s\n' "$*"; }
+line() { printf '%s\n' "$*"; }
 quote() { case $1 in *[\ \(\)]*) printf ' "%s"' "$1" ;; *) printf ' %s' "$1" ;; esac; }
 run() {
   printf '  $ quiltor-cli'
@@ -54,14 +55,18 @@ say "What this showed: one point through three coordinate systems; every convers
 if has create; then
   say "== Merging the sample maps =="
   say "samples/ holds five calibrated maps of one landscape: two detailed UTM sheets (zones 31 and 32),"
-  say "a Transverse Mercator sheet on European 1950, a Mercator sheet and a latitude/longitude overview,"
-  say "each with a white collar and a magenta legend that the merge must cut away."
+  line "a Transverse Mercator sheet on European 1950, a Mercator sheet and a latitude/longitude overview,"
+  line "each with a white collar and a magenta legend that the merge must cut away."
   mkdir -p out
   rm -f out/demo.qtx2 out/demo.map out/demo-preview.png
   run create --folder samples -o out/demo.qtx2 --projection "(UTM) Universal Transverse Mercator" --zone 32 \
     --mpp 40 --colors 128 --temp out
+  if has rasterinfo; then
+    say "Its zoom levels (level 0 is the full size, the last one the overview):"
+    run rasterinfo out/demo.qtx2
+  fi
   if has preview; then
-    say "A preview of zoom level 1 (a quarter of the full size):"
+    say "A preview of zoom level 1 (a quarter of the full size), a PNG any viewer opens:"
     run preview out/demo.qtx2 --level 1 -o out/demo-preview.png
   fi
   say "The merged map is out/demo.qtx2 with its calibration file out/demo.map."

@@ -1,0 +1,279 @@
+#!/usr/bin/env python3
+"""The rasterinfo and preview commands run as a user runs them: on the
+reader fixtures (tests/fixtures/raster, made by make-fixtures.sh there from
+the PPM/PGM patterns beside them), on a tiled file made by the tile command
+from an image written here, and on damaged and refused images.
+
+The PNG files the preview writes are read back with zlib and struct only, and
+their pixels compared with what the encoders were given.
+
+usage: cli_check.py QUILTOR_CLI SOURCE_DIR kinds|tiled|refusals
+"""
+import json
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import zlib
+
+CLI, SOURCE, GROUP = sys.argv[1], sys.argv[2], sys.argv[3]
+FIXTURES = os.path.join(SOURCE, "tests", "fixtures", "raster")
+WORK = tempfile.mkdtemp(prefix="quiltor-raster-cli-")
+
+
+def run(*args, code=0):
+    p = subprocess.run([CLI, *args], capture_output=True, text=True)
+    assert p.returncode == code, f"{args}: exit {p.returncode}, wanted {code}\n{p.stdout}\n{p.stderr}"
+    return p
+
+
+def work(name):
+    return os.path.join(WORK, name)
+
+
+# --- images as rows of (red, green, blue) -----------------------------------
+
+def read_pattern(name):
+    """A plain-text PPM (P3) or PGM (P2) pattern."""
+    words = open(os.path.join(FIXTURES, name)).read().split()
+    kind, width, height = words[0], int(words[1]), int(words[2])
+    values = [int(v) for v in words[4:]]
+    if kind == "P2":
+        pixels = [(v, v, v) for v in values]
+    else:
+        pixels = [tuple(values[i:i + 3]) for i in range(0, len(values), 3)]
+    return width, height, [pixels[y * width:(y + 1) * width] for y in range(height)]
+
+
+def paeth(a, b, c):
+    p = a + b - c
+    pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+    return a if pa <= pb and pa <= pc else (b if pb <= pc else c)
+
+
+def read_png(path):
+    """Width, height, colour type and RGB rows of an 8-bit palette or RGB PNG."""
+    data = open(path, "rb").read()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", f"{path} is not a PNG"
+    pos, idat, palette = 8, b"", None
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        assert zlib.crc32(kind + body) == struct.unpack(">I", data[pos + 8 + length:pos + 12 + length])[0], kind
+        if kind == b"IHDR":
+            width, height, depth, colour, _, _, interlace = struct.unpack(">IIBBBBB", body)
+            assert depth == 8 and colour in (2, 3) and interlace == 0, (depth, colour, interlace)
+        elif kind == b"PLTE":
+            palette = [tuple(body[i:i + 3]) for i in range(0, len(body), 3)]
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    raw = zlib.decompress(idat)
+    bpp = 3 if colour == 2 else 1
+    stride = width * bpp
+    rows, previous = [], bytearray(stride)
+    for y in range(height):
+        line = raw[y * (stride + 1):(y + 1) * (stride + 1)]
+        filt, cur = line[0], bytearray(line[1:])
+        for i in range(stride):
+            a = cur[i - bpp] if i >= bpp else 0
+            b = previous[i]
+            c = previous[i - bpp] if i >= bpp else 0
+            cur[i] = (cur[i] + (0, a, b, (a + b) // 2, paeth(a, b, c))[filt]) & 255
+        previous = cur
+        if colour == 3:
+            rows.append([palette[v] for v in cur])
+        else:
+            rows.append([tuple(cur[i:i + 3]) for i in range(0, stride, 3)])
+    return width, height, colour, rows
+
+
+def write_png(path, rows):
+    """A true-colour PNG of rows of (red, green, blue)."""
+    height, width = len(rows), len(rows[0])
+    raw = b"".join(b"\0" + bytes(v for p in row for v in p) for row in rows)
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
+                chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
+
+
+def worst_difference(rows, want, points=None):
+    points = points or [(x, y) for y in range(len(want)) for x in range(len(want[0]))]
+    return max(abs(a - b) for x, y in points for a, b in zip(rows[y][x], want[y][x]))
+
+
+# --- the groups -------------------------------------------------------------
+
+# One fixture of every kind and layout the dispatch tells apart: whole-image
+# decoders (palette and true colour, RLE, top-down, interlaced, 16-bit
+# samples) and the streamed TIFF reader (tiles, strips, palette, 1-bit).
+# JPEG goes through the two-pass palette quantiser: close, not exact.
+KINDS = [
+    # file, pattern, pixel mode, decoded whole, worst channel error
+    ("bmp-4bit.bmp", "pal16.ppm", 1, True, 0),
+    ("bmp-rle8.bmp", "pal37.ppm", 1, True, 0),
+    ("bmp-24bit-topdown.bmp", "rgb.ppm", 3, True, 0),
+    ("png-palette8.png", "pal37.ppm", 1, True, 0),
+    ("png-grey16.png", "grey8.pgm", 1, True, 0),
+    ("png-rgb-interlaced.png", "rgb.ppm", 3, True, 0),
+    ("gif-interlaced.gif", "pal37.ppm", 1, True, 0),
+    ("jpeg-colour.jpg", "blocks.ppm", 1, True, 12),
+    ("tiff-rgb-tiles-deflate.tif", "rgb.ppm", 3, False, 0),
+    ("tiff-palette-lzw.tif", "pal37.ppm", 1, False, 0),
+    ("tiff-bw-miniswhite.tif", "bw.pgm", 1, False, 0),
+]
+
+
+def kinds():
+    for name, pattern, mode, whole, tolerance in KINDS:
+        path = os.path.join(FIXTURES, name)
+        width, height, want = read_pattern(pattern)
+        info = json.loads(run("rasterinfo", path, "--json").stdout)
+        assert (info["width"], info["height"], info["pixelMode"]) == (width, height, mode), (name, info)
+        assert info["decodedWhole"] == whole and info["mapImage"] == "ok", (name, info)
+        assert info["paletteSize"] == (256 if mode == 1 else 0) and "levels" not in info, (name, info)
+
+        out = work(name + ".png")
+        printed = run("preview", path, "-o", out).stdout
+        assert f"({width} x {height} pixels)" in printed, printed
+        got_width, got_height, colour, rows = read_png(out)
+        assert (got_width, got_height) == (width, height), (name, got_width, got_height)
+        assert colour == (3 if mode == 1 else 2), (name, colour)
+        worst = worst_difference(rows, want)
+        assert worst <= tolerance, f"{name}: a channel is {worst} away from the pattern"
+
+    text = run("rasterinfo", os.path.join(FIXTURES, "tiff-rgb-strips.tif")).stdout
+    for expected in ("size:           40 x 30", "pixel mode:     3 (blue, green, red)", "read row by row"):
+        assert expected in text, text
+
+
+# Six flat colours in 50-pixel squares: few enough colours that the full-size
+# level keeps them exactly, squares large enough that their middles keep
+# their colour through every reduced level.
+COLOURS = [(200, 30, 30), (30, 200, 30), (30, 30, 200), (220, 220, 40), (250, 250, 250), (10, 10, 10)]
+BLOCK, WIDTH, HEIGHT = 50, 600, 400
+
+
+def square_colour(x, y):
+    return COLOURS[(x // BLOCK + y // BLOCK) % len(COLOURS)]
+
+
+# Levels of a 600 x 400 image: 100 %, 25 %, the 130-pixel thumbnail and the
+# 300-pixel overview; 64-pixel tiles, one more column and row than fit.
+LEVELS = [(600, 400, 10, 7), (150, 100, 3, 2), (130, 87, 3, 2), (300, 200, 5, 4)]
+
+
+def square_middles(width, height):
+    """Pixels of a level at the middle of each square of the base image."""
+    sx, sy = width / WIDTH, height / HEIGHT
+    for by in range(HEIGHT // BLOCK):
+        for bx in range(WIDTH // BLOCK):
+            x, y = bx * BLOCK + BLOCK // 2, by * BLOCK + BLOCK // 2
+            yield int(x * sx), int(y * sy), square_colour(x, y)
+
+
+def check_levels(tiled, scheme):
+    info = json.loads(run("rasterinfo", tiled, "--json").stdout)
+    assert (info["width"], info["height"], info["pixelMode"]) == (WIDTH, HEIGHT, 1), info
+    assert info["schemeVersion"] == scheme and info["scrambled"] == (scheme != -1), info
+    assert not info["decodedWhole"] and info["mapImage"] == "ok", info
+    assert [(l["width"], l["height"], l["tilesX"], l["tilesY"]) for l in info["levels"]] == LEVELS, info["levels"]
+
+    previews = []
+    for level, (width, height, _, _) in enumerate(LEVELS):
+        out = work(f"{os.path.basename(tiled)}-level{level}.png")
+        run("preview", tiled, "--level", str(level), "-o", out)
+        got_width, got_height, colour, rows = read_png(out)
+        assert (got_width, got_height, colour) == (width, height, 3), (level, got_width, got_height, colour)
+        for x, y, want in square_middles(width, height):
+            worst = max(abs(a - b) for a, b in zip(rows[y][x], want))
+            assert worst <= 24, f"level {level} pixel {x},{y}: {rows[y][x]} is not near {want}"
+        previews.append(rows)
+    # Level 0 is the source itself, every pixel, and so is the whole image
+    # read row by row through the tile cache.
+    assert previews[0] == [[square_colour(x, y) for x in range(WIDTH)] for y in range(HEIGHT)], "level 0 differs"
+    run("preview", tiled, "-o", work("whole.png"))
+    assert read_png(work("whole.png"))[3] == previews[0], "the whole image differs from level 0"
+    return previews
+
+
+def tiled():
+    source = work("squares.png")
+    write_png(source, [[square_colour(x, y) for x in range(WIDTH)] for y in range(HEIGHT)])
+    plain, scrambled = work("squares.qtx2"), work("squares.qtxx3")
+    run("tile", source, "-o", plain, "--temp", WORK)
+    run("tile", source, "-o", scrambled, "--scrambled", "--temp", WORK)
+    plain_levels = check_levels(plain, -1)
+    # The scrambled variant holds the same pixels behind this program's own tables.
+    assert check_levels(scrambled, 1) == plain_levels, "the scrambled file decodes differently"
+
+    text = run("rasterinfo", plain).stdout
+    for expected in ("scheme version: -1 (plain)", "zoom levels:    4", "level 3: 300 x 200, 5 x 4 tiles"):
+        assert expected in text, text
+
+    # A level the file does not have is a bad argument that names the levels it has.
+    err = run("preview", plain, "--level", "4", "-o", work("none.png"), code=2).stderr
+    assert "zoom levels 0 to 3" in err and not os.path.exists(work("none.png")), err
+
+
+def damaged_copy(name, data):
+    path = work(name)
+    with open(path, "wb") as f:
+        f.write(data)
+    return path
+
+
+def refusals():
+    png = open(os.path.join(FIXTURES, "png-rgb.png"), "rb").read()
+    source = work("squares.png")
+    write_png(source, [[square_colour(x, y) for x in range(WIDTH)] for y in range(HEIGHT)])
+    run("tile", source, "-o", work("good.qtxx3"), "--scrambled", "--temp", WORK)
+    tiled = open(work("good.qtxx3"), "rb").read()
+    # The scheme marker follows the file header, the filler length byte and the filler.
+    marker = 14 + 1 + tiled[14]
+    unknown_scheme = tiled[:marker] + bytes(b ^ 0x5A for b in tiled[marker:marker + 4]) + tiled[marker + 4:]
+
+    cases = [
+        # image, words expected in the reason
+        (work("missing.png"), "no such file"),
+        (os.path.join(FIXTURES, "rgb.ppm"), "not an image kind"),
+        (damaged_copy("truncated.png", png[:len(png) // 2]), ""),
+        (damaged_copy("not-bm.bmp", b"XX" + open(os.path.join(FIXTURES, "bmp-24bit.bmp"), "rb").read()[2:]),
+         "could not be decoded"),
+        (damaged_copy("planar.tif", open(os.path.join(FIXTURES, "tiff-rgb-planar.tif"), "rb").read()),
+         "This TIF format is not supported"),
+        (damaged_copy("cut.qtxx3", tiled[:len(tiled) - 6]), ""),
+        (damaged_copy("wrong-magic.qtx2", b"\x00\x00" + tiled[2:]), "not recognised"),
+        (damaged_copy("unknown-scheme.qtxx3", unknown_scheme), "Protected Map Image"),
+        (damaged_copy("empty.gif", b""), ""),
+    ]
+    kept = work("kept.png")
+    for image, words in cases:
+        for args in (["rasterinfo", image], ["preview", image, "-o", kept]):
+            with open(kept, "w") as f:
+                f.write("an earlier preview")
+            err = run(*args, code=1).stderr
+            assert os.path.basename(image) in err and words in err, (args, err)
+            # A refused image never leaves a partial preview, nor removes the one that was there.
+            assert open(kept).read() == "an earlier preview", args
+    assert [n for n in os.listdir(WORK) if ".part" in n] == [], os.listdir(WORK)
+
+    good = os.path.join(FIXTURES, "png-rgb.png")
+    run("preview", good, "-o", os.path.join(WORK, "no-such-folder", "x.png"), code=1)
+    for args in (["rasterinfo"], ["rasterinfo", good, good], ["preview", good], ["preview", "-o", kept],
+                 ["preview", good, "--level", "1", "-o", kept], ["preview", work("good.qtxx3"), "--level", "-1",
+                                                                  "-o", kept],
+                 ["preview", work("good.qtxx3"), "--level", "one", "-o", kept], ["rasterinfo", good, "--colour"]):
+        run(*args, code=2)
+
+
+try:
+    {"kinds": kinds, "tiled": tiled, "refusals": refusals}[GROUP]()
+finally:
+    shutil.rmtree(WORK, ignore_errors=True)
