@@ -1,0 +1,159 @@
+#!/usr/bin/env python3
+"""quiltor-cli create on the sample maps (samples/, made by
+scripts/make-samples.py) into a UTM, a Transverse Mercator and a
+Latitude/Longitude destination, as a user runs it: the exit code, the
+projection, datum and parameters of the written ".map", no temporary file left
+behind, and the landmarks of samples/landmarks.csv found, through the new
+map's own calibration ("info --latlon"), on pixels of their colour in the
+preview of the new image. A small pixel scale keeps every run short.
+
+usage: cli_check.py QUILTOR_CLI SOURCE_DIR utm|tm|latlon|refusal
+"""
+import json
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import zlib
+
+CLI, SOURCE, GROUP = sys.argv[1], sys.argv[2], sys.argv[3]
+SAMPLES = os.path.join(SOURCE, "samples")
+WORK = tempfile.mkdtemp(prefix="quiltor-create-cli-")
+MPP = "80"
+
+
+def run(*args, code=0):
+    p = subprocess.run([CLI, *args], capture_output=True, text=True)
+    assert p.returncode == code, f"{args}: exit {p.returncode}, wanted {code}\n{p.stdout}\n{p.stderr}"
+    return p
+
+
+def read_png(path):
+    """Width, height and RGB rows of the 8-bit palette PNG the preview writes."""
+    data = open(path, "rb").read()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", f"{path} is not a PNG"
+    pos, idat, palette = 8, b"", []
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            width, height, depth, colour = struct.unpack(">IIBB", body[:10])
+            assert (depth, colour) == (8, 3), (depth, colour)
+        elif kind == b"PLTE":
+            palette = [tuple(body[i:i + 3]) for i in range(0, len(body), 3)]
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    raw = zlib.decompress(idat)
+    rows, previous = [], bytearray(width)
+    for y in range(height):
+        line = raw[y * (width + 1):(y + 1) * (width + 1)]
+        filt, cur = line[0], bytearray(line[1:])
+        for i in range(width):
+            a = cur[i - 1] if i else 0
+            b, c = previous[i], (previous[i - 1] if i else 0)
+            p = a + b - c
+            pred = (0, a, b, (a + b) // 2,
+                    a if abs(p - a) <= abs(p - b) and abs(p - a) <= abs(p - c) else (b if abs(p - b) <= abs(p - c) else c))
+            cur[i] = (cur[i] + pred[filt]) & 255
+        previous = cur
+        rows.append([palette[v] for v in cur])
+    return width, height, rows
+
+
+def landmarks():
+    """Name, latitude, longitude and colour of the landmark squares."""
+    marks = []
+    for line in open(os.path.join(SAMPLES, "landmarks.csv")):
+        if line.startswith("#"):
+            continue
+        name, lat, lon, r, g, b = line.strip().split(",")
+        marks.append((name, lat, lon, (int(r), int(g), int(b))))
+    return marks
+
+
+# The red landmark lies on the most detailed sheet, where its 5-pixel square
+# is smaller than one pixel of these destinations; the others are larger.
+CHECKED_MARKS = ("green", "cyan", "orange")
+
+# destination options, projection name written, datum written, the Projection
+# Setup fields (latitude of origin, central meridian, scale factor, false
+# easting) or None when the projection has none.
+CASES = {
+    "utm": (["--projection", "utm", "--zone", "32"], "(UTM) Universal Transverse Mercator", "WGS 84",
+            (0.0, 9.0, 0.9996, 0.0)),
+    "tm": (["--projection", "Transverse Mercator", "--central-meridian", "7", "--scale-factor", "0.9996",
+            "--false-easting", "500000", "--datum", "European 1950"], "Transverse Mercator", "European 1950",
+           (0.0, 7.0, 0.9996, 500000.0)),
+    "latlon": (["--projection", "Latitude/Longitude"], "Latitude/Longitude", "WGS 84", None),
+}
+
+
+def map_line(lines, start):
+    found = [line for line in lines if line.startswith(start)]
+    assert found, f"no line starting {start!r}"
+    return found[0]
+
+
+def create(name):
+    options, projection, datum, setup = CASES[name]
+    temp = os.path.join(WORK, "temp")
+    os.makedirs(temp, exist_ok=True)
+    image = os.path.join(WORK, name + ".qtx2")
+    result = run("create", "--folder", SAMPLES, "-o", image, "--mpp", MPP, "--temp", temp, *options)
+    assert "Creating map ... complete" in result.stdout, result.stdout
+    assert os.listdir(temp) == [], f"left in the temporary folder: {os.listdir(temp)}"
+
+    lines = open(os.path.join(WORK, name + ".map"), encoding="latin-1").read().splitlines()
+    assert map_line(lines, "Map Projection,").split(",")[1] == projection, map_line(lines, "Map Projection,")
+    assert lines[4].split(",")[0] == datum, lines[4]
+    fields = [f.strip() for f in map_line(lines, "Projection Setup,").split(",")[1:]]
+    if setup is None:
+        assert all(f == "" for f in fields), fields
+    else:
+        got = tuple(float(f) for f in fields[:4])
+        assert all(abs(a - b) < 1e-6 for a, b in zip(got, setup)), (got, setup)
+
+    info = json.loads(run("info", os.path.join(WORK, name + ".map"), "--json",
+                          *[a for _, lat, lon, _ in landmarks() for a in ("--latlon", f"{lat},{lon}")]).stdout)
+    assert info["projection"] == projection and info["datum"] == datum and info["status"] == 0, info
+
+    preview = os.path.join(WORK, name + ".png")
+    run("preview", image, "-o", preview)
+    width, height, rows = read_png(preview)
+    assert (width, height) == (info["width"], info["height"]), (width, height, info["width"], info["height"])
+    for (mark, _, _, colour), point in zip(landmarks(), info["points"]):
+        if mark not in CHECKED_MARKS:
+            continue
+        assert point["found"], (mark, point)
+        x, y = round(point["x"]), round(point["y"])
+        # Within one pixel of where the new map's calibration puts it; the
+        # palette reduction may move its colour a little.
+        near = [rows[y + dy][x + dx] for dy in (-1, 0, 1) for dx in (-1, 0, 1)
+                if 0 <= x + dx < width and 0 <= y + dy < height]
+        closest = min(max(abs(a - b) for a, b in zip(p, colour)) for p in near)
+        assert closest <= 60, f"{name}: {mark} landmark not at {x},{y}: {near}"
+
+
+def refusal():
+    # A pixel scale that leaves the new image too small: a failure, not a
+    # complete create, and nothing written.
+    temp = os.path.join(WORK, "temp")
+    os.makedirs(temp)
+    image = os.path.join(WORK, "coarse.qtx2")
+    err = run("create", "--folder", SAMPLES, "-o", image, "--mpp", "5000", "--temp", temp, "--projection", "utm",
+              "--zone", "32", code=1).stderr
+    assert "too small" in err, err
+    assert not os.path.exists(image) and not os.path.exists(os.path.join(WORK, "coarse.map")), os.listdir(WORK)
+    assert os.listdir(temp) == [], os.listdir(temp)
+
+
+try:
+    if GROUP == "refusal":
+        refusal()
+    else:
+        create(GROUP)
+finally:
+    shutil.rmtree(WORK, ignore_errors=True)
