@@ -27,16 +27,6 @@ struct PreviewFailure {
   std::string reason;
 };
 
-std::string LowerExtension(const std::filesystem::path& path) {
-  std::string ext = path.extension().string();
-  for (char& c : ext) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return ext;
-}
-
-bool IsTiledKind(const std::string& kind) { return kind == ".qtx" || kind == ".qtx2" || kind == ".qtxx3"; }
-
 // The whole image through the dispatch, row by row, as a create reads it.
 Bitmap WholeImage(const std::filesystem::path& path) {
   RasterOpenResult failure = RasterOpenResult::NotOpened;
@@ -47,7 +37,7 @@ Bitmap WholeImage(const std::filesystem::path& path) {
   if (bytes > kMaxBitmapBytes) {
     std::string reason = std::to_string(source->width()) + " x " + std::to_string(source->height()) +
                          " pixels are too many to hold in memory";
-    if (IsTiledKind(LowerExtension(path))) reason += "; preview a smaller zoom level with --level N";
+    if (IsTiledKind(RasterKind(path))) reason += "; preview a smaller zoom level with --level N";
     throw PreviewFailure{reason};
   }
   return ReadWholeRaster(*source);
@@ -96,7 +86,7 @@ int RunPreview(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   const std::filesystem::path path = args.Positionals()[0];
   const std::optional<int> level = args.Integer("level");
   if (level && *level < 0) throw UsageError{"--level must be 0 or more"};
-  if (level && !IsTiledKind(LowerExtension(path))) {
+  if (level && !IsTiledKind(RasterKind(path))) {
     throw UsageError{"--level applies to tiled images only (.qtx2, .qtxx3, .qtx)"};
   }
   const auto fail = [&](const std::string& reason) {

@@ -40,16 +40,6 @@ struct ImageReport {
   std::optional<TiledDetails> tiled;
 };
 
-bool IsTiledKind(const std::string& kind) { return kind == ".qtx" || kind == ".qtx2" || kind == ".qtxx3"; }
-
-std::string LowerExtension(const std::filesystem::path& path) {
-  std::string ext = path.extension().string();
-  for (char& c : ext) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return ext;
-}
-
 // Every level the reader can reach (the level-header table may list more
 // than the reader's limit of levels).
 TiledDetails ReadTiledDetails(const std::filesystem::path& path) {
@@ -145,7 +135,7 @@ int RunRasterInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err)
 
   ImageReport report;
   report.path = path.string();
-  report.kind = LowerExtension(path);
+  report.kind = RasterKind(path);
   // The image as a map reads it: opened through the one dispatch, so that
   // what is printed is what a create would get.
   RasterOpenResult failure = RasterOpenResult::NotOpened;

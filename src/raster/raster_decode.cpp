@@ -9,14 +9,6 @@ namespace quiltor {
 
 namespace {
 
-std::string LowerExtension(const std::filesystem::path& path) {
-  std::string ext = path.extension().string();
-  for (char& c : ext) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return ext;
-}
-
 // The refusal of a tiled image, told apart by the reader's own status.
 std::string DescribeTiledRefusal(const std::filesystem::path& path) {
   try {
@@ -38,6 +30,16 @@ std::string DescribeTiledRefusal(const std::filesystem::path& path) {
 
 }  // namespace
 
+std::string RasterKind(const std::filesystem::path& path) {
+  std::string ext = path.extension().string();
+  for (char& c : ext) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return ext;
+}
+
+bool IsTiledKind(const std::string& kind) { return kind == ".qtx" || kind == ".qtx2" || kind == ".qtxx3"; }
+
 Bitmap ReadWholeRaster(RasterSource& source) {
   // A bitmap row holds exactly one source row: width bytes of indices, or
   // width times three bytes of blue, green, red.
@@ -52,7 +54,7 @@ Bitmap ReadWholeRaster(RasterSource& source) {
 }
 
 std::string DescribeOpenFailure(const std::filesystem::path& path, RasterOpenResult failure) {
-  const std::string kind = LowerExtension(path);
+  const std::string kind = RasterKind(path);
   switch (failure) {
     case RasterOpenResult::FileMissing: return "no such file";
     case RasterOpenResult::NotDecoded:

@@ -10,6 +10,12 @@
 
 namespace quiltor {
 
+// The kind the dispatch reads a file as: its extension in lower case, with
+// the dot.
+std::string RasterKind(const std::filesystem::path& path);
+// The kinds held in the tiled multi-zoom format, whose levels can be listed.
+bool IsTiledKind(const std::string& kind);
+
 // Every row of `source`, top row first, read through ReadRasterLine: an 8-bit
 // bitmap with the source's palette when its rows are palette indices, a
 // 24-bit blue-green-red one otherwise. Throws QuiltorError when the image is
