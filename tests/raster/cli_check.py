@@ -213,6 +213,16 @@ def tiled():
     # The scrambled variant holds the same pixels behind this program's own tables.
     assert check_levels(scrambled, 1) == plain_levels, "the scrambled file decodes differently"
 
+    # The older extension holds the same layout but is decoded whole at open.
+    older = work("squares.qtx")
+    shutil.copyfile(plain, older)
+    info = json.loads(run("rasterinfo", older, "--json").stdout)
+    assert info["decodedWhole"] and len(info["levels"]) == len(LEVELS), info
+    run("preview", older, "-o", work("older.png"))
+    run("preview", older, "--level", "3", "-o", work("older-overview.png"))
+    assert read_png(work("older.png"))[3] == plain_levels[0], "the older extension decodes differently"
+    assert read_png(work("older-overview.png"))[3] == plain_levels[3], "the older extension's overview differs"
+
     text = run("rasterinfo", plain).stdout
     for expected in ("scheme version: -1 (plain)", "zoom levels:    4", "level 3: 300 x 200, 5 x 4 tiles"):
         assert expected in text, text
