@@ -7,7 +7,7 @@ from an image written here, and on damaged and refused images.
 The PNG files the preview writes are read back with zlib and struct only, and
 their pixels compared with what the encoders were given.
 
-usage: cli_check.py QUILTOR_CLI SOURCE_DIR kinds|tiled|refusals
+usage: cli_check.py QUILTOR_CLI SOURCE_DIR kinds|tiled|huge|refusals
 """
 import json
 import os
@@ -232,6 +232,70 @@ def tiled():
     assert "zoom levels 0 to 3" in err and not os.path.exists(work("none.png")), err
 
 
+OVERVIEW_COLOURS = [(250, 250, 250), (200, 30, 30), (30, 200, 30), (30, 30, 200)]
+
+
+def write_huge_tiled(path, side):
+    """A plain tiled file, written from the layout, whose full-size level
+    claims side x side pixels (one real tile, every other tile empty) and
+    whose second level is a 300 x 300 overview of uniform tiles coloured by
+    tile index."""
+    def level(width, height, tiles):
+        across, down = width // 64 + 1, height // 64 + 1
+        body, offsets, position = b"\x77" * 4, [], start + len(out) + 4
+        for i in range(across * down):
+            offsets.append(position + len(body) - 4)
+            if i < len(tiles):
+                body += tiles[i]
+        offsets.append(position + len(body) - 4)
+        header = struct.pack("<iihh", width, height, across, down)
+        header += b"".join(bytes((b, g, r, 0)) for r, g, b in OVERVIEW_COLOURS) + bytes(4 * (256 - len(OVERVIEW_COLOURS)))
+        header += struct.pack(f"<{len(offsets)}I", *offsets)
+        return body, header
+
+    start = 14 + 40 + 4 + 2 + 8
+    out = b""
+    tile = zlib.compress(bytes(4096))
+    body, header0 = level(side, side, [tile])
+    out += body
+    level0_position = start + len(out)
+    out += header0
+    overview_tiles = [zlib.compress(bytes([i % len(OVERVIEW_COLOURS)]) * 4096) for i in range(25)]
+    body, header1 = level(300, 300, overview_tiles)
+    out += body
+    level1_position = start + len(out)
+    out += header1
+    table = start + len(out)
+    out += struct.pack("<III", level0_position, level1_position, table)
+    prefix = struct.pack("<HIHHI", 0x7778, 0, 64, 1, 1078)
+    prefix += struct.pack("<IiiHHIIiiII", 40, side, side, 1, 8, 0, (side * side) & 0xFFFFFFFF, 0, 0, 256, 256)
+    prefix += bytes(4) + struct.pack("<hff", 0, 100.0, 300 * 100.0 / side)
+    assert len(prefix) == start
+    with open(path, "wb") as f:
+        f.write(prefix + out)
+
+
+def huge():
+    # Far more pixels than memory holds: described, and previewed only at a
+    # level that fits, never allocated.
+    path = work("huge.qtx2")
+    write_huge_tiled(path, 100000)
+    info = json.loads(run("rasterinfo", path, "--json").stdout)
+    assert (info["width"], info["height"]) == (100000, 100000), info
+    assert [(l["width"], l["tilesX"]) for l in info["levels"]] == [(100000, 1563), (300, 5)], info["levels"]
+    err = run("preview", path, "-o", work("huge.png"), code=1).stderr
+    assert "too many to hold in memory" in err and "--level" in err, err
+    err = run("preview", path, "--level", "0", "-o", work("huge.png"), code=1).stderr
+    assert "too large" in err and not os.path.exists(work("huge.png")), err
+
+    run("preview", path, "--level", "1", "-o", work("overview.png"))
+    width, height, _, rows = read_png(work("overview.png"))
+    assert (width, height) == (300, 300), (width, height)
+    for x, y in ((0, 0), (63, 63), (64, 0), (299, 10), (10, 64), (299, 299), (130, 200)):
+        want = OVERVIEW_COLOURS[(x // 64 + (y // 64) * 5) % len(OVERVIEW_COLOURS)]
+        assert rows[y][x] == want, (x, y, rows[y][x], want)
+
+
 def damaged_copy(name, data):
     path = work(name)
     with open(path, "wb") as f:
@@ -284,6 +348,6 @@ def refusals():
 
 
 try:
-    {"kinds": kinds, "tiled": tiled, "refusals": refusals}[GROUP]()
+    {"kinds": kinds, "tiled": tiled, "huge": huge, "refusals": refusals}[GROUP]()
 finally:
     shutil.rmtree(WORK, ignore_errors=True)
