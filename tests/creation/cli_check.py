@@ -12,11 +12,12 @@ usage: cli_check.py QUILTOR_CLI SOURCE_DIR utm|tm|latlon|refusal
 import json
 import os
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
-import zlib
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from png_file import read_png  # noqa: E402
 
 CLI, SOURCE, GROUP = sys.argv[1], sys.argv[2], sys.argv[3]
 SAMPLES = os.path.join(SOURCE, "samples")
@@ -28,39 +29,6 @@ def run(*args, code=0):
     p = subprocess.run([CLI, *args], capture_output=True, text=True)
     assert p.returncode == code, f"{args}: exit {p.returncode}, wanted {code}\n{p.stdout}\n{p.stderr}"
     return p
-
-
-def read_png(path):
-    """Width, height and RGB rows of the 8-bit palette PNG the preview writes."""
-    data = open(path, "rb").read()
-    assert data[:8] == b"\x89PNG\r\n\x1a\n", f"{path} is not a PNG"
-    pos, idat, palette = 8, b"", []
-    while pos < len(data):
-        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        if kind == b"IHDR":
-            width, height, depth, colour = struct.unpack(">IIBB", body[:10])
-            assert (depth, colour) == (8, 3), (depth, colour)
-        elif kind == b"PLTE":
-            palette = [tuple(body[i:i + 3]) for i in range(0, len(body), 3)]
-        elif kind == b"IDAT":
-            idat += body
-        pos += 12 + length
-    raw = zlib.decompress(idat)
-    rows, previous = [], bytearray(width)
-    for y in range(height):
-        line = raw[y * (width + 1):(y + 1) * (width + 1)]
-        filt, cur = line[0], bytearray(line[1:])
-        for i in range(width):
-            a = cur[i - 1] if i else 0
-            b, c = previous[i], (previous[i - 1] if i else 0)
-            p = a + b - c
-            pred = (0, a, b, (a + b) // 2,
-                    a if abs(p - a) <= abs(p - b) and abs(p - a) <= abs(p - c) else (b if abs(p - b) <= abs(p - c) else c))
-            cur[i] = (cur[i] + pred[filt]) & 255
-        previous = cur
-        rows.append([palette[v] for v in cur])
-    return width, height, rows
 
 
 def landmarks():
@@ -122,7 +90,8 @@ def create(name):
 
     preview = os.path.join(WORK, name + ".png")
     run("preview", image, "-o", preview)
-    width, height, rows = read_png(preview)
+    width, height, colour, rows = read_png(preview)
+    assert colour == 3, f"{preview} is not a palette PNG"
     assert (width, height) == (info["width"], info["height"]), (width, height, info["width"], info["height"])
     for (mark, _, _, colour), point in zip(landmarks(), info["points"]):
         if mark not in CHECKED_MARKS:
