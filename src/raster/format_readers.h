@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "raster/bitmap.h"
 #include "raster/raster_reader.h"
@@ -25,7 +26,11 @@ std::optional<Bitmap> DecodeJpeg(const std::filesystem::path& path);
 std::optional<Bitmap> DecodePng(const std::filesystem::path& path);
 std::optional<Bitmap> DecodeGif(const std::filesystem::path& path);
 
-// Streamed readers (".tif", ".kap"/".nos").
+// Streamed readers (".tif", ".kap"/".nos"). A TIFF whose layout this reader
+// does not unpack is refused with the words shown to the user in `refusal`
+// ("This TIF format is not supported"); a file libtiff cannot read leaves it
+// empty. The one-argument form throws QuiltorError with that text instead.
+std::unique_ptr<RasterReader> OpenTiffReader(const std::filesystem::path& path, std::string& refusal);
 std::unique_ptr<RasterReader> OpenTiffReader(const std::filesystem::path& path);
 std::unique_ptr<RasterReader> OpenChartReader(const std::filesystem::path& path);
 

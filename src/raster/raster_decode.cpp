@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/error.h"
+#include "raster/format_readers.h"
 #include "raster/tiled_reader.h"
 
 namespace quiltor {
@@ -65,6 +66,14 @@ std::string DescribeOpenFailure(const std::filesystem::path& path, RasterOpenRes
   if (kind == ".qtx2" || kind == ".qtxx3") return DescribeTiledRefusal(path);
   if (kind == ".sid" || kind == ".ecw" || kind == ".hdr" || kind == ".rml") {
     return "no decoder for " + kind + " images in this build";
+  }
+  if (kind == ".tif") {
+    std::string refusal;
+    try {
+      OpenTiffReader(path, refusal);
+    } catch (const std::exception&) {
+    }
+    if (!refusal.empty()) return refusal;
   }
   if (kind == ".tif" || kind == ".kap" || kind == ".nos" || kind == ".qtx0" || kind == ".qtxx0") {
     return "the " + kind + " reader refused the file (damaged, or a layout it does not read)";

@@ -27,12 +27,17 @@ std::optional<Bitmap> DecodeWholeImage(const std::string& kind, const std::files
   return DecodeTiledImage(path, 0);  // ".qtx"
 }
 
-std::unique_ptr<RasterReader> OpenStreamed(const std::string& kind, const std::filesystem::path& path) {
+std::unique_ptr<RasterReader> OpenStreamed(const std::string& kind, const std::filesystem::path& path,
+                                           std::string& refusal) {
   if (kind == ".kap" || kind == ".nos") return OpenChartReader(path);
   if (kind == ".qtx0") return TempImageReader::Open(path, false);
   if (kind == ".qtxx0") return TempImageReader::Open(path, true);
-  if (kind == ".tif") return OpenTiffReader(path);
-  if (kind == ".qtx2" || kind == ".qtxx3") return std::move(TiledReader::Open(path, true).reader);
+  if (kind == ".tif") return OpenTiffReader(path, refusal);
+  if (kind == ".qtx2" || kind == ".qtxx3") {
+    TiledReader::Opening opening = TiledReader::Open(path, true);
+    refusal = opening.message;
+    return std::move(opening.reader);
+  }
   return nullptr;  // ".sid", ".ecw" and unknown kinds: no decoder in this program
 }
 
@@ -60,7 +65,9 @@ void RasterSource::ReleaseCaches() {
   if (reader_ && (kind_ == ".kap" || kind_ == ".nos" || kind_ == ".tif")) reader_->ReleaseCaches();
 }
 
-std::unique_ptr<RasterSource> OpenRaster(const std::filesystem::path& path, RasterOpenResult& failure) {
+std::unique_ptr<RasterSource> OpenRaster(const std::filesystem::path& path, RasterOpenResult& failure,
+                                         std::string& refusal) {
+  refusal.clear();
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
     failure = RasterOpenResult::FileMissing;
@@ -83,7 +90,7 @@ std::unique_ptr<RasterSource> OpenRaster(const std::filesystem::path& path, Rast
     if (source->pixelMode_ == 1) source->palette_ = source->bitmap_->palette();
     return source;
   }
-  source->reader_ = OpenStreamed(kind, path);
+  source->reader_ = OpenStreamed(kind, path, refusal);
   if (!source->reader_) {
     failure = RasterOpenResult::NotOpened;
     return nullptr;
@@ -93,6 +100,11 @@ std::unique_ptr<RasterSource> OpenRaster(const std::filesystem::path& path, Rast
   source->pixelMode_ = source->reader_->pixelMode();
   source->palette_ = source->reader_->palette();
   return source;
+}
+
+std::unique_ptr<RasterSource> OpenRaster(const std::filesystem::path& path, RasterOpenResult& failure) {
+  std::string refusal;
+  return OpenRaster(path, failure, refusal);
 }
 
 std::unique_ptr<RasterSource> OpenRaster(const std::filesystem::path& path) {

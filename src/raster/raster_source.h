@@ -35,7 +35,8 @@ class RasterSource : public RasterReader {
   }
 
  private:
-  friend std::unique_ptr<RasterSource> OpenRaster(const std::filesystem::path& path, RasterOpenResult& failure);
+  friend std::unique_ptr<RasterSource> OpenRaster(const std::filesystem::path& path, RasterOpenResult& failure,
+                                                  std::string& refusal);
   std::filesystem::path fileName_;
   std::string kind_;
   std::optional<Bitmap> bitmap_;
@@ -45,6 +46,11 @@ using Timagerecord = RasterSource;
 
 // The source, or nullptr with `failure` telling why. Read errors of a
 // streamed reader's header and errors raised by a decoder pass to the caller.
+// A reader that refuses a file with words for the user (a TIFF layout it
+// does not unpack, a tiled file of an unknown version) is a NotOpened with
+// those words in `refusal`; it is empty for every other answer.
+std::unique_ptr<RasterSource> OpenRaster(const std::filesystem::path& path, RasterOpenResult& failure,
+                                         std::string& refusal);
 std::unique_ptr<RasterSource> OpenRaster(const std::filesystem::path& path, RasterOpenResult& failure);
 std::unique_ptr<RasterSource> OpenRaster(const std::filesystem::path& path);
 // Closes the reader and frees the image; the reference is none afterwards.

@@ -275,7 +275,8 @@ class TiffReader final : public RasterReader {
 
 }  // namespace
 
-std::unique_ptr<RasterReader> OpenTiffReader(const std::filesystem::path& path) {
+std::unique_ptr<RasterReader> OpenTiffReader(const std::filesystem::path& path, std::string& refusal) {
+  refusal.clear();
   std::error_code error;
   const std::uint64_t fileSize = std::filesystem::file_size(path, error);
   if (error) return nullptr;
@@ -283,10 +284,20 @@ std::unique_ptr<RasterReader> OpenTiffReader(const std::filesystem::path& path) 
   if (!tiff) return nullptr;
   TiffLayout layout;
   if (!ReadSize(tiff.get(), layout)) return nullptr;
-  if (!ClassifySamples(tiff.get(), layout)) throw QuiltorError(kUnsupportedMessage);
+  if (!ClassifySamples(tiff.get(), layout)) {
+    refusal = kUnsupportedMessage;
+    return nullptr;
+  }
   if (!ReadBlockShape(tiff.get(), layout) || !BlocksInsideFile(tiff.get(), layout, fileSize)) return nullptr;
   auto reader = std::make_unique<TiffReader>(std::move(tiff), layout);
   if (!reader->LoadColours()) return nullptr;
+  return reader;
+}
+
+std::unique_ptr<RasterReader> OpenTiffReader(const std::filesystem::path& path) {
+  std::string refusal;
+  std::unique_ptr<RasterReader> reader = OpenTiffReader(path, refusal);
+  if (!refusal.empty()) throw QuiltorError(refusal);
   return reader;
 }
 
