@@ -195,8 +195,10 @@ bool TiledReader::DecodeTile(int index, std::uint8_t* buffer) {
 
 const std::uint8_t* TiledReader::CachedTile(int index) {
   if (index < 0 || index >= tilesX_ * tilesY_) return nullptr;
-  if (tileCache_.empty()) {
-    // Uncached reader: one tile of scratch serves neighbouring reads.
+  if (static_cast<std::size_t>(index) >= tileCache_.size()) {
+    // Uncached reader, or a level with more tiles than the full-size level
+    // the cache was laid out for: one tile of scratch serves neighbouring
+    // reads.
     if (scratchIndex_ != index) {
       scratch_.fill(0);
       DecodeTile(index, scratch_.data());
@@ -227,7 +229,7 @@ void TiledReader::ReadRow(int y, std::uint8_t* buffer) {
   const int rowInTile = y % tiled::kTileSide;
   for (int tx = 0; tx < tilesX_; ++tx) {
     const int first = tx * tiled::kTileSide;
-    const int last = std::min(first + tiled::kTileSide - 1, width_ - 1);
+    const int last = std::min(first + tiled::kTileSide - 1, levelWidth_ - 1);
     if (last < first) break;
     const std::uint8_t* tile = CachedTile(tileRow * tilesX_ + tx);
     if (tile == nullptr) continue;

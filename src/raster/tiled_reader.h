@@ -47,6 +47,8 @@ class TiledReader : public RasterReader {
   // Number of entries in the level-header table of the file.
   int LevelCount() const { return levelCount_; }
 
+  // Row y of the loaded level (level 0 unless LoadZoomLevel chose another):
+  // levelWidth() bytes of palette indices.
   void ReadRow(int y, std::uint8_t* buffer) override;
   void FetchPixel(int x, int y, std::uint8_t* out) override;
   void ReleaseCaches() override {}  // the cache is bounded on its own

@@ -140,6 +140,24 @@ TEST(TiledReaderTest, TileGridAndStorageOrder) {
   EXPECT_THROW(reader.LoadZoomLevel(2), QuiltorError);
 }
 
+TEST(TiledReaderTest, RowsOfAnotherLoadedLevel) {
+  // Level 1 here has more tiles (3 x 2) than the full-size level (2 x 2) that
+  // the cache was laid out for; its rows are as wide as the level.
+  testing::TempFolder folder;
+  const auto path = folder / "levels.qtx2";
+  const TiledTestLevel wide = PatternLevel(128, 64, 8);
+  WriteBytes(path, BuildTiledFile({PatternLevel(100, 100, 7), wide}).bytes);
+  for (bool cached : {true, false}) {
+    SCOPED_TRACE(cached ? "cached" : "uncached");
+    auto opening = TiledReader::Open(path, cached);
+    ASSERT_NE(opening.reader, nullptr);
+    opening.reader->LoadZoomLevel(1);
+    Bytes row(128, 0xEE);
+    opening.reader->ReadRow(5, row.data());
+    for (int x = 0; x < 128; ++x) ASSERT_EQ(row[x], wide.pixel(x, 5)) << x;
+  }
+}
+
 struct ThumbnailCase {
   const char* name;
   std::vector<int> widths;  // level widths, full size first; the last is the overview
