@@ -17,8 +17,6 @@
 // Counters: destination and source megapixels per second, exact
 // projections per destination row, peak resident memory.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -32,6 +30,7 @@
 #include "creation/pipeline_stages.h"
 #include "geodesy/datum.h"
 #include "geodesy/destination_setup.h"
+#include "peak_memory.h"
 
 namespace {
 
@@ -67,14 +66,6 @@ class CountingWriter : public TempRowWriter {
   void Finish() override {}
   std::uint64_t checksum_ = 0;
 };
-
-long PeakResidentKiB() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-  return 0;
-}
 
 geodesy::DestinationSetup Setup(const std::string& projection, const std::string& zone, const std::string& meridian) {
   geodesy::DestinationSettings settings;
@@ -177,7 +168,9 @@ void BM_CreateRowLoop(benchmark::State& state) {
     benchmark::DoNotOptimize(report);
   }
   SetRates(state, b, report);
-  state.counters["peak_MiB"] = PeakResidentKiB() / 1024.0;
+  // The benchmark process's own high-water mark so far (it includes the
+  // sources and the smaller run before this one).
+  state.counters["process_peak_MiB"] = bench::OwnPeakKiB() / 1024.0;
 }
 BENCHMARK(BM_CreateRowLoop)->Arg(2)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
 
@@ -238,21 +231,10 @@ void BM_WholeCreatePeakMemory(benchmark::State& state) {
   const fs::path folder = BenchFolder("peak-" + std::to_string(divisor));
   long peakKiB = 0;
   for (auto _ : state) {
-    // A fresh process (fork and exec of this program) so that its peak
-    // counts only the create, not pages inherited from this one.
-    const pid_t child = ::fork();
-    if (child == 0) {
-      const std::string divisorText = std::to_string(divisor);
-      ::setenv("QUILTOR_BENCH_CREATE_DIVISOR", divisorText.c_str(), 1);
-      ::setenv("QUILTOR_BENCH_CREATE_FOLDER", folder.c_str(), 1);
-      ::execl("/proc/self/exe", "creation_bench", static_cast<char*>(nullptr));
-      _exit(2);
-    }
-    int status = 0;
-    struct rusage usage {};
-    ::wait4(child, &status, 0, &usage);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) state.SkipWithError("the create failed");
-    peakKiB = usage.ru_maxrss;
+    // A fresh process, so that its peak counts only the create.
+    peakKiB = bench::ChildPeakKiB({{"QUILTOR_BENCH_CREATE_DIVISOR", std::to_string(divisor)},
+                                   {"QUILTOR_BENCH_CREATE_FOLDER", folder.string()}});
+    if (peakKiB < 0) state.SkipWithError("the create failed");
   }
   state.counters["divisor"] = divisor;
   state.counters["peak_MiB"] = double(peakKiB) / 1024.0;
@@ -275,7 +257,9 @@ int main(int argc, char** argv) {
   if (const char* divisor = std::getenv("QUILTOR_BENCH_CREATE_DIVISOR")) {
     StageClock host;
     CreateReport report;
-    return WholeCreate(std::atoi(divisor), std::getenv("QUILTOR_BENCH_CREATE_FOLDER"), report, host) ? 0 : 1;
+    if (!WholeCreate(std::atoi(divisor), std::getenv("QUILTOR_BENCH_CREATE_FOLDER"), report, host)) return 1;
+    quiltor::bench::ReportPeakToParent();
+    return 0;
   }
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

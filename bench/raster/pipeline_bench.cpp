@@ -6,8 +6,6 @@
 // The source is painted row by row in memory, as the creation job would
 // hand rows over, so the figures are the pipeline's alone.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -24,6 +22,7 @@
 #include "raster/tiled_conversion.h"
 #include "raster/tiled_writer.h"
 #include "raster/work_folder.h"
+#include "peak_memory.h"
 
 namespace quiltor {
 namespace {
@@ -208,21 +207,10 @@ void BM_PeakMemory(benchmark::State& state) {
   std::filesystem::create_directories(folder);
   long peakKiB = 0;
   for (auto _ : state) {
-    // A fresh process (fork and exec of this program) so that its peak
-    // counts only the conversion, not pages inherited from this one.
-    const pid_t child = ::fork();
-    if (child == 0) {
-      const std::string sideText = std::to_string(side);
-      ::setenv("QUILTOR_BENCH_PEAK_SIDE", sideText.c_str(), 1);
-      ::setenv("QUILTOR_BENCH_PEAK_FOLDER", folder.c_str(), 1);
-      ::execl("/proc/self/exe", "raster_pipeline_bench", static_cast<char*>(nullptr));
-      _exit(2);
-    }
-    int status = 0;
-    struct rusage usage {};
-    ::wait4(child, &status, 0, &usage);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) state.SkipWithError("conversion failed");
-    peakKiB = usage.ru_maxrss;
+    // A fresh process, so that its peak counts only the conversion.
+    peakKiB = bench::ChildPeakKiB({{"QUILTOR_BENCH_PEAK_SIDE", std::to_string(side)},
+                                   {"QUILTOR_BENCH_PEAK_FOLDER", folder.string()}});
+    if (peakKiB < 0) state.SkipWithError("conversion failed");
   }
   state.counters["side"] = side;
   state.counters["peak_MiB"] = double(peakKiB) / 1024.0;
@@ -253,7 +241,9 @@ int main(int argc, char** argv) {
     quiltor::QuietHost host;
     std::atomic<bool> abort{false};
     const std::filesystem::path folder = std::getenv("QUILTOR_BENCH_PEAK_FOLDER");
-    return quiltor::ConvertToTiledImage(quiltor::PaintedRequest(std::atoi(side), folder), host, abort).ok ? 0 : 1;
+    if (!quiltor::ConvertToTiledImage(quiltor::PaintedRequest(std::atoi(side), folder), host, abort).ok) return 1;
+    quiltor::bench::ReportPeakToParent();
+    return 0;
   }
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

@@ -10,8 +10,6 @@
 // QUILTOR_BENCH_LARGE_SIDE (default 20000) sets the side of the large
 // images of the peak-memory case.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <tiffio.h>
 #include <unistd.h>
 
@@ -33,6 +31,7 @@
 #include "raster/raster_source.h"
 #include "raster/temp_image.h"
 #include "raster/tiled_writer.h"
+#include "peak_memory.h"
 
 namespace quiltor {
 namespace {
@@ -437,24 +436,12 @@ void BM_TempRowRead(benchmark::State& state) {
 
 // ---- peak memory ---------------------------------------------------------
 
-// Peak resident memory of a fresh process (fork and exec of this program)
-// that opens the image and reads every pixel row by row, next to that of
+// Peak resident memory of a fresh process that opens the image and reads every pixel row by row, next to that of
 // one that only opens it: the difference is what reading costs, and it must
 // be bounded by the reader's cache (tiled: 3072 tiles of 4 KiB; TIFF: 25 MiB
 // of decoded blocks), not by the image. Args: kind, 0 small / 1 large side.
-long ChildPeakKiB(const fs::path& image, bool readAll) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::setenv("QUILTOR_BENCH_READ_IMAGE", image.c_str(), 1);
-    ::setenv("QUILTOR_BENCH_READ_ALL", readAll ? "1" : "0", 1);
-    ::execl("/proc/self/exe", "raster_read_bench", static_cast<char*>(nullptr));
-    _exit(2);
-  }
-  int status = 0;
-  struct rusage usage {};
-  ::wait4(child, &status, 0, &usage);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-  return usage.ru_maxrss;
+long ReadingPeakKiB(const fs::path& image, bool readAll) {
+  return bench::ChildPeakKiB({{"QUILTOR_BENCH_READ_IMAGE", image.string()}, {"QUILTOR_BENCH_READ_ALL", readAll ? "1" : "0"}});
 }
 
 void BM_ReadPeakMemory(benchmark::State& state) {
@@ -464,8 +451,8 @@ void BM_ReadPeakMemory(benchmark::State& state) {
   const fs::path image = Image(kind, side);
   long openKiB = 0, readKiB = 0;
   for (auto _ : state) {
-    openKiB = ChildPeakKiB(image, false);
-    readKiB = ChildPeakKiB(image, true);
+    openKiB = ReadingPeakKiB(image, false);
+    readKiB = ReadingPeakKiB(image, true);
     if (openKiB < 0 || readKiB < 0) state.SkipWithError("reading child failed");
   }
   state.counters["side"] = side;
@@ -522,6 +509,7 @@ int ReadImageInChild(const char* image, bool readAll) {
       for (int y = 0; y < source->height(); ++y) ReadRasterLine(source.get(), y, row.data());
     }
     CloseRaster(source);
+    bench::ReportPeakToParent();
     return 0;
   } catch (const QuiltorError&) {
     return 1;
