@@ -44,7 +44,8 @@ inline LayoutLevel ReadLayoutLevel(const std::vector<std::uint8_t>& f, std::uint
   level.height = int(LayoutU32(f, at + 4));
   if (at + 12 + 1024 > f.size()) throw std::runtime_error("tiled file: level header cut short");
   const int tilesX = f[at + 8] | (f[at + 9] << 8), tilesY = f[at + 10] | (f[at + 11] << 8);
-  if (tilesX != (level.width + 63) / 64 || tilesY != (level.height + 63) / 64)
+  // One tile more than the level needs when its side is a multiple of 64.
+  if (tilesX != level.width / 64 + 1 || tilesY != level.height / 64 + 1)
     throw std::runtime_error("tiled file: tile counts do not fit the level size");
   for (int i = 0; i < 256; ++i)
     level.palette[std::size_t(i)] = {f[at + 12 + i * 4], f[at + 13 + i * 4], f[at + 14 + i * 4], f[at + 15 + i * 4]};
