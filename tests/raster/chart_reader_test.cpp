@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "raster/format_readers.h"
+#include "support/file_bytes.h"
 #include "support/temp_folder.h"
 
 namespace quiltor {
@@ -71,9 +72,7 @@ Bytes Assemble(const ChartFile& chart) {
   return out;
 }
 
-void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+using testing::WriteFileBytes;
 
 std::string Header(int width, int rows, int bitsPerPixel) {
   return "! test chart\r\nVER/3.0\r\nBSB/NA=Test Chart,NU=1,RA=" + std::to_string(width) + "," + std::to_string(rows) +
@@ -99,7 +98,7 @@ class ChartReaderTest : public ::testing::Test {
  protected:
   std::filesystem::path Write(const ChartFile& chart, const std::string& name = "chart.kap") {
     const auto path = folder_ / name;
-    WriteFile(path, Assemble(chart));
+    WriteFileBytes(path, Assemble(chart));
     return path;
   }
   testing::TempFolder folder_;
@@ -169,7 +168,7 @@ TEST_F(ChartReaderTest, RunsBeyondTheRowAreCutAndBackwardRowsStayBlank) {
                                 (file[file.size() - 2] << 8) | file[file.size() - 1];
   for (int i = 0; i < 4; ++i) file[entry1 + i] = static_cast<std::uint8_t>((indexAt + 2) >> (24 - 8 * i));
   const auto path = folder_ / "cut.kap";
-  WriteFile(path, file);
+  WriteFileBytes(path, file);
   const auto reader = OpenChartReader(path);
   ASSERT_NE(reader, nullptr);
   Bytes row(10, 9);
@@ -234,7 +233,7 @@ TEST_F(ChartReaderTest, DamagedChartsAreRefused) {
   };
   for (const Case& c : cases) {
     const auto path = folder_ / "damaged.kap";
-    WriteFile(path, c.bytes);
+    WriteFileBytes(path, c.bytes);
     EXPECT_EQ(OpenChartReader(path), nullptr) << c.name;
     ImageInfo info;
     EXPECT_FALSE(QueryChartInfo(path, info)) << c.name;

@@ -20,11 +20,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using testing::RasterFixture;
-
-Bytes ReadFixture(const std::string& name) {
-  std::ifstream in(RasterFixture(name), std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
+using testing::ReadFixture;
 
 void PutLe(Bytes& b, std::size_t at, std::uint32_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/file_bytes.h"
+
 namespace quiltor::testing {
 
 struct Rgb {
@@ -28,6 +30,8 @@ struct Pattern {
 inline std::filesystem::path RasterFixture(const std::string& name) {
   return std::filesystem::path(QUILTOR_SOURCE_DIR) / "tests" / "fixtures" / "raster" / name;
 }
+
+inline std::vector<std::uint8_t> ReadFixture(const std::string& name) { return ReadFileBytes(RasterFixture(name)); }
 
 // Test-side reading of the encoders' input; std::stringstream is fine here.
 inline Pattern LoadPattern(const std::string& name) {

@@ -19,11 +19,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using testing::RasterFixture;
-
-Bytes ReadFixture(const std::string& name) {
-  std::ifstream in(RasterFixture(name), std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
+using testing::ReadFixture;
 
 void PutBe32(Bytes& out, std::uint32_t v) {
   for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
@@ -55,7 +51,7 @@ class DispatchTest : public ::testing::Test {
  protected:
   std::filesystem::path Put(const Bytes& bytes, const std::string& name) {
     const auto path = folder_ / name;
-    testing::WriteBytes(path, bytes);
+    testing::WriteFileBytes(path, bytes);
     return path;
   }
   std::filesystem::path Copy(const std::string& fixture, const std::string& name) { return Put(ReadFixture(fixture), name); }

@@ -13,6 +13,7 @@
 #include "raster/byte_file.h"
 #include "raster/raster_source.h"
 #include "raster/temp_image.h"
+#include "support/file_bytes.h"
 #include "support/temp_folder.h"
 
 namespace quiltor {
@@ -20,14 +21,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Slurp(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void Spit(const std::filesystem::path& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+using testing::ReadFileBytes;
+using testing::WriteFileBytes;
 
 Bytes TrueColourRow(int width, int y, int seed) {
   Bytes row(static_cast<std::size_t>(width) * 3);
@@ -110,7 +105,7 @@ TEST(TempImageTest, BothKindsReadBackThroughTheDispatch) {
 TEST(TempImageTest, StoredLayout) {
   testing::TempFolder folder;
   WriteTrueColour(folder / "one.qtxx0", 1, 1, 9);
-  const Bytes one = Slurp(folder / "one.qtxx0");
+  const Bytes one = ReadFileBytes(folder / "one.qtxx0");
   ASSERT_GT(one.size(), 270u + 16u);
   EXPECT_EQ(std::string(one.begin(), one.begin() + 6), "QTXX01");
   Bytes size(one.begin() + 262, one.begin() + 270);
@@ -128,7 +123,7 @@ TEST(TempImageTest, StoredLayout) {
   EXPECT_EQ(pixel, TrueColourRow(1, 0, 9));
 
   WritePalette(folder / "level.qtx0", 20, 3);
-  const Bytes level = Slurp(folder / "level.qtx0");
+  const Bytes level = ReadFileBytes(folder / "level.qtx0");
   EXPECT_EQ(LoadLe32(level.data()), 20u);
   EXPECT_EQ(LoadLe32(level.data() + 4), 3u);
   EXPECT_EQ(level[8 + 4 * 200 + 1], 200 ^ 0x55);
@@ -234,7 +229,7 @@ struct DamageCase {
 TEST(TempImageTest, DamagedPaletteImages) {
   testing::TempFolder folder;
   WritePalette(folder / "good.qtx0", 12, 3);
-  const Bytes good = Slurp(folder / "good.qtx0");
+  const Bytes good = ReadFileBytes(folder / "good.qtx0");
   const std::vector<std::uint64_t> table = StoredRowTable(good, 3, false);
   // Rewrites the table with one entry changed.
   const auto withEntry = [&](std::size_t entry, std::uint64_t value) {
@@ -267,7 +262,7 @@ TEST(TempImageTest, DamagedPaletteImages) {
   for (const DamageCase& c : cases) {
     SCOPED_TRACE(c.name);
     const auto path = folder / "damaged.qtx0";
-    Spit(path, c.bytes);
+    WriteFileBytes(path, c.bytes);
     if (c.outcome == Outcome::OpenThrows) {
       EXPECT_THROW(TempImageReader::Open(path, false), QuiltorError);
       RasterOpenResult failure{};
@@ -288,10 +283,10 @@ TEST(TempImageTest, DamagedPaletteImages) {
   }
   // The true-colour kind checks its header the same way.
   WriteTrueColour(folder / "good.qtxx0", 4, 2, 0);
-  const Bytes colour = Slurp(folder / "good.qtxx0");
-  Spit(folder / "cut.qtxx0", Bytes(colour.begin(), colour.begin() + 200));
+  const Bytes colour = ReadFileBytes(folder / "good.qtxx0");
+  WriteFileBytes(folder / "cut.qtxx0", Bytes(colour.begin(), colour.begin() + 200));
   EXPECT_THROW(TempImageReader::Open(folder / "cut.qtxx0", true), QuiltorError);
-  Spit(folder / "table.qtxx0", Bytes(colour.begin(), colour.begin() + 280));
+  WriteFileBytes(folder / "table.qtxx0", Bytes(colour.begin(), colour.begin() + 280));
   EXPECT_THROW(TempImageReader::Open(folder / "table.qtxx0", true), QuiltorError);
 }
 
@@ -311,7 +306,7 @@ TEST(RowStreamTest, RowsInOrderThenTheEnd) {
   }
   EXPECT_FALSE(reader.ReadRow(row.data()));
 
-  const Bytes stream = Slurp(path);
+  const Bytes stream = ReadFileBytes(path);
   const std::uint32_t first = LoadLe32(stream.data());
   const Bytes cases[] = {
       Bytes(stream.begin(), stream.end() - 5),                           // last row cut
@@ -320,7 +315,7 @@ TEST(RowStreamTest, RowsInOrderThenTheEnd) {
       [&] { Bytes b = stream; b[4 + first / 2] ^= 0xFF; return b; }(),   // damaged row
   };
   for (const Bytes& damaged : cases) {
-    Spit(path, damaged);
+    WriteFileBytes(path, damaged);
     RowStreamReader again(path, 9);
     EXPECT_THROW(
         {

@@ -25,7 +25,7 @@ using testing::PatternLevel;
 using testing::TiledTestFile;
 using testing::TiledTestLevel;
 using testing::TiledTestOptions;
-using testing::WriteBytes;
+using testing::WriteFileBytes;
 
 void PutLe32(Bytes& b, std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
@@ -72,7 +72,7 @@ TEST(TiledReaderTest, EveryReadableVariantGivesTheWrittenPixels) {
   for (const VariantCase& c : cases) {
     SCOPED_TRACE(c.name);
     const auto path = folder / (std::string("image") + c.extension);
-    WriteBytes(path, BuildTiledFile(levels, c.options).bytes);
+    WriteFileBytes(path, BuildTiledFile(levels, c.options).bytes);
 
     std::int32_t width = 0, height = 0, scheme = 0, mode = 0;
     ASSERT_TRUE(QueryRasterInfo(path, width, height, scheme, mode));
@@ -116,7 +116,7 @@ TEST(TiledReaderTest, EveryReadableVariantGivesTheWrittenPixels) {
 TEST(TiledReaderTest, TileGridAndStorageOrder) {
   testing::TempFolder folder;
   const auto path = folder / "grid.qtx2";
-  WriteBytes(path, BuildTiledFile({PatternLevel(100, 100, 0), PatternLevel(128, 64, 0)}).bytes);
+  WriteFileBytes(path, BuildTiledFile({PatternLevel(100, 100, 0), PatternLevel(128, 64, 0)}).bytes);
   auto opening = TiledReader::Open(path, false);
   ASSERT_NE(opening.reader, nullptr);
   TiledReader& reader = *opening.reader;
@@ -146,7 +146,7 @@ TEST(TiledReaderTest, RowsOfAnotherLoadedLevel) {
   testing::TempFolder folder;
   const auto path = folder / "levels.qtx2";
   const TiledTestLevel wide = PatternLevel(128, 64, 8);
-  WriteBytes(path, BuildTiledFile({PatternLevel(100, 100, 7), wide}).bytes);
+  WriteFileBytes(path, BuildTiledFile({PatternLevel(100, 100, 7), wide}).bytes);
   for (bool cached : {true, false}) {
     SCOPED_TRACE(cached ? "cached" : "uncached");
     auto opening = TiledReader::Open(path, cached);
@@ -185,7 +185,7 @@ TEST(TiledReaderTest, ThumbnailLevelChoice) {
     options.explicitZoomCount = true;
     options.zoomCount = static_cast<std::int16_t>(c.zoomCount);
     const auto path = folder / "thumb.qtx2";
-    WriteBytes(path, BuildTiledFile(levels, options).bytes);
+    WriteFileBytes(path, BuildTiledFile(levels, options).bytes);
     const auto image = DecodeTiledImage(path, kThumbnailLevel);
     ASSERT_TRUE(image.has_value());
     EXPECT_EQ(image->width(), c.chosenWidth);
@@ -200,7 +200,7 @@ TEST(TiledReaderTest, FullCacheFreesLowestTileIndicesFirst) {
   testing::TempFolder folder;
   const auto path = folder / "big.qtx2";
   const TiledTestLevel level = PatternLevel(81 * 64 - 1, 41 * 64 - 1, 4);
-  WriteBytes(path, BuildTiledFile({level}).bytes);
+  WriteFileBytes(path, BuildTiledFile({level}).bytes);
   auto opening = TiledReader::Open(path, true);
   ASSERT_NE(opening.reader, nullptr);
   TiledReader& reader = *opening.reader;
@@ -242,7 +242,7 @@ TEST(TiledReaderTest, SchemesThisReaderCannotReadAreProtectedImages) {
   for (const SchemeCase& c : cases) {
     SCOPED_TRACE(c.name);
     const auto path = folder / "protected.qtxx3";
-    WriteBytes(path, BuildTiledFile(ThreeLevels(), Scrambled(c.markerIndex)).bytes);
+    WriteFileBytes(path, BuildTiledFile(ThreeLevels(), Scrambled(c.markerIndex)).bytes);
     std::int32_t width = 5, height = 5, scheme = 0, mode = 0;
     EXPECT_FALSE(QueryRasterInfo(path, width, height, scheme, mode));
     EXPECT_EQ(scheme, 99);
@@ -332,7 +332,7 @@ TEST(TiledReaderTest, DamagedFiles) {
   for (const DamageCase& c : cases) {
     SCOPED_TRACE(c.name);
     const auto path = folder / "damaged.qtx2";
-    WriteBytes(path, c.bytes);
+    WriteFileBytes(path, c.bytes);
     if (c.outcome == Outcome::Throws) {
       EXPECT_THROW(TiledReader::Open(path, true), QuiltorError);
       std::int32_t w, h, s, m;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "raster/tiled_format.h"
+#include "support/file_bytes.h"
 
 namespace quiltor::testing {
 
@@ -209,10 +210,6 @@ inline TiledTestFile BuildTiledFile(const std::vector<TiledTestLevel>& levels, c
   for (std::uint32_t header : file.levelHeaders) PutItem(out, header, 4, itemKey);
   PutItem(out, file.tablePosition, 4, itemKey);
   return file;
-}
-
-inline void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace quiltor::testing

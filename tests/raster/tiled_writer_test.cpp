@@ -10,6 +10,7 @@
 
 #include "raster/tiled_format.h"
 #include "raster/tiled_reader.h"
+#include "support/file_bytes.h"
 #include "support/recording_host.h"
 #include "support/temp_folder.h"
 
@@ -120,8 +121,7 @@ std::uint32_t U32(const std::vector<std::uint8_t>& f, std::size_t at) {
 }
 
 HandFile ReadByHand(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<std::uint8_t> f((std::istreambuf_iterator<char>(in)), {});
+  const std::vector<std::uint8_t> f = testing::ReadFileBytes(path);
   HandFile h;
   EXPECT_EQ(f[0], 0x78);
   EXPECT_EQ(f[1], 0x77);

@@ -15,6 +15,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "support/file_bytes.h"
+
 namespace quiltor::testing {
 
 struct LayoutColour {
@@ -71,8 +73,7 @@ inline LayoutLevel ReadLayoutLevel(const std::vector<std::uint8_t>& f, std::uint
 }
 
 inline LayoutFile ReadTiledLayout(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<std::uint8_t> f((std::istreambuf_iterator<char>(in)), {});
+  const std::vector<std::uint8_t> f = ReadFileBytes(path);
   if (f.size() < 64 || f[0] != 0x78 || f[1] != 0x77) throw std::runtime_error("not a plain tiled file");
   LayoutFile file;
   file.width = int(LayoutU32(f, 14 + 4));
