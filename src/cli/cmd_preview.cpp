@@ -30,8 +30,9 @@ struct PreviewFailure {
 // The whole image through the dispatch, row by row, as a create reads it.
 Bitmap WholeImage(const std::filesystem::path& path) {
   RasterOpenResult failure = RasterOpenResult::NotOpened;
-  std::unique_ptr<RasterSource> source = OpenRaster(path, failure);
-  if (!source) throw PreviewFailure{DescribeOpenFailure(path, failure)};
+  std::string refusal;
+  std::unique_ptr<RasterSource> source = OpenRaster(path, failure, refusal);
+  if (!source) throw PreviewFailure{DescribeOpenFailure(path, failure, refusal)};
   const std::size_t bytes = static_cast<std::size_t>(source->width()) * static_cast<std::size_t>(source->height()) *
                             static_cast<std::size_t>(source->pixelMode() == 1 ? 1 : 3);
   if (bytes > kMaxBitmapBytes) {
@@ -49,7 +50,7 @@ Bitmap TiledLevel(const std::filesystem::path& path, int level) {
   int levels = 0;
   {
     TiledReader::Opening opening = TiledReader::Open(path, false);
-    if (!opening.reader) throw PreviewFailure{DescribeOpenFailure(path, RasterOpenResult::NotOpened)};
+    if (!opening.reader) throw PreviewFailure{DescribeOpenFailure(path, RasterOpenResult::NotOpened, opening.message)};
     levels = std::min(opening.reader->LevelCount(), tiled::kMaxReaderLevels);
   }
   if (level >= levels) {

@@ -139,9 +139,10 @@ int RunRasterInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err)
   // The image as a map reads it: opened through the one dispatch, so that
   // what is printed is what a create would get.
   RasterOpenResult failure = RasterOpenResult::NotOpened;
+  std::string refusal;
   std::unique_ptr<RasterSource> source;
   try {
-    source = OpenRaster(path, failure);
+    source = OpenRaster(path, failure, refusal);
     if (source) {
       report.decodedWhole = source->kind() == ".bmp";
       report.width = source->width();
@@ -155,7 +156,7 @@ int RunRasterInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err)
     return 1;
   }
   if (!source) {
-    err << "quiltor-cli rasterinfo: " << report.path << ": " << DescribeOpenFailure(path, failure) << "\n";
+    err << "quiltor-cli rasterinfo: " << report.path << ": " << DescribeOpenFailure(path, failure, refusal) << "\n";
     return 1;
   }
   if (args.Flag("json")) {

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "common/error.h"
-#include "raster/format_readers.h"
 #include "raster/tiled_reader.h"
 
 namespace quiltor {
@@ -31,16 +30,6 @@ std::string DescribeTiledRefusal(const std::filesystem::path& path) {
 
 }  // namespace
 
-std::string RasterKind(const std::filesystem::path& path) {
-  std::string ext = path.extension().string();
-  for (char& c : ext) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return ext;
-}
-
-bool IsTiledKind(const std::string& kind) { return kind == ".qtx" || kind == ".qtx2" || kind == ".qtxx3"; }
-
 Bitmap ReadWholeRaster(RasterSource& source) {
   // A bitmap row holds exactly one source row: width bytes of indices, or
   // width times three bytes of blue, green, red.
@@ -54,7 +43,8 @@ Bitmap ReadWholeRaster(RasterSource& source) {
   return image;
 }
 
-std::string DescribeOpenFailure(const std::filesystem::path& path, RasterOpenResult failure) {
+std::string DescribeOpenFailure(const std::filesystem::path& path, RasterOpenResult failure,
+                                const std::string& refusal) {
   const std::string kind = RasterKind(path);
   switch (failure) {
     case RasterOpenResult::FileMissing: return "no such file";
@@ -67,14 +57,7 @@ std::string DescribeOpenFailure(const std::filesystem::path& path, RasterOpenRes
   if (kind == ".sid" || kind == ".ecw" || kind == ".hdr" || kind == ".rml") {
     return "no decoder for " + kind + " images in this build";
   }
-  if (kind == ".tif") {
-    std::string refusal;
-    try {
-      OpenTiffReader(path, refusal);
-    } catch (const std::exception&) {
-    }
-    if (!refusal.empty()) return refusal;
-  }
+  if (!refusal.empty()) return refusal;
   if (kind == ".tif" || kind == ".kap" || kind == ".nos" || kind == ".qtx0" || kind == ".qtxx0") {
     return "the " + kind + " reader refused the file (damaged, or a layout it does not read)";
   }

@@ -10,21 +10,17 @@
 
 namespace quiltor {
 
-// The kind the dispatch reads a file as: its extension in lower case, with
-// the dot.
-std::string RasterKind(const std::filesystem::path& path);
-// The kinds held in the tiled multi-zoom format, whose levels can be listed.
-bool IsTiledKind(const std::string& kind);
-
 // Every row of `source`, top row first, read through ReadRasterLine: an 8-bit
 // bitmap with the source's palette when its rows are palette indices, a
 // 24-bit blue-green-red one otherwise. Throws QuiltorError when the image is
 // too large to hold in memory, and passes on the reader's read errors.
 Bitmap ReadWholeRaster(RasterSource& source);
 
-// Why OpenRaster answered `failure` for `path`: a missing file, a kind this
-// program has no reader for, a protected or unrecognised tiled image, or a
-// file the reader or decoder refused.
-std::string DescribeOpenFailure(const std::filesystem::path& path, RasterOpenResult failure);
+// Why OpenRaster answered `failure` and `refusal` for `path`: a missing
+// file, a kind this program has no reader for, a protected or unrecognised
+// tiled image, the reader's own words, or a file the reader or decoder
+// refused.
+std::string DescribeOpenFailure(const std::filesystem::path& path, RasterOpenResult failure,
+                                const std::string& refusal);
 
 }  // namespace quiltor

@@ -9,15 +9,17 @@
 
 namespace quiltor {
 
-namespace {
-
-std::string LowerExtension(const std::filesystem::path& path) {
+std::string RasterKind(const std::filesystem::path& path) {
   std::string ext = path.extension().string();
   for (char& c : ext) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return ext;
 }
+
+bool IsTiledKind(const std::string& kind) { return kind == ".qtx" || kind == ".qtx2" || kind == ".qtxx3"; }
+
+namespace {
 
 std::optional<Bitmap> DecodeWholeImage(const std::string& kind, const std::filesystem::path& path) {
   if (kind == ".bmp") return DecodeBmp(path);
@@ -75,7 +77,7 @@ std::unique_ptr<RasterSource> OpenRaster(const std::filesystem::path& path, Rast
   }
   std::unique_ptr<RasterSource> source(new RasterSource);
   source->fileName_ = path;
-  source->kind_ = LowerExtension(path);
+  source->kind_ = RasterKind(path);
   const std::string& kind = source->kind_;
   if (kind == ".bmp" || kind == ".jpg" || kind == ".gif" || kind == ".qtx" || kind == ".png") {
     source->bitmap_ = DecodeWholeImage(kind, path);
@@ -128,7 +130,7 @@ bool QueryRasterInfo(const std::filesystem::path& path, std::int32_t& width, std
   pixelMode = 1;
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) return false;
-  const std::string kind = LowerExtension(path);
+  const std::string kind = RasterKind(path);
   try {
     if (kind == ".qtx" || kind == ".qtx2" || kind == ".qtxx3") {
       TiledInfo info;
@@ -167,7 +169,7 @@ bool QueryRasterInfo(const std::filesystem::path& path, std::int32_t& width, std
 int CheckRasterExtension(const std::filesystem::path& path) {
   static constexpr const char* kMapKinds[] = {".bmp", ".jpg", ".gif", ".hdr", ".rml", ".qtx", ".qtx2",
                                               ".qtxx3", ".png", ".kap", ".nos", ".sid", ".ecw", ".tif"};
-  const std::string kind = LowerExtension(path);
+  const std::string kind = RasterKind(path);
   bool known = false;
   for (const char* k : kMapKinds) known = known || kind == k;
   if (!known) return 1;

@@ -17,6 +17,12 @@ namespace quiltor {
 
 enum class RasterOpenResult { NotOpened = 0, FileMissing = 1, NotDecoded = 2 };
 
+// The kind the dispatch reads a file as: its extension in lower case, with
+// the dot. Only the extension chooses the reader.
+std::string RasterKind(const std::filesystem::path& path);
+// The kinds held in the tiled multi-zoom format, whose levels can be listed.
+bool IsTiledKind(const std::string& kind);
+
 class RasterSource : public RasterReader {
  public:
   const std::filesystem::path& fileName() const { return fileName_; }
