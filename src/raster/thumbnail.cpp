@@ -4,8 +4,6 @@
 #include <memory>
 
 #include "common/error.h"
-#include "common/paths.h"
-#include "common/text.h"
 #include "raster/raster_source.h"
 #include "raster/resample.h"
 #include "raster/tiled_reader.h"
@@ -50,8 +48,7 @@ Bitmap ResampleFileToBitmap(const std::string& path, double percent) {
 
 std::optional<Thumbnail> MakeThumbnail(const std::string& path, int targetWidth, int targetHeight) {
   if (targetWidth <= 0 || targetHeight <= 0) return std::nullopt;
-  std::string kind = ExtensionPart(path);
-  std::transform(kind.begin(), kind.end(), kind.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string kind = RasterKind(path);
   if (kind == ".ecw" || kind == ".sid") return std::nullopt;  // their decoders are outside plug-ins
   try {
     Thumbnail thumb;
