@@ -1,0 +1,39 @@
+#include "mapview/position_text.h"
+
+#include <cmath>
+
+#include "common/text.h"
+
+namespace quiltor::mapview {
+namespace {
+
+// "33° 52.417´ " of |degrees|, with the hemisphere letter after it.
+std::string AxisText(double degrees, char positive, char negative) {
+  const double magnitude = std::fabs(degrees);
+  double whole = std::trunc(magnitude);
+  double minutes = (magnitude - whole) * 60.0;
+  // Minutes are shown to three decimals; 59.9996 must read as the next degree.
+  if (FormatFixed(minutes, 3) == "60.000") {
+    whole += 1;
+    minutes = 0;
+  }
+  return FormatInt(static_cast<std::int64_t>(whole)) + "\u00B0 " + FormatFixed(minutes, 3) + "\u00B4 " +
+         (degrees >= 0 ? positive : negative);
+}
+
+}  // namespace
+
+std::string PositionText(const GeoPosition& position) {
+  return AxisText(position.latitude, 'N', 'S') + "   " + AxisText(position.longitude, 'E', 'W');
+}
+
+std::optional<GeoPosition> PositionAt(const ViewState& view, const creation::DestinationProjection& projection,
+                                      double x, double y) {
+  const PlanePoint p = view.ToDestination(x, y);
+  GeoPosition position{p.y, p.x};
+  if (!projection.isLatLon()) projection.inverse(p.x, p.y, position.latitude, position.longitude);
+  if (!std::isfinite(position.latitude) || !std::isfinite(position.longitude)) return std::nullopt;
+  return position;
+}
+
+}  // namespace quiltor::mapview
