@@ -34,8 +34,4 @@ CreateConfiguration DefaultCreateConfiguration(const std::string& programFolder)
 CreateConfiguration LoadCreateConfiguration(const std::filesystem::path& settingsFile,
                                             const std::string& programFolder);
 
-// The destination list entry at `index` (the stored "Map Projection"); item 1
-// for an index outside the list.
-std::string DestinationProjectionAt(int index);
-
 }  // namespace quiltor::creation

@@ -34,6 +34,8 @@ struct DestinationSettings {
   // The text of one parameter field.
   const std::string& FieldText(ParameterField field) const;
   std::string& FieldText(ParameterField field);
+
+  bool operator==(const DestinationSettings&) const = default;
 };
 
 // The destination projection made from a DestinationSettings snapshot.

@@ -32,7 +32,6 @@ TEST(CreateConfiguration, NewInstallationThenStoredValuesWithTheirLimits) {
   EXPECT_EQ(stored.configure.maxLoadedMaps, "5");
   EXPECT_EQ(stored.configure.numberOfColors, 256);
   EXPECT_EQ(stored.configure.resizePercent, 1);
-  EXPECT_EQ(DestinationProjectionAt(99), "Mercator");
 }
 
 }  // namespace
