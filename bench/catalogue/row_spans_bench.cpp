@@ -14,7 +14,7 @@ namespace {
 
 struct Border {
   std::vector<double> x, y;
-  std::vector<std::int32_t> px, py;
+  std::vector<quiltor::BorderPoint> points;  // the same border as the map reader holds it
 };
 
 // A 100-point star-like border: radius alternating between 45% and 25% of
@@ -29,8 +29,7 @@ Border StarBorder(int size) {
     const auto y = static_cast<std::int32_t>(std::lround(centre + radius * std::sin(angle)));
     b.x.push_back(x);
     b.y.push_back(y);
-    b.px.push_back(x);
-    b.py.push_back(y);
+    b.points.push_back({x, y});
   }
   return b;
 }
@@ -39,7 +38,7 @@ void BM_RowSpansNonConvex(benchmark::State& state) {
   const int size = static_cast<int>(state.range(0));
   const Border b = StarBorder(size);
   for (auto _ : state) {
-    auto rows = quiltor::ComputeRowSpans(b.x, b.y, b.px, b.py, size, size);
+    auto rows = quiltor::ComputeRowSpans(b.points, size, size);
     benchmark::DoNotOptimize(rows.data());
   }
   state.SetComplexityN(size);
@@ -50,10 +49,10 @@ BENCHMARK(BM_RowSpansNonConvex)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillise
 // the spans were first built; shown at the small size only, for the ratio.
 bool InsideByWinding(const Border& b, std::int64_t x, std::int64_t y) {
   int winding = 0;
-  const std::size_t n = b.px.size();
+  const std::size_t n = b.points.size();
   for (std::size_t i = 0; i < n; ++i) {
     const std::size_t j = (i + 1) % n;
-    const std::int64_t x1 = b.px[i], y1 = b.py[i], x2 = b.px[j], y2 = b.py[j];
+    const std::int64_t x1 = b.points[i].x, y1 = b.points[i].y, x2 = b.points[j].x, y2 = b.points[j].y;
     if (y1 <= y && y < y2 && (x - x1) * (y2 - y1) >= (y - y1) * (x2 - x1)) ++winding;
     if (y2 <= y && y < y1 && (x - x2) * (y1 - y2) >= (y - y2) * (x1 - x2)) --winding;
   }

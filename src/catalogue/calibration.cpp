@@ -288,23 +288,21 @@ PixelPosition LatLonToPixel(const Map_record& record, double longitude, double l
 ProjectedExtent MapExtentInProjection(const Map_record& record, std::string_view shortName,
                                       const geodesy::ProjectionSetup& setup, std::int32_t datum,
                                       const geodesy::ProjectionHandle& destination) {
-  const int count = std::clamp(record.borderCount, 0, kMaxBorderPoints);
   if (shortName == "Latit") {
     ProjectedExtent box{180, -180, 90, -90};
-    for (int k = 0; k < count; ++k) {
-      const auto i = static_cast<std::size_t>(k);
-      box.minX = std::min(box.minX, record.borderLon[i]);
-      box.maxX = std::max(box.maxX, record.borderLon[i]);
-      box.minY = std::min(box.minY, record.borderLat[i]);
-      box.maxY = std::max(box.maxY, record.borderLat[i]);
+    for (const BorderPoint& point : record.border) {
+      box.minX = std::min(box.minX, point.longitude);
+      box.maxX = std::max(box.maxX, point.longitude);
+      box.minY = std::min(box.minY, point.latitude);
+      box.maxY = std::max(box.maxY, point.latitude);
     }
     return box;
   }
   ProjectedExtent box{};
-  for (int k = 0; k < count; ++k) {
-    const auto i = static_cast<std::size_t>(k);
+  for (std::size_t k = 0; k < record.border.size(); ++k) {
+    const BorderPoint& point = record.border[k];
     const geodesy::EastingNorthing p =
-        geodesy::ProjectForward(destination, shortName, record.borderLat[i], record.borderLon[i], setup, datum);
+        geodesy::ProjectForward(destination, shortName, point.latitude, point.longitude, setup, datum);
     if (k == 0) {
       box = {p.easting, p.easting, p.northing, p.northing};
       continue;
@@ -334,13 +332,11 @@ double GreatCircleDistance(double lon1, double lat1, double lon2, double lat2) {
 
 void ComputeScale(Map_record& record) {
   double minLon = 180, maxLon = -180, minLat = 90, maxLat = -90;
-  const int count = std::clamp(record.borderCount, 0, kMaxBorderPoints);
-  for (int k = 0; k < count; ++k) {
-    const auto i = static_cast<std::size_t>(k);
-    minLon = std::min(minLon, record.borderLon[i]);
-    maxLon = std::max(maxLon, record.borderLon[i]);
-    minLat = std::min(minLat, record.borderLat[i]);
-    maxLat = std::max(maxLat, record.borderLat[i]);
+  for (const BorderPoint& point : record.border) {
+    minLon = std::min(minLon, point.longitude);
+    maxLon = std::max(maxLon, point.longitude);
+    minLat = std::min(minLat, point.latitude);
+    maxLat = std::max(maxLat, point.latitude);
   }
   const PixelPosition centre = LatLonToPixel(record, (minLon + maxLon) / 2, (maxLat + minLat) / 2);
   const LatLon a = PixelToLatLon(record, centre.x, centre.y);

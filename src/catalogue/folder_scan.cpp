@@ -185,12 +185,11 @@ CatalogueBox CatalogueExtent(const MapCatalogue& catalogue, ExtentKind kind, std
   for (int i = 0; i < catalogue.count(); ++i) {
     const Map_record& map = catalogue[i];
     if (kind == ExtentKind::SelectedUsableMaps && !(map.selected && map.usable())) continue;
-    for (int k = 0; k < map.borderCount; ++k) {
-      const auto p = static_cast<std::size_t>(k);
+    for (const BorderPoint& p : map.border) {
       if (latLon) {
-        Widen(box, map.borderLon[p], map.borderLat[p]);
+        Widen(box, p.longitude, p.latitude);
       } else {
-        const auto en = geodesy::ProjectForward(destination, shortName, map.borderLat[p], map.borderLon[p], setup, datum);
+        const auto en = geodesy::ProjectForward(destination, shortName, p.latitude, p.longitude, setup, datum);
         Widen(box, en.easting, en.northing);
       }
     }

@@ -1,5 +1,6 @@
 #include "catalogue/map_file_reader.h"
 
+#include <array>
 #include <cmath>
 #include <fstream>
 #include <optional>
@@ -83,6 +84,11 @@ struct ReadState {
   CalibrationPointTable points;
   double msf = 1.0;
   bool borderCountGiven = false;  // an MMPNUM, MMPXY or MMPLL line came before
+  // Every border slot the file may name; the first `borderCount` become the
+  // record's border once all lines are read, since a later MMPNUM may still
+  // take in points that were given beyond the count so far.
+  std::array<BorderPoint, kMaxBorderPoints> border{};
+  std::int32_t borderCount = 0;
 };
 
 // Pixel coordinate of the file divided by the MSF, rounded (ties to even).
@@ -145,14 +151,14 @@ void ReadPointLine(ReadState& s, const std::string& line, const std::string& fie
 
 void DefaultBorderCount(ReadState& s) {
   if (s.borderCountGiven) return;
-  s.record.borderCount = 4;
+  s.borderCount = 4;
   s.borderCountGiven = true;
 }
 
 void ReadBorderCountLine(ReadState& s, const std::string& line) {
   const std::int32_t count = CsvInt(line, 2, 4);
   if (!IsBorderIndex(count)) return;  // a count the border arrays cannot hold: ignored
-  s.record.borderCount = count;
+  s.borderCount = count;
   s.borderCountGiven = true;
 }
 
@@ -161,12 +167,8 @@ void ReadBorderPixelLine(ReadState& s, const std::string& line) {
   if (!IsBorderIndex(index)) return;
   DefaultBorderCount(s);
   const auto k = static_cast<std::size_t>(index - 1);
-  const std::int32_t x = ScalePixel(CsvInt(line, 3, 0), s.msf);
-  const std::int32_t y = ScalePixel(CsvInt(line, 4, 0), s.msf);
-  s.record.borderX[k] = x;
-  s.record.borderY[k] = y;
-  s.record.borderPixelX[k] = x;
-  s.record.borderPixelY[k] = y;
+  s.border[k].x = ScalePixel(CsvInt(line, 3, 0), s.msf);
+  s.border[k].y = ScalePixel(CsvInt(line, 4, 0), s.msf);
 }
 
 void ReadBorderLatLonLine(ReadState& s, const std::string& line) {
@@ -177,20 +179,20 @@ void ReadBorderLatLonLine(ReadState& s, const std::string& line) {
   double lat = MapReal(line, 4, 0);
   geodesy::ConvertDatum(s.record.datum, s.record.wgs84Datum, lat, lon);
   const auto k = static_cast<std::size_t>(index - 1);
-  s.record.borderLat[k] = RoundToMultiple(lat, 0.000001);
-  s.record.borderLon[k] = RoundToMultiple(lon, 0.000001);
+  s.border[k].latitude = RoundToMultiple(lat, 0.000001);
+  s.border[k].longitude = RoundToMultiple(lon, 0.000001);
 }
 
 void ReadCornersLine(ReadState& s, const std::string& line) {
-  s.record.borderCount = 4;
+  s.borderCount = 4;
   // Corner k from its longitude field and the latitude field after it.
   const int lonFields[] = {2, 4, 8, 6};
   for (std::size_t k = 0; k < 4; ++k) {
     double lon = MapReal(line, lonFields[k], 0);
     double lat = MapReal(line, lonFields[k] + 1, 0);
     geodesy::ConvertDatum(s.record.datum, s.record.wgs84Datum, lat, lon);
-    s.record.borderLat[k] = lat;
-    s.record.borderLon[k] = lon;
+    s.border[k].latitude = lat;
+    s.border[k].longitude = lon;
   }
 }
 
@@ -226,10 +228,11 @@ void CompleteUtmSetup(ReadState& s) {
     if (const auto zone = LeadingZoneNumber(first[CalibrationColumn::gridZone])) setup.utmlon0 = *zone * 6.0 - 183.0;
   }
   if (setup.utmlon0 == geodesy::kUtmMeridianPending) {
-    if (s.record.borderCount < 1) throw QuiltorError("UTM map without border points has no central meridian");
+    const auto& border = s.record.border;
+    if (border.empty()) throw QuiltorError("UTM map without border points has no central meridian");
     double sum = 0;
-    for (int k = 0; k < s.record.borderCount; ++k) sum += s.record.borderLon[static_cast<std::size_t>(k)];
-    setup.utmlon0 = std::floor(sum / s.record.borderCount / 6.0) * 6.0 + 3.0;
+    for (const BorderPoint& p : border) sum += p.longitude;
+    setup.utmlon0 = std::floor(sum / static_cast<double>(border.size()) / 6.0) * 6.0 + 3.0;
   }
   setup.lon0 = setup.utmlon0;
   setup.lat0 = 0;
@@ -239,25 +242,23 @@ void CompleteUtmSetup(ReadState& s) {
 }
 
 bool BorderInRange(const Map_record& r) {
-  for (int k = 0; k < r.borderCount; ++k) {
-    const double lat = r.borderLat[static_cast<std::size_t>(k)];
-    const double lon = r.borderLon[static_cast<std::size_t>(k)];
+  for (const BorderPoint& p : r.border) {
+    const double lat = p.latitude, lon = p.longitude;
     if (!(lat <= 90 && lat >= -90 && lon <= 180 && lon >= -180)) return false;
   }
   return true;
 }
 
 void ProjectBorder(Map_record& r) {
-  for (int k = 0; k < r.borderCount; ++k) {
-    const auto i = static_cast<std::size_t>(k);
+  for (BorderPoint& p : r.border) {
     if (r.shortProjection == "Latit") {
-      r.borderEasting[i] = r.borderLon[i];
-      r.borderNorthing[i] = r.borderLat[i];
+      p.easting = p.longitude;
+      p.northing = p.latitude;
     } else {
-      const auto en = geodesy::ProjectForward(r.projWGS84, r.shortProjection, r.borderLat[i], r.borderLon[i], r.setup,
-                                              r.wgs84Datum);
-      r.borderEasting[i] = en.easting;
-      r.borderNorthing[i] = en.northing;
+      const auto en =
+          geodesy::ProjectForward(r.projWGS84, r.shortProjection, p.latitude, p.longitude, r.setup, r.wgs84Datum);
+      p.easting = en.easting;
+      p.northing = en.northing;
     }
   }
 }
@@ -287,8 +288,6 @@ void CompleteRecord(Map_record& r, const MapReadContext& context) {
     }
   }
   BuildRowSpans(r);
-  r.raster.reset();
-  r.openedAt = 0;
   r.thumbnail.reset();
   r.highlighted = false;
   r.selected = false;
@@ -307,6 +306,7 @@ bool ReadBody(ReadState& s, MapLineReader& lines) {
   const std::string msfLine = lines.NextOrEmpty();
   if (Contains(msfLine, "MSF")) s.msf = MapReal(msfLine, 2, 1.0);
   while (const auto line = lines.Next()) ReadKeywordLine(s, *line);
+  r.border.assign(s.border.begin(), s.border.begin() + s.borderCount);
 
   r.shortProjection = geodesy::ShortProjectionName(r.projectionName);
   if (r.shortProjection == "(UTM)") CompleteUtmSetup(s);

@@ -11,25 +11,23 @@
 //  - geographic: decimal degrees on WGS 84, north and east positive.
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "catalogue/border.h"
 #include "catalogue/outline.h"
 #include "geodesy/projection_catalogue.h"
 #include "geodesy/projection_engine.h"
 #include "raster/bitmap.h"
-#include "raster/raster_reader.h"
 
 namespace quiltor {
 
 inline constexpr int kMaxMaps = 2500;            // maps the catalogue holds at most
 inline constexpr int kCatalogueSlots = kMaxMaps + 1;  // plus the work slot of the next read
 inline constexpr int kMaxCalibrationPoints = 30;
-inline constexpr int kMaxBorderPoints = 100;
 
 // Map_record::status values. Only usable maps are selected, drawn or merged.
 inline constexpr std::int32_t kMapUsable = 0;
@@ -48,16 +46,11 @@ inline constexpr char kMethodSecondOrder = '6';  // least-squares polynomial, or
 inline constexpr double kNoGeographicPosition = -777.0;
 inline constexpr std::int32_t kNoPixelPosition = -1;
 
-struct ScreenPoint {
-  std::int32_t x = 0;
-  std::int32_t y = 0;
-};
-
 // The record owns everything it points to: its strings, its two projection
 // handles, its row spans and its thumbnail. It is move-only (the handles are
 // RAII owners); the catalogue moves records when it sorts or compacts.
-//
-// Border arrays hold point k (1..borderCount) at index k - 1.
+// What a worker needs beside it while it uses a map (the creation thread's
+// open image and row work, the view's screen points) the worker keeps itself.
 struct Map_record {
   std::int32_t status = kMapUsable;
   std::string mapFile;    // full path of the ".map" file
@@ -91,38 +84,16 @@ struct Map_record {
   char method = kMethodNone;
   bool polyCal = false;  // the map file's PolyCal switch
 
-  // The image while the creation thread has it open; none otherwise.
-  std::unique_ptr<RasterReader> raster;
   bool highlighted = false;   // the mouse is over the map in the view
   bool selected = false;      // ticked in the map list
-  std::uint32_t openedAt = 0; // milliseconds: when the creation thread last opened `raster`
   std::optional<Bitmap> thumbnail;  // projected thumbnail
 
-  std::vector<double> rowX;  // per-row work arrays of the creation thread
-  std::vector<double> rowY;
   std::vector<TLineXY> rowSpans;  // one per image row: where the row enters and leaves the border
-  // The border's bounding box in destination units, widened by 100 units.
-  double boundsMaxX = 0;
-  double boundsMinX = 0;
-  double boundsMaxY = 0;
-  double boundsMinY = 0;
-  std::int32_t rowCount = 0;  // destination columns of the current row the map may cover
-  std::int32_t rowFirst = 0;
-  double scaleRatio = 0;      // metresPerPixel / destination pixel size
 
   geodesy::ProjectionHandle projWGS84;     // the map's projection on WGS 84
   geodesy::ProjectionHandle projMapDatum;  // the map's projection on the map's own datum
 
-  std::int32_t borderCount = 0;  // 1..100
-  std::array<double, kMaxBorderPoints> borderX{};  // pixel position (reals)
-  std::array<double, kMaxBorderPoints> borderY{};
-  std::array<std::int32_t, kMaxBorderPoints> borderPixelX{};  // the same as integers
-  std::array<std::int32_t, kMaxBorderPoints> borderPixelY{};
-  std::array<double, kMaxBorderPoints> borderLat{};  // degrees, WGS 84
-  std::array<double, kMaxBorderPoints> borderLon{};
-  std::array<double, kMaxBorderPoints> borderEasting{};  // in the map's projection
-  std::array<double, kMaxBorderPoints> borderNorthing{};
-  std::array<ScreenPoint, kMaxBorderPoints> screenPoints{};  // view pixels, written by the view
+  std::vector<BorderPoint> border;  // 0..kMaxBorderPoints points, in the map file's order
 
   Map_record() = default;
   Map_record(Map_record&&) noexcept = default;

@@ -16,10 +16,9 @@ struct EdgeCrossing {
 
 }  // namespace
 
-TLineXY WindingRowEntries(std::span<const std::int32_t> borderPixelX, std::span<const std::int32_t> borderPixelY,
-                          std::int32_t y, std::int32_t width) {
+TLineXY WindingRowEntries(std::span<const BorderPoint> border, std::int32_t y, std::int32_t width) {
   TLineXY line;
-  const std::size_t n = std::min(borderPixelX.size(), borderPixelY.size());
+  const std::size_t n = border.size();
   if (n < 3) return line;
   // Every edge whose rows cover y (top row included, bottom row not) changes
   // the winding number for all columns at or right of where it crosses y.
@@ -27,8 +26,8 @@ TLineXY WindingRowEntries(std::span<const std::int32_t> borderPixelX, std::span<
   crossings.reserve(8);
   for (std::size_t i = 0; i < n; ++i) {
     const std::size_t j = (i + 1 == n) ? 0 : i + 1;
-    const std::int64_t xi = borderPixelX[i], yi = borderPixelY[i];
-    const std::int64_t xj = borderPixelX[j], yj = borderPixelY[j];
+    const std::int64_t xi = border[i].x, yi = border[i].y;
+    const std::int64_t xj = border[j].x, yj = border[j].y;
     if (yi == yj || y < std::min(yi, yj) || y >= std::max(yi, yj)) continue;
     // Crossing column xc = xi + (y - yi)(xj - xi)/(yj - yi); column x is right
     // of the edge when x >= xc, i.e. x >= ceil(xc), computed exactly.
@@ -71,30 +70,29 @@ TLineXY WindingRowEntries(std::span<const std::int32_t> borderPixelX, std::span<
   return line;
 }
 
-std::vector<TLineXY> ComputeRowSpans(std::span<const double> borderX, std::span<const double> borderY,
-                                     std::span<const std::int32_t> borderPixelX,
-                                     std::span<const std::int32_t> borderPixelY, std::int32_t width,
-                                     std::int32_t height) {
+std::vector<TLineXY> ComputeRowSpans(std::span<const BorderPoint> border, std::int32_t width, std::int32_t height) {
   std::vector<TLineXY> rows(static_cast<std::size_t>(std::max(height, 0)));
+  std::vector<double> borderX, borderY;
+  borderX.reserve(border.size());
+  borderY.reserve(border.size());
+  for (const BorderPoint& p : border) {
+    borderX.push_back(p.x);
+    borderY.push_back(p.y);
+  }
   for (std::int32_t y = 0; y < height; ++y) {
     TLineXY line = RowCrossings(borderX, borderY, y, width);
     // Two crossings are the common convex row. Any other count (none, one,
     // several) is settled by the integer border's winding: that also finds
     // rows lying wholly inside a border that extends past both image edges
     // and the inside end of a border that leaves the image on the left.
-    if (line.n() != 2) line = WindingRowEntries(borderPixelX, borderPixelY, y, width);
+    if (line.n() != 2) line = WindingRowEntries(border, y, width);
     rows[static_cast<std::size_t>(y)] = std::move(line);
   }
   return rows;
 }
 
 void BuildRowSpans(Map_record& record) {
-  const auto count = static_cast<std::size_t>(std::clamp(record.borderCount, 0, kMaxBorderPoints));
-  record.rowSpans = ComputeRowSpans(std::span<const double>(record.borderX.data(), count),
-                                    std::span<const double>(record.borderY.data(), count),
-                                    std::span<const std::int32_t>(record.borderPixelX.data(), count),
-                                    std::span<const std::int32_t>(record.borderPixelY.data(), count), record.width,
-                                    record.height);
+  record.rowSpans = ComputeRowSpans(record.border, record.width, record.height);
 }
 
 }  // namespace quiltor

@@ -6,32 +6,28 @@
 #include <span>
 #include <vector>
 
+#include "catalogue/border.h"
 #include "catalogue/outline.h"
 
 namespace quiltor {
 
 struct Map_record;
 
-// Spans of rows 0..height-1 of an image `width` pixels wide.
-//  - borderX, borderY: the border in pixels as reals (the map file's values);
-//  - borderPixelX, borderPixelY: the same border as integers.
-// A row with exactly two crossings of the real border (RowCrossings) keeps
+// Spans of rows 0..height-1 of an image `width` pixels wide, from the pixel
+// positions of `border`.
+// A row with exactly two crossings of the border (RowCrossings) keeps
 // them. Every other row (no crossing, a lone crossing, or the several of a
-// non-convex border) is rebuilt from the integer border under the non-zero
+// non-convex border) is rebuilt from the border under the non-zero
 // winding rule: each run of inside columns within 0..width gives its first
 // column and the first column after it, and a run reaching the right edge is
 // closed at `width`. A pixel (x, y) is inside when the border winds around the
 // point just below and right of it, so left and top edges are inside, right
 // and bottom edges not.
-std::vector<TLineXY> ComputeRowSpans(std::span<const double> borderX, std::span<const double> borderY,
-                                     std::span<const std::int32_t> borderPixelX,
-                                     std::span<const std::int32_t> borderPixelY, std::int32_t width,
-                                     std::int32_t height);
+std::vector<TLineXY> ComputeRowSpans(std::span<const BorderPoint> border, std::int32_t width, std::int32_t height);
 
-// The inside runs of row y of the integer border, as ComputeRowSpans uses
-// them for rows that do not cross the real border exactly twice.
-TLineXY WindingRowEntries(std::span<const std::int32_t> borderPixelX, std::span<const std::int32_t> borderPixelY,
-                          std::int32_t y, std::int32_t width);
+// The inside runs of row y of the border, as ComputeRowSpans uses them for
+// rows that do not cross the border exactly twice.
+TLineXY WindingRowEntries(std::span<const BorderPoint> border, std::int32_t y, std::int32_t width);
 
 // Fills record.rowSpans from its border and image size.
 void BuildRowSpans(Map_record& record);

@@ -119,10 +119,10 @@ void PrintJson(const Map_record& map, const std::vector<Conversion>& points, std
       << ", \"metresPerPixel\": " << Json(map.metresPerPixel, 6) << ", \"width\": " << map.width
       << ", \"height\": " << map.height << ", \"pixelMode\": " << map.pixelMode << ", \"status\": " << map.status
       << ", \"statusText\": " << JsonString(MapStatusText(map.status)) << ", \"border\": [";
-  for (int k = 0; k < map.borderCount; ++k) {
-    const auto i = static_cast<std::size_t>(k);
-    out << (k ? ", " : "") << "{\"x\": " << map.borderPixelX[i] << ", \"y\": " << map.borderPixelY[i]
-        << ", \"latitude\": " << Json(map.borderLat[i], 6) << ", \"longitude\": " << Json(map.borderLon[i], 6) << "}";
+  for (std::size_t k = 0; k < map.border.size(); ++k) {
+    const BorderPoint& p = map.border[k];
+    out << (k ? ", " : "") << "{\"x\": " << p.x << ", \"y\": " << p.y << ", \"latitude\": " << Json(p.latitude, 6)
+        << ", \"longitude\": " << Json(p.longitude, 6) << "}";
   }
   out << "], \"corners\": [";
   const auto corners = Corners(map);
@@ -158,11 +158,10 @@ void PrintText(const Map_record& map, const std::vector<PointQuery>& queries, co
       << "datum:            " << DatumName(map.datum) << "\n"
       << "method:           " << map.method << " (" << MethodText(map.method) << ")\n"
       << "metres per pixel: " << PixelScaleText(map.metresPerPixel) << "\n"
-      << "border:           " << map.borderCount << " points\n";
-  for (int k = 0; k < map.borderCount; ++k) {
-    const auto i = static_cast<std::size_t>(k);
-    out << "  " << k + 1 << ": pixel " << map.borderPixelX[i] << ", " << map.borderPixelY[i] << "  "
-        << Position(map.borderLat[i], map.borderLon[i]) << "\n";
+      << "border:           " << map.border.size() << " points\n";
+  for (std::size_t k = 0; k < map.border.size(); ++k) {
+    const BorderPoint& p = map.border[k];
+    out << "  " << k + 1 << ": pixel " << p.x << ", " << p.y << "  " << Position(p.latitude, p.longitude) << "\n";
   }
   const auto corners = Corners(map);
   if (!corners.empty()) {

@@ -27,9 +27,9 @@ DestinationProjection MakeDestinationProjection(const geodesy::DestinationSetup&
 
 GeoOutline OutlineOfRecord(const Map_record& record) {
   GeoOutline outline;
-  for (int k = 0; k < record.borderCount && k < kMaxBorderPoints; ++k) {
-    outline.lat.push_back(record.borderLat[static_cast<std::size_t>(k)]);
-    outline.lon.push_back(record.borderLon[static_cast<std::size_t>(k)]);
+  for (const BorderPoint& point : record.border) {
+    outline.lat.push_back(point.latitude);
+    outline.lon.push_back(point.longitude);
   }
   return outline;
 }

@@ -342,7 +342,7 @@ TEST(Conversions, UncalibratedMapHasNoPositions) {
   // The scale of such a map is meaningless but computing it must be harmless.
   Map_record utm = MakeRecord("(UTM) Universal Transverse Mercator", "WGS 84", UtmSetup(15));
   ASSERT_TRUE(CalibrateMap(utm, CalibrationPointTable{}, Catalogue()));
-  utm.borderCount = 4;
+  utm.border.resize(4);
   ComputeScale(utm);
   EXPECT_EQ(utm.metresPerPixel, 0);
 }
@@ -366,14 +366,15 @@ TEST(GreatCircleDistance, Table) {
 }
 
 void SetBorder(Map_record& r, const Truth& truth, std::initializer_list<Pixel> corners) {
-  r.borderCount = 0;
+  r.border.clear();
   for (const Pixel& p : corners) {
     const g::LatLon ll = TruthLatLon(r, truth, p.x, p.y);
-    const auto i = static_cast<std::size_t>(r.borderCount++);
-    r.borderX[i] = p.x;
-    r.borderY[i] = p.y;
-    r.borderLat[i] = ll.latitude;
-    r.borderLon[i] = ll.longitude;
+    BorderPoint point;
+    point.x = p.x;
+    point.y = p.y;
+    point.latitude = ll.latitude;
+    point.longitude = ll.longitude;
+    r.border.push_back(point);
   }
 }
 
@@ -404,10 +405,11 @@ TEST(MapExtentInProjection, BorderBoxInTheDestination) {
   SetBorder(r, utm, {{0, 0}, {1000, 0}, {1000, 800}, {0, 800}});
 
   const ProjectedExtent degrees = MapExtentInProjection(r, "Latit", {}, r.wgs84Datum, g::ProjectionHandle{});
-  EXPECT_DOUBLE_EQ(degrees.minX, std::min(r.borderLon[0], r.borderLon[3]));
-  EXPECT_DOUBLE_EQ(degrees.maxX, std::max(r.borderLon[1], r.borderLon[2]));
-  EXPECT_DOUBLE_EQ(degrees.maxY, std::max(r.borderLat[0], r.borderLat[1]));
-  EXPECT_DOUBLE_EQ(degrees.minY, std::min(r.borderLat[2], r.borderLat[3]));
+  const auto& b = r.border;
+  EXPECT_DOUBLE_EQ(degrees.minX, std::min(b[0].longitude, b[3].longitude));
+  EXPECT_DOUBLE_EQ(degrees.maxX, std::max(b[1].longitude, b[2].longitude));
+  EXPECT_DOUBLE_EQ(degrees.maxY, std::max(b[0].latitude, b[1].latitude));
+  EXPECT_DOUBLE_EQ(degrees.minY, std::min(b[2].latitude, b[3].latitude));
 
   // In the map's own projection the box is the truth's corners.
   const ProjectedExtent metres = MapExtentInProjection(r, r.shortProjection, r.setup, r.wgs84Datum, r.projWGS84);

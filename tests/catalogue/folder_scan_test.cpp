@@ -315,10 +315,10 @@ TEST(CatalogueExtent, BoxOfAllOrOfSelectedUsableMaps) {
   FillCatalogue(catalogue, {{1, "selected"}, {2, "unselected"}, {3, "selected, image missing"}});
   const double borders[3][2][2] = {{{50, 10}, {49, 11}}, {{52, 8}, {51, 9}}, {{40, 20}, {41, 21}}};
   for (int i = 0; i < 3; ++i) {
-    catalogue[i].borderCount = 2;
-    for (int k = 0; k < 2; ++k) {
-      catalogue[i].borderLat[static_cast<std::size_t>(k)] = borders[i][k][0];
-      catalogue[i].borderLon[static_cast<std::size_t>(k)] = borders[i][k][1];
+    catalogue[i].border.resize(2);
+    for (std::size_t k = 0; k < 2; ++k) {
+      catalogue[i].border[k].latitude = borders[i][k][0];
+      catalogue[i].border[k].longitude = borders[i][k][1];
     }
   }
   catalogue[0].selected = true;

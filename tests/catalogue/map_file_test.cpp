@@ -51,7 +51,7 @@ TEST_F(MapFileTest, ReadsACalibratedMap) {
   EXPECT_EQ(r.method, kMethodFirstOrder);
   EXPECT_EQ(r.width, 100);
   EXPECT_EQ(r.height, 80);
-  EXPECT_EQ(r.borderCount, 4);
+  EXPECT_EQ(r.border.size(), 4u);
   EXPECT_EQ(r.rowSpans.size(), 80u);
   EXPECT_NE(r.metresPerPixel, 1000.0);  // "MM1B" never survives a successful read
   EXPECT_NEAR(r.metresPerPixel, 1000.0 * 0.01 * 60 * 1.852 * std::cos(49.6 * M_PI / 180), 3.0);
@@ -134,20 +134,21 @@ TEST_F(MapFileTest, BorderKeywordsAndScaleFactor) {
   // MMPXY without MMPNUM gives four points; a later MMPNUM sets the count.
   std::string noCount = Replace(good, "MMPNUM,4\r\n", "");
   ASSERT_EQ(Read(noCount, r), kMapLoaded);
-  EXPECT_EQ(r.borderCount, 4);
+  EXPECT_EQ(r.border.size(), 4u);
   ASSERT_EQ(Read(noCount + "MMPXY,5,0,40\r\nMMPXY,6,50,0\r\nMMPLL,5,10,49.6\r\nMMPLL,6,10.5,50\r\nMMPNUM,6\r\n", r),
             kMapLoaded);
-  EXPECT_EQ(r.borderCount, 6);
+  ASSERT_EQ(r.border.size(), 6u);
+  EXPECT_EQ(r.border[5].x, 50);  // given before the count took it in
+  EXPECT_EQ(r.border[5].latitude, 50);
   // MSF 2: 101 and 51 become 50 and 26 (ties to even).
   ASSERT_EQ(Read(Replace(good, "Reserved 1", "Reserved 1 MSF,2") + "MMPXY,2,101,51\r\n", r), kMapLoaded);
-  EXPECT_EQ(r.borderPixelX[1], 50);
-  EXPECT_EQ(r.borderPixelY[1], 26);
-  EXPECT_EQ(r.borderX[1], 50.0);
+  EXPECT_EQ(r.border[1].x, 50);
+  EXPECT_EQ(r.border[1].y, 26);
   // MM1C sets four corners in its own order (corner 3 from fields 8, 9).
   ASSERT_EQ(Read(good + "MM1C,1,2,3,4,5,6,7,8\r\n", r), kMapLoaded);
-  EXPECT_EQ(r.borderLon[2], 7);
-  EXPECT_EQ(r.borderLat[2], 8);
-  EXPECT_EQ(r.borderLon[3], 5);
+  EXPECT_EQ(r.border[2].longitude, 7);
+  EXPECT_EQ(r.border[2].latitude, 8);
+  EXPECT_EQ(r.border[3].longitude, 5);
 }
 
 TEST_F(MapFileTest, UtmCentralMeridianAndClearedSlot) {
@@ -199,9 +200,9 @@ TEST_F(MapFileTest, MalformedNumbersTakeTheFieldsDefault) {
   EXPECT_EQ(r.setup.lat1, 0);     // only spaces
   EXPECT_EQ(r.setup.lat2, 777);   // empty
   EXPECT_EQ(r.setup.spareA, 777);
-  EXPECT_EQ(r.borderLon[3], 0);   // border longitude default
-  EXPECT_NEAR(r.borderLat[3], 49.2, 1e-9);
-  EXPECT_EQ(r.borderPixelX[1], 100);  // the MSF fell back to 1: pixels unscaled
+  EXPECT_EQ(r.border[3].longitude, 0);   // border longitude default
+  EXPECT_NEAR(r.border[3].latitude, 49.2, 1e-9);
+  EXPECT_EQ(r.border[1].x, 100);  // the MSF fell back to 1: pixels unscaled
 }
 
 TEST(MapFileWriter, MinutesNeverReadSixty) {

@@ -49,11 +49,11 @@ TEST(MapCatalogue, FreshWorkSlotForgetsAFailedRead) {
   MapCatalogue catalogue;
   Map_record& failed = catalogue.FreshWorkSlot();
   failed.projectionName = "Mercator";
-  failed.borderCount = 7;
+  failed.border.resize(7);
   failed.method = kMethodSecondOrder;
   const Map_record& next = catalogue.FreshWorkSlot();
   EXPECT_EQ(next.projectionName, "");
-  EXPECT_EQ(next.borderCount, 0);
+  EXPECT_TRUE(next.border.empty());
   EXPECT_EQ(next.method, kMethodNone);
 }
 

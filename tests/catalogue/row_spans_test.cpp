@@ -11,7 +11,7 @@ namespace {
 
 struct Border {
   std::vector<double> x, y;
-  std::vector<std::int32_t> px, py;
+  std::vector<BorderPoint> points;  // the same border as the map reader holds it
 };
 
 Border MakeBorder(const std::vector<std::pair<int, int>>& points) {
@@ -19,8 +19,7 @@ Border MakeBorder(const std::vector<std::pair<int, int>>& points) {
   for (auto [x, y] : points) {
     b.x.push_back(x);
     b.y.push_back(y);
-    b.px.push_back(x);
-    b.py.push_back(y);
+    b.points.push_back({x, y});
   }
   return b;
 }
@@ -29,10 +28,10 @@ Border MakeBorder(const std::vector<std::pair<int, int>>& points) {
 // e, so pixels on left and top edges are inside, on right and bottom edges not.
 bool InsideByWinding(const Border& b, std::int64_t x, std::int64_t y) {
   int winding = 0;
-  const std::size_t n = b.px.size();
+  const std::size_t n = b.points.size();
   for (std::size_t i = 0; i < n; ++i) {
     const std::size_t j = (i + 1) % n;
-    const std::int64_t x1 = b.px[i], y1 = b.py[i], x2 = b.px[j], y2 = b.py[j];
+    const std::int64_t x1 = b.points[i].x, y1 = b.points[i].y, x2 = b.points[j].x, y2 = b.points[j].y;
     if (y1 == y2) continue;
     if (y1 <= y && y < y2) {  // downward edge; point left of it when cross > 0 ... compare exactly
       // x >= crossing  <=>  (x - x1)(y2 - y1) >= (y - y1)(x2 - x1)
@@ -71,7 +70,7 @@ std::vector<TLineXY> BruteForceSpans(const Border& b, int width, int height) {
 }
 
 std::vector<TLineXY> FastSpans(const Border& b, int width, int height) {
-  return ComputeRowSpans(b.x, b.y, b.px, b.py, width, height);
+  return ComputeRowSpans(b.points, width, height);
 }
 
 struct SpanCase {

@@ -57,15 +57,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Map_record record;
   const int result = ReadMapFile(path.string(), record, 1, 1, context);
   if (result == kMapNotLoaded) {
-    if (!record.mapFile.empty() || record.borderCount != 0 || !record.rowSpans.empty()) __builtin_trap();
+    if (!record.mapFile.empty() || !record.border.empty() || !record.rowSpans.empty()) __builtin_trap();
     return 0;
   }
   if (result != kMapLoaded) __builtin_trap();
-  if (record.borderCount < 0 || record.borderCount > kMaxBorderPoints) __builtin_trap();
+  if (record.border.size() > static_cast<std::size_t>(kMaxBorderPoints)) __builtin_trap();
   if (record.rowSpans.size() != static_cast<std::size_t>(record.height)) __builtin_trap();
   // The conversions the view and the creation thread make must not fail
   // badly on any calibration the reader accepted.
   (void)PixelToLatLon(record, 300, 200);
-  (void)LatLonToPixel(record, record.borderLon[0], record.borderLat[0]);
+  if (!record.border.empty()) (void)LatLonToPixel(record, record.border[0].longitude, record.border[0].latitude);
   return 0;
 }
