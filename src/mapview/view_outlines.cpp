@@ -32,11 +32,9 @@ void ViewOutlines::Project(const MapCatalogue& catalogue, const creation::Destin
     const Map_record& map = catalogue[m];
     if (!map.usable()) continue;
     auto& points = maps_[Slot(m)].destination;
-    const int n = std::clamp(map.borderCount, 0, kMaxBorderPoints);
-    points.reserve(static_cast<std::size_t>(n));
-    for (int k = 0; k < n; ++k) {
-      const auto p = static_cast<std::size_t>(k);
-      if (auto point = DestinationOf(projection, map.borderLat[p], map.borderLon[p])) points.push_back(*point);
+    points.reserve(map.border.size());
+    for (const BorderPoint& border : map.border) {
+      if (auto point = DestinationOf(projection, border.latitude, border.longitude)) points.push_back(*point);
     }
   }
 }

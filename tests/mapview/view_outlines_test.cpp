@@ -42,9 +42,13 @@ void AddMap(MapCatalogue& catalogue, const std::string& title, double south, dou
   map.title = title;
   map.status = status;
   map.selected = selected;
-  map.borderCount = 4;
-  map.borderLat = {north, north, south, south};
-  map.borderLon = {west, east, east, west};
+  const double corners[4][2] = {{north, west}, {north, east}, {south, east}, {south, west}};
+  for (const auto& [latitude, longitude] : corners) {
+    BorderPoint point;
+    point.latitude = latitude;
+    point.longitude = longitude;
+    map.border.push_back(point);
+  }
   ASSERT_TRUE(catalogue.CommitWorkSlot());
 }
 
