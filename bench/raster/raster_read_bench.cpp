@@ -300,7 +300,7 @@ std::unique_ptr<RasterSource> OpenOrSkip(benchmark::State& state, const fs::path
 
 bool PixelAsPainted(RasterSource& source, int kind, int x, int y) {
   std::uint8_t pixel[3] = {0, 0, 0};
-  source.fetchPixel(x, y, pixel);
+  source.FetchPixel(x, y, pixel);
   const std::vector<std::uint8_t> row = ExpectedRow(kind, y, x + 1);
   std::uint8_t expected[3];
   if (kind == kTiled) {
@@ -321,7 +321,7 @@ void PixelFetch(benchmark::State& state, int kind) {
   if (!source) return;
   std::uint8_t pixel[3];
   for (int y = 0; y < kPixelSide; ++y) {
-    for (int x = 0; x < kPixelSide; ++x) source->fetchPixel(x, y, pixel);
+    for (int x = 0; x < kPixelSide; ++x) source->FetchPixel(x, y, pixel);
   }
   if (!PixelAsPainted(*source, kind, 1234, kPixelSide - 1)) {
     state.SkipWithError("pixel differs from the painting");
@@ -337,13 +337,13 @@ void PixelFetch(benchmark::State& state, int kind) {
         const int x = int((walk >> 8) % kPixelSide);
         walk = walk * 1664525u + 1013904223u;
         const int y = int((walk >> 8) % kPixelSide);
-        source->fetchPixel(x, y, pixel);
+        source->FetchPixel(x, y, pixel);
         checksum += pixel[0];
       }
     } else {
       for (int y = 0; y < kPixelSide; ++y) {
         for (int x = 0; x < kPixelSide; ++x) {
-          source->fetchPixel(x, y, pixel);
+          source->FetchPixel(x, y, pixel);
           checksum += pixel[0];
         }
       }

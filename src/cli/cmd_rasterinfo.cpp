@@ -144,7 +144,7 @@ int RunRasterInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err)
   try {
     source = OpenRaster(path, failure, refusal);
     if (source) {
-      report.decodedWhole = source->kind() == ".bmp";
+      report.decodedWhole = source->decodedWhole();
       report.width = source->width();
       report.height = source->height();
       report.pixelMode = source->pixelMode();

@@ -29,6 +29,17 @@ void Bitmap::PixelBgr(int x, int y, std::uint8_t* out) const {
   }
 }
 
+bool Bitmap::IndicesWithin(int colourCount) const {
+  if (colourCount >= 256) return true;
+  for (int y = 0; y < height_; ++y) {
+    const std::uint8_t* p = row(y);
+    for (int x = 0; x < width_; ++x) {
+      if (p[x] >= colourCount) return false;
+    }
+  }
+  return true;
+}
+
 void ExpandPackedRow(const std::uint8_t* packed, int bitsPerPixel, int width, std::uint8_t* out) {
   const int perByte = 8 / bitsPerPixel;
   const int mask = (1 << bitsPerPixel) - 1;

@@ -47,6 +47,11 @@ class Bitmap {
   // Blue, green, red of pixel (x, y): the palette entry for 8-bit images.
   void PixelBgr(int x, int y, std::uint8_t* out) const;
 
+  // An 8-bit bitmap whose every index names one of the first `colourCount`
+  // palette entries. A decoder refuses an image that indexes past the colour
+  // table its file stored: such a file is damaged.
+  bool IndicesWithin(int colourCount) const;
+
  private:
   int width_ = 0;
   int height_ = 0;

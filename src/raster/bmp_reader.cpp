@@ -159,18 +159,6 @@ void CopyPalette(std::span<const std::uint8_t> file, const BmpLayout& layout, Bi
 
 int BitmapRow(const BmpLayout& layout, int storedRow) { return layout.topDown ? storedRow : layout.height - 1 - storedRow; }
 
-// A palette index beyond the file's colour table means a damaged file.
-bool IndicesInPalette(const Bitmap& bitmap, int colourCount) {
-  if (colourCount >= 256) return true;
-  for (int y = 0; y < bitmap.height(); ++y) {
-    const std::uint8_t* row = bitmap.row(y);
-    for (int x = 0; x < bitmap.width(); ++x) {
-      if (row[x] >= colourCount) return false;
-    }
-  }
-  return true;
-}
-
 void DecodeTrueColourRow(const std::uint8_t* in, const BmpLayout& layout, std::uint8_t* out) {
   if (layout.bitsPerPixel == 24) {
     std::copy(in, in + static_cast<std::size_t>(layout.width) * 3, out);
@@ -204,7 +192,7 @@ std::optional<Bitmap> DecodeUncompressed(std::span<const std::uint8_t> file, con
     }
   }
   if (layout.bitsPerPixel <= 8) {
-    if (!IndicesInPalette(bitmap, layout.colourCount)) return std::nullopt;
+    if (!bitmap.IndicesWithin(layout.colourCount)) return std::nullopt;
     CopyPalette(file, layout, bitmap);
   }
   return bitmap;
@@ -330,5 +318,12 @@ bool QueryBmpInfo(const std::filesystem::path& path, ImageInfo& info) {
   info.pixelMode = bitsPerPixel > 8 ? 3 : 1;
   return true;
 }
+
+namespace {
+constexpr std::string_view kBmpExtensions[] = {".bmp"};
+}  // namespace
+
+extern const RasterFormat kBmpFormat{
+    .extensions = kBmpExtensions, .mapImage = true, .decodeWhole = DecodeBmp, .queryHeader = QueryBmpInfo};
 
 }  // namespace quiltor

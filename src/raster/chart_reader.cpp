@@ -244,4 +244,15 @@ bool QueryChartInfo(const std::filesystem::path& path, ImageInfo& info) {
   return true;
 }
 
+namespace {
+constexpr std::string_view kChartExtensions[] = {".kap", ".nos"};
+std::unique_ptr<RasterReader> OpenChart(const std::filesystem::path& path, std::string&) { return OpenChartReader(path); }
+}  // namespace
+
+extern const RasterFormat kChartFormat{.extensions = kChartExtensions,
+                                       .mapImage = true,
+                                       .openStreamed = OpenChart,
+                                       .cacheRelease = true,
+                                       .queryHeader = QueryChartInfo};
+
 }  // namespace quiltor

@@ -10,15 +10,10 @@
 #include <string>
 
 #include "raster/bitmap.h"
+#include "raster/raster_format.h"
 #include "raster/raster_reader.h"
 
 namespace quiltor {
-
-struct ImageInfo {
-  int width = 0;
-  int height = 0;
-  int pixelMode = 1;
-};
 
 // Whole-image decoders (".bmp", ".jpg", ".png", ".gif").
 std::optional<Bitmap> DecodeBmp(const std::filesystem::path& path);

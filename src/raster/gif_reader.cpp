@@ -67,16 +67,6 @@ bool ReadRows(GifFileType* gif, bool interlaced, Bitmap& bitmap) {
   return true;
 }
 
-bool IndicesInColourMap(const Bitmap& bitmap, int colourCount) {
-  for (int y = 0; y < bitmap.height(); ++y) {
-    const std::uint8_t* row = bitmap.row(y);
-    for (int x = 0; x < bitmap.width(); ++x) {
-      if (row[x] >= colourCount) return false;
-    }
-  }
-  return true;
-}
-
 // An LZW code takes at least 3 bits and stands for at most 4096 pixels, so a
 // file cannot hold more pixels than this; a larger claim is damaged.
 constexpr std::uint64_t kMaxPixelsPerFileByte = 11000;
@@ -92,7 +82,7 @@ std::optional<Bitmap> DecodeFirstImage(GifFileType* gif, std::uint64_t fileSize)
   Bitmap bitmap(desc.Width, desc.Height, 8);
   if (!ReadRows(gif, desc.Interlace, bitmap)) return std::nullopt;
   const int count = colours->ColorCount < 256 ? colours->ColorCount : 256;
-  if (!IndicesInColourMap(bitmap, count)) return std::nullopt;
+  if (!bitmap.IndicesWithin(count)) return std::nullopt;
   for (int i = 0; i < count; ++i) {
     const GifColorType& c = colours->Colors[i];
     bitmap.palette()[i] = Rgbquad{c.Blue, c.Green, c.Red, 0};
@@ -140,5 +130,12 @@ bool QueryGifInfo(const std::filesystem::path& path, ImageInfo& info) {
   info.pixelMode = 1;
   return true;
 }
+
+namespace {
+constexpr std::string_view kGifExtensions[] = {".gif"};
+}  // namespace
+
+extern const RasterFormat kGifFormat{
+    .extensions = kGifExtensions, .mapImage = true, .decodeWhole = DecodeGif, .queryHeader = QueryGifInfo};
 
 }  // namespace quiltor

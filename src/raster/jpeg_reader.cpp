@@ -136,4 +136,11 @@ bool QueryJpegInfo(const std::filesystem::path& path, ImageInfo& info) {
   return true;
 }
 
+namespace {
+constexpr std::string_view kJpegExtensions[] = {".jpg"};
+}  // namespace
+
+extern const RasterFormat kJpegFormat{
+    .extensions = kJpegExtensions, .mapImage = true, .decodeWhole = DecodeJpeg, .queryHeader = QueryJpegInfo};
+
 }  // namespace quiltor

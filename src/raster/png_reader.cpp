@@ -39,16 +39,6 @@ void RequestEightBitRows(png_structp png, int bitDepth, int colourType) {
 // that claims more is damaged, and nothing is allocated for it.
 constexpr std::uint64_t kMaxPixelsPerFileByte = 8 * 1100;
 
-bool IndicesInPalette(const Bitmap& bitmap, int paletteSize) {
-  for (int y = 0; y < bitmap.height(); ++y) {
-    const std::uint8_t* row = bitmap.row(y);
-    for (int x = 0; x < bitmap.width(); ++x) {
-      if (row[x] >= paletteSize) return false;
-    }
-  }
-  return true;
-}
-
 void FillPalette(png_structp png, png_infop info, const PngLayout& layout, int& paletteSize, Bitmap& bitmap) {
   if (layout.colourType == PNG_COLOR_TYPE_PALETTE) {
     png_colorp colours = nullptr;
@@ -106,7 +96,7 @@ std::optional<Bitmap> DecodePng(const std::filesystem::path& path) {
   if (!session.valid() || !RunDecoder(session, file.get(), *fileSize, bitmap, paletteSize)) {
     throw QuiltorError("Error Reading File!");
   }
-  if (bitmap->bitsPerPixel() == 8 && !IndicesInPalette(*bitmap, paletteSize)) throw QuiltorError("Error Reading File!");
+  if (bitmap->bitsPerPixel() == 8 && !bitmap->IndicesWithin(paletteSize)) throw QuiltorError("Error Reading File!");
   return bitmap;
 }
 
@@ -126,5 +116,12 @@ bool QueryPngInfo(const std::filesystem::path& path, ImageInfo& info) {
   info.pixelMode = (colourType & PNG_COLOR_MASK_COLOR) != 0 && colourType != PNG_COLOR_TYPE_PALETTE ? 3 : 1;
   return true;
 }
+
+namespace {
+constexpr std::string_view kPngExtensions[] = {".png"};
+}  // namespace
+
+extern const RasterFormat kPngFormat{
+    .extensions = kPngExtensions, .mapImage = true, .decodeWhole = DecodePng, .queryHeader = QueryPngInfo};
 
 }  // namespace quiltor

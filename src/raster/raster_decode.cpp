@@ -3,32 +3,8 @@
 #include <string>
 
 #include "common/error.h"
-#include "raster/tiled_reader.h"
 
 namespace quiltor {
-
-namespace {
-
-// The refusal of a tiled image, told apart by the reader's own status.
-std::string DescribeTiledRefusal(const std::filesystem::path& path) {
-  try {
-    TiledReader::Opening opening = TiledReader::Open(path, false);
-    switch (opening.status) {
-      case TiledOpenStatus::Opened: return "the tiled image opens now; it could not be opened before";
-      case TiledOpenStatus::UnknownScheme:
-        return "Protected Map Image (scheme version 99): scrambled with a scheme this program does not know";
-      case TiledOpenStatus::NewerScheme:
-        return "Protected Map Image (scheme version 99): scrambled with a scheme newer than this program reads";
-      case TiledOpenStatus::Unrecognised:
-        return opening.message.empty() ? "not a tiled image this program reads" : opening.message;
-    }
-  } catch (const std::exception& e) {
-    return std::string("damaged tiled image: ") + e.what();
-  }
-  return "not a tiled image this program reads";
-}
-
-}  // namespace
 
 Bitmap ReadWholeRaster(RasterSource& source) {
   // A bitmap row holds exactly one source row: width bytes of indices, or
@@ -46,21 +22,16 @@ Bitmap ReadWholeRaster(RasterSource& source) {
 std::string DescribeOpenFailure(const std::filesystem::path& path, RasterOpenResult failure,
                                 const std::string& refusal) {
   const std::string kind = RasterKind(path);
-  switch (failure) {
-    case RasterOpenResult::FileMissing: return "no such file";
-    case RasterOpenResult::NotDecoded:
-      if (kind == ".qtx") return DescribeTiledRefusal(path);
-      return "the " + kind + " image could not be decoded (damaged, or a variant the decoder does not read)";
-    case RasterOpenResult::NotOpened: break;
+  const RasterFormat* format = FindRasterFormat(kind);
+  if (failure == RasterOpenResult::FileMissing) return "no such file";
+  // A reader that tells its refusals apart says why in its own words.
+  if (format != nullptr && format->describeRefusal != nullptr) return format->describeRefusal(path);
+  if (failure == RasterOpenResult::NotDecoded) {
+    return "the " + kind + " image could not be decoded (damaged, or a variant the decoder does not read)";
   }
-  if (kind == ".qtx2" || kind == ".qtxx3") return DescribeTiledRefusal(path);
-  if (kind == ".sid" || kind == ".ecw" || kind == ".hdr" || kind == ".rml") {
-    return "no decoder for " + kind + " images in this build";
-  }
+  if (format != nullptr && !format->Available()) return "no decoder for " + kind + " images in this build";
   if (!refusal.empty()) return refusal;
-  if (kind == ".tif" || kind == ".kap" || kind == ".nos" || kind == ".qtx0" || kind == ".qtxx0") {
-    return "the " + kind + " reader refused the file (damaged, or a layout it does not read)";
-  }
+  if (format != nullptr) return "the " + kind + " reader refused the file (damaged, or a layout it does not read)";
   if (kind.empty()) return "the file has no extension, and the extension chooses the reader";
   return "\"" + kind + "\" is not an image kind this program reads (the extension chooses the reader)";
 }

@@ -3,53 +3,19 @@
 #include <cstring>
 
 #include "common/error.h"
-#include "raster/format_readers.h"
-#include "raster/temp_image.h"
-#include "raster/tiled_reader.h"
 
 namespace quiltor {
 
-std::string RasterKind(const std::filesystem::path& path) {
-  std::string ext = path.extension().string();
-  for (char& c : ext) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return ext;
+bool IsTiledKind(const std::string& kind) {
+  const RasterFormat* format = FindRasterFormat(kind);
+  return format != nullptr && format->zoomLevels;
 }
-
-bool IsTiledKind(const std::string& kind) { return kind == ".qtx" || kind == ".qtx2" || kind == ".qtxx3"; }
-
-namespace {
-
-std::optional<Bitmap> DecodeWholeImage(const std::string& kind, const std::filesystem::path& path) {
-  if (kind == ".bmp") return DecodeBmp(path);
-  if (kind == ".png") return DecodePng(path);
-  if (kind == ".jpg") return DecodeJpeg(path);
-  if (kind == ".gif") return DecodeGif(path);
-  return DecodeTiledImage(path, 0);  // ".qtx"
-}
-
-std::unique_ptr<RasterReader> OpenStreamed(const std::string& kind, const std::filesystem::path& path,
-                                           std::string& refusal) {
-  if (kind == ".kap" || kind == ".nos") return OpenChartReader(path);
-  if (kind == ".qtx0") return TempImageReader::Open(path, false);
-  if (kind == ".qtxx0") return TempImageReader::Open(path, true);
-  if (kind == ".tif") return OpenTiffReader(path, refusal);
-  if (kind == ".qtx2" || kind == ".qtxx3") {
-    TiledReader::Opening opening = TiledReader::Open(path, true);
-    refusal = opening.message;
-    return std::move(opening.reader);
-  }
-  return nullptr;  // ".sid", ".ecw" and unknown kinds: no decoder in this program
-}
-
-}  // namespace
 
 void RasterSource::ReadRow(int y, std::uint8_t* buffer) {
   if (y < 0 || y >= height_) return;
   if (bitmap_) {
     std::memcpy(buffer, bitmap_->row(y), static_cast<std::size_t>(width_) * static_cast<std::size_t>(pixelMode_));
-  } else if (reader_) {
+  } else if (reader_ && format_->rowRead) {
     reader_->ReadRow(y, buffer);
   }
 }
@@ -58,13 +24,13 @@ void RasterSource::FetchPixel(int x, int y, std::uint8_t* out) {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
   if (bitmap_) {
     bitmap_->PixelBgr(x, y, out);
-  } else if (reader_ && kind_ != ".qtx0" && kind_ != ".qtxx0") {
+  } else if (reader_ && format_->pixelFetch) {
     reader_->FetchPixel(x, y, out);
   }
 }
 
 void RasterSource::ReleaseCaches() {
-  if (reader_ && (kind_ == ".kap" || kind_ == ".nos" || kind_ == ".tif")) reader_->ReleaseCaches();
+  if (reader_ && format_->cacheRelease) reader_->ReleaseCaches();
 }
 
 std::unique_ptr<RasterSource> OpenRaster(const std::filesystem::path& path, RasterOpenResult& failure,
@@ -75,24 +41,28 @@ std::unique_ptr<RasterSource> OpenRaster(const std::filesystem::path& path, Rast
     failure = RasterOpenResult::FileMissing;
     return nullptr;
   }
+  const RasterFormat* format = FormatOf(path);
+  if (format == nullptr || !format->Available()) {
+    failure = RasterOpenResult::NotOpened;
+    return nullptr;
+  }
   std::unique_ptr<RasterSource> source(new RasterSource);
   source->fileName_ = path;
   source->kind_ = RasterKind(path);
-  const std::string& kind = source->kind_;
-  if (kind == ".bmp" || kind == ".jpg" || kind == ".gif" || kind == ".qtx" || kind == ".png") {
-    source->bitmap_ = DecodeWholeImage(kind, path);
+  source->format_ = format;
+  if (format->decodeWhole != nullptr) {
+    source->bitmap_ = format->decodeWhole(path);
     if (!source->bitmap_) {
       failure = RasterOpenResult::NotDecoded;
       return nullptr;
     }
-    source->kind_ = ".bmp";
     source->width_ = source->bitmap_->width();
     source->height_ = source->bitmap_->height();
     source->pixelMode_ = source->bitmap_->bitsPerPixel() == 8 ? 1 : 3;
     if (source->pixelMode_ == 1) source->palette_ = source->bitmap_->palette();
     return source;
   }
-  source->reader_ = OpenStreamed(kind, path, refusal);
+  source->reader_ = format->openStreamed(path, refusal);
   if (!source->reader_) {
     failure = RasterOpenResult::NotOpened;
     return nullptr;
@@ -130,31 +100,17 @@ bool QueryRasterInfo(const std::filesystem::path& path, std::int32_t& width, std
   pixelMode = 1;
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) return false;
-  const std::string kind = RasterKind(path);
+  const RasterFormat* format = FormatOf(path);
+  if (format == nullptr || format->queryHeader == nullptr || !format->Loaded()) return false;
   try {
-    if (kind == ".qtx" || kind == ".qtx2" || kind == ".qtxx3") {
-      TiledInfo info;
-      QueryTiledInfo(path, info);
+    ImageInfo info;
+    if (format->queryHeader(path, info)) {
       width = info.width;
       height = info.height;
-      schemeVersion = info.schemeVersion;
       pixelMode = info.pixelMode;
-    } else {
-      ImageInfo info;
-      bool known = true;
-      if (kind == ".bmp") known = QueryBmpInfo(path, info);
-      else if (kind == ".jpg") known = QueryJpegInfo(path, info);
-      else if (kind == ".png") known = QueryPngInfo(path, info);
-      else if (kind == ".gif") known = QueryGifInfo(path, info);
-      else if (kind == ".tif") known = QueryTiffInfo(path, info);
-      else if (kind == ".kap" || kind == ".nos") known = QueryChartInfo(path, info);
-      else known = false;
-      if (known) {
-        width = info.width;
-        height = info.height;
-        pixelMode = info.pixelMode;
-      }
     }
+    // A refused protected image still tells its scheme.
+    schemeVersion = info.schemeVersion;
   } catch (const std::exception&) {
     return false;
   }
@@ -167,13 +123,9 @@ bool QueryRasterInfo(const std::filesystem::path& path, std::int32_t& width, std
 }
 
 int CheckRasterExtension(const std::filesystem::path& path) {
-  static constexpr const char* kMapKinds[] = {".bmp", ".jpg", ".gif", ".hdr", ".rml", ".qtx", ".qtx2",
-                                              ".qtxx3", ".png", ".kap", ".nos", ".sid", ".ecw", ".tif"};
-  const std::string kind = RasterKind(path);
-  bool known = false;
-  for (const char* k : kMapKinds) known = known || kind == k;
-  if (!known) return 1;
-  if (kind == ".qtxx3") {
+  const RasterFormat* format = FormatOf(path);
+  if (format == nullptr || !format->mapImage) return 1;
+  if (format->refusesNewerScheme) {
     std::int32_t w, h, scheme, mode;
     QueryRasterInfo(path, w, h, scheme, mode);
     if (scheme > 2) return 2;

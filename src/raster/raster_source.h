@@ -1,8 +1,9 @@
 #pragma once
-// The one way every image is opened: the extension alone chooses the reader.
-// Whole-image kinds are decoded into a bitmap at open time; streamed kinds
-// keep their reader and file open until the source is closed. A source is
-// owned by whoever opened it (std::unique_ptr) and released once.
+// The one way every image is opened: the extension alone chooses the reader,
+// through the table of formats (raster_format.h). Whole-image kinds are
+// decoded into a bitmap at open time; streamed kinds keep their reader and
+// file open until the source is closed. A source is owned by whoever opened
+// it (std::unique_ptr) and released once.
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -11,40 +12,37 @@
 
 #include "common/error.h"
 #include "raster/bitmap.h"
+#include "raster/raster_format.h"
 #include "raster/raster_reader.h"
 
 namespace quiltor {
 
 enum class RasterOpenResult { NotOpened = 0, FileMissing = 1, NotDecoded = 2 };
 
-// The kind the dispatch reads a file as: its extension in lower case, with
-// the dot. Only the extension chooses the reader.
-std::string RasterKind(const std::filesystem::path& path);
 // The kinds held in the tiled multi-zoom format, whose levels can be listed.
 bool IsTiledKind(const std::string& kind);
 
 class RasterSource : public RasterReader {
  public:
   const std::filesystem::path& fileName() const { return fileName_; }
-  // Lower-case extension with the dot; ".bmp" for every decoded whole image.
+  // Lower-case extension with the dot: the kind the file was opened as.
   const std::string& kind() const { return kind_; }
+  // The image was decoded whole into memory at open time.
+  bool decodedWhole() const { return bitmap_.has_value(); }
 
-  // Row outside the image: `buffer` is left as it was.
+  // Row outside the image, or a kind without row access: `buffer` is left
+  // as it was.
   void ReadRow(int y, std::uint8_t* buffer) override;
   // Pixel outside the image, or a kind without pixel access: `out` unchanged.
   void FetchPixel(int x, int y, std::uint8_t* out) override;
   void ReleaseCaches() override;
-  // The pixel fetch of the source; the result carries no meaning.
-  bool fetchPixel(int x, int y, std::uint8_t* out) {
-    FetchPixel(x, y, out);
-    return false;
-  }
 
  private:
   friend std::unique_ptr<RasterSource> OpenRaster(const std::filesystem::path& path, RasterOpenResult& failure,
                                                   std::string& refusal);
   std::filesystem::path fileName_;
   std::string kind_;
+  const RasterFormat* format_ = nullptr;
   std::optional<Bitmap> bitmap_;
   std::unique_ptr<RasterReader> reader_;
 };
@@ -69,8 +67,8 @@ void ReleaseRasterCaches(RasterSource* source);
 bool QueryRasterInfo(const std::filesystem::path& path, std::int32_t& width, std::int32_t& height,
                      std::int32_t& schemeVersion, std::int32_t& pixelMode);
 bool QueryRasterInfo(const std::filesystem::path& path, std::int32_t& width, std::int32_t& height, std::int32_t& pixelMode);
-// 1: not a map image extension; 2: a ".qtxx3" this program cannot read
-// (newer or unknown scheme); 0 otherwise.
+// 1: not a map image extension; 2: a protected tiled image this program
+// cannot read (newer or unknown scheme); 0 otherwise.
 int CheckRasterExtension(const std::filesystem::path& path);
 
 }  // namespace quiltor

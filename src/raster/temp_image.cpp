@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/error.h"
+#include "raster/raster_format.h"
 
 namespace quiltor {
 
@@ -231,5 +232,25 @@ bool RowStreamReader::ReadRow(std::uint8_t* bgr) {
   position_ += 4 + static_cast<std::uint64_t>(length);
   return true;
 }
+
+namespace {
+
+std::unique_ptr<RasterReader> OpenPaletteTemp(const std::filesystem::path& path, std::string&) {
+  return TempImageReader::Open(path, false);
+}
+std::unique_ptr<RasterReader> OpenTrueColourTemp(const std::filesystem::path& path, std::string&) {
+  return TempImageReader::Open(path, true);
+}
+
+constexpr std::string_view kPaletteTempExtensions[] = {".qtx0"};
+constexpr std::string_view kTrueColourTempExtensions[] = {".qtxx0"};
+
+}  // namespace
+
+// Work files of the pipeline: rows only, never a map's image.
+extern const RasterFormat kTempImageFormat{
+    .extensions = kPaletteTempExtensions, .openStreamed = OpenPaletteTemp, .pixelFetch = false};
+extern const RasterFormat kTrueColourTempImageFormat{
+    .extensions = kTrueColourTempExtensions, .openStreamed = OpenTrueColourTemp, .pixelFetch = false};
 
 }  // namespace quiltor

@@ -6,7 +6,6 @@
 #include "common/error.h"
 #include "raster/raster_source.h"
 #include "raster/resample.h"
-#include "raster/tiled_reader.h"
 
 namespace quiltor {
 
@@ -48,15 +47,15 @@ Bitmap ResampleFileToBitmap(const std::string& path, double percent) {
 
 std::optional<Thumbnail> MakeThumbnail(const std::string& path, int targetWidth, int targetHeight) {
   if (targetWidth <= 0 || targetHeight <= 0) return std::nullopt;
-  const std::string kind = RasterKind(path);
-  if (kind == ".ecw" || kind == ".sid") return std::nullopt;  // their decoders are outside plug-ins
+  const RasterFormat* format = FormatOf(path);
+  if (format != nullptr && format->thumbnail == ThumbnailRoute::None) return std::nullopt;
   try {
     Thumbnail thumb;
-    if (kind == ".qtx2" || kind == ".qtxx3") {
-      TiledInfo info;
-      if (!QueryTiledInfo(path, info) || info.width <= 0) return std::nullopt;
+    if (format != nullptr && format->thumbnail == ThumbnailRoute::StretchSmallImage) {
+      ImageInfo info;
+      if (!format->queryHeader(path, info) || info.width <= 0) return std::nullopt;
       thumb.scale = std::max(1, info.width / targetWidth);
-      std::optional<Bitmap> small = DecodeTiledImage(path, kThumbnailLevel);
+      std::optional<Bitmap> small = format->decodeSmall(path);
       if (!small) return std::nullopt;
       thumb.bitmap = StretchToBitmap(*small, targetWidth, targetHeight);
     } else {

@@ -312,4 +312,14 @@ bool QueryTiffInfo(const std::filesystem::path& path, ImageInfo& info) {
   return true;
 }
 
+namespace {
+constexpr std::string_view kTiffExtensions[] = {".tif"};
+}  // namespace
+
+extern const RasterFormat kTiffFormat{.extensions = kTiffExtensions,
+                                      .mapImage = true,
+                                      .openStreamed = OpenTiffReader,
+                                      .cacheRelease = true,
+                                      .queryHeader = QueryTiffInfo};
+
 }  // namespace quiltor

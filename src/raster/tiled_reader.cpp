@@ -261,8 +261,8 @@ void TiledReader::ChooseThumbnailLevel() {
   LoadZoomLevel(kLastLevel);
 }
 
-bool QueryTiledInfo(const std::filesystem::path& path, TiledInfo& info) {
-  info = TiledInfo{};
+bool QueryTiledInfo(const std::filesystem::path& path, ImageInfo& info) {
+  info = ImageInfo{};
   TiledReader::Opening opening = TiledReader::Open(path, false);
   if (opening.status == TiledOpenStatus::NewerScheme || opening.status == TiledOpenStatus::UnknownScheme) {
     info.schemeVersion = tiled::kNewerSchemeVersion;
@@ -308,5 +308,70 @@ std::optional<Bitmap> DecodeTiledImage(const std::filesystem::path& path, int le
   }
   return image;
 }
+
+std::string DescribeTiledRefusal(const std::filesystem::path& path) {
+  try {
+    TiledReader::Opening opening = TiledReader::Open(path, false);
+    switch (opening.status) {
+      case TiledOpenStatus::Opened: return "the tiled image opens now; it could not be opened before";
+      case TiledOpenStatus::UnknownScheme:
+        return "Protected Map Image (scheme version 99): scrambled with a scheme this program does not know";
+      case TiledOpenStatus::NewerScheme:
+        return "Protected Map Image (scheme version 99): scrambled with a scheme newer than this program reads";
+      case TiledOpenStatus::Unrecognised:
+        return opening.message.empty() ? "not a tiled image this program reads" : opening.message;
+    }
+  } catch (const std::exception& e) {
+    return std::string("damaged tiled image: ") + e.what();
+  }
+  return "not a tiled image this program reads";
+}
+
+namespace {
+
+std::unique_ptr<RasterReader> OpenCachedTiled(const std::filesystem::path& path, std::string& refusal) {
+  TiledReader::Opening opening = TiledReader::Open(path, true);
+  refusal = opening.message;
+  return std::move(opening.reader);
+}
+
+std::optional<Bitmap> DecodeFullSize(const std::filesystem::path& path) { return DecodeTiledImage(path, 0); }
+std::optional<Bitmap> DecodeThumbnailLevel(const std::filesystem::path& path) {
+  return DecodeTiledImage(path, kThumbnailLevel);
+}
+
+constexpr std::string_view kWholeTiledExtensions[] = {".qtx"};
+constexpr std::string_view kTiledExtensions[] = {".qtx2"};
+constexpr std::string_view kProtectedTiledExtensions[] = {".qtxx3"};
+
+}  // namespace
+
+// The older extension: the tiled file decoded whole at full size.
+extern const RasterFormat kWholeTiledFormat{.extensions = kWholeTiledExtensions,
+                                            .mapImage = true,
+                                            .decodeWhole = DecodeFullSize,
+                                            .queryHeader = QueryTiledInfo,
+                                            .zoomLevels = true,
+                                            .describeRefusal = DescribeTiledRefusal};
+// Plain and scrambled tiled files read tile by tile through the tile cache;
+// only the scrambled extension is checked for a scheme this program cannot
+// read before a map names it.
+extern const RasterFormat kTiledFormat{.extensions = kTiledExtensions,
+                                       .mapImage = true,
+                                       .openStreamed = OpenCachedTiled,
+                                       .queryHeader = QueryTiledInfo,
+                                       .thumbnail = ThumbnailRoute::StretchSmallImage,
+                                       .decodeSmall = DecodeThumbnailLevel,
+                                       .zoomLevels = true,
+                                       .describeRefusal = DescribeTiledRefusal};
+extern const RasterFormat kProtectedTiledFormat{.extensions = kProtectedTiledExtensions,
+                                                .mapImage = true,
+                                                .openStreamed = OpenCachedTiled,
+                                                .queryHeader = QueryTiledInfo,
+                                                .thumbnail = ThumbnailRoute::StretchSmallImage,
+                                                .decodeSmall = DecodeThumbnailLevel,
+                                                .zoomLevels = true,
+                                                .refusesNewerScheme = true,
+                                                .describeRefusal = DescribeTiledRefusal};
 
 }  // namespace quiltor

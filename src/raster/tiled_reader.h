@@ -12,6 +12,7 @@
 
 #include "raster/bitmap.h"
 #include "raster/byte_file.h"
+#include "raster/raster_format.h"
 #include "raster/raster_reader.h"
 
 namespace quiltor {
@@ -100,13 +101,11 @@ class TiledReader : public RasterReader {
 // Header-only query: size and scheme (-1 plain, 0..2 scrambled, 99 newer or
 // unknown scheme, which the caller must refuse). False when the file is not
 // a readable tiled image; read errors throw QuiltorError.
-struct TiledInfo {
-  int width = 0;
-  int height = 0;
-  int schemeVersion = 0;
-  int pixelMode = 1;
-};
-bool QueryTiledInfo(const std::filesystem::path& path, TiledInfo& info);
+bool QueryTiledInfo(const std::filesystem::path& path, ImageInfo& info);
+
+// Why the reader refuses `path`, in words for the user: a protected image of
+// an unknown or newer scheme, a file of another format version, or damage.
+std::string DescribeTiledRefusal(const std::filesystem::path& path);
 
 // Whole image of level 0, of another level index, of kLastLevel or of
 // kThumbnailLevel as an 8-bit bitmap with the level's palette; nullopt when

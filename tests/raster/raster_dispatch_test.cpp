@@ -3,6 +3,7 @@
 // image check, and pixel access agreeing with row access on every kind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -69,7 +70,7 @@ struct OpenCase {
   std::filesystem::path path;
   bool opens;
   RasterOpenResult failure;  // when it does not open
-  const char* kind;          // when it opens
+  const char* kind;          // when it opens: the lower-case extension
   int pixelMode;
   const char* refusal;
 };
@@ -80,13 +81,13 @@ TEST_F(DispatchTest, TheExtensionAloneChoosesTheReader) {
   wrongTiledMagic[0] = 0;
   using R = RasterOpenResult;
   const OpenCase cases[] = {
-      {"PNG", Copy("png-rgb.png", "a.png"), true, {}, ".bmp", 3, ""},
-      {"PNG, upper-case extension", Copy("png-rgb.png", "b.PNG"), true, {}, ".bmp", 3, ""},
+      {"PNG", Copy("png-rgb.png", "a.png"), true, {}, ".png", 3, ""},
+      {"PNG, upper-case extension", Copy("png-rgb.png", "b.PNG"), true, {}, ".png", 3, ""},
       {"4-bit BMP widened to 8 bits", Copy("bmp-4bit.bmp", "c.bmp"), true, {}, ".bmp", 1, ""},
-      {"JPEG", Copy("jpeg-colour.jpg", "d.jpg"), true, {}, ".bmp", 1, ""},
-      {"JPEG, upper-case extension", Copy("jpeg-colour.jpg", "e.JPG"), true, {}, ".bmp", 1, ""},
+      {"JPEG", Copy("jpeg-colour.jpg", "d.jpg"), true, {}, ".jpg", 1, ""},
+      {"JPEG, upper-case extension", Copy("jpeg-colour.jpg", "e.JPG"), true, {}, ".jpg", 1, ""},
       {"TIFF, upper-case extension", Copy("tiff-rgb-strips.tif", "f.TIF"), true, {}, ".tif", 3, ""},
-      {"tiled file read whole", Tiled("g.qtx", false), true, {}, ".bmp", 1, ""},
+      {"tiled file read whole", Tiled("g.qtx", false), true, {}, ".qtx", 1, ""},
       {"PNG named .bmp", Copy("png-rgb.png", "h.bmp"), false, R::NotDecoded, "", 0, ""},
       {"BMP named .gif", Copy("bmp-8bit.bmp", "i.gif"), false, R::NotDecoded, "", 0, ""},
       {"BMP named .jpg", Copy("bmp-8bit.bmp", "j.jpg"), false, R::NotDecoded, "", 0, ""},
@@ -118,6 +119,8 @@ TEST_F(DispatchTest, TheExtensionAloneChoosesTheReader) {
     }
     ASSERT_NE(source, nullptr);
     EXPECT_EQ(source->kind(), c.kind);
+    // Only TIFF among these is streamed; the others are decoded whole.
+    EXPECT_EQ(source->decodedWhole(), std::string(c.kind) != ".tif");
     EXPECT_EQ(source->pixelMode(), c.pixelMode);
     EXPECT_EQ(source->fileName(), c.path);
     CloseRaster(source);
@@ -133,6 +136,23 @@ TEST_F(DispatchTest, TheExtensionAloneChoosesTheReader) {
   ReadRasterLine(lower.get(), 29, a.data());
   ReadRasterLine(upper.get(), 29, b.data());
   EXPECT_EQ(a, b);
+}
+
+// A second entry claiming an extension would never be reached, and an
+// extension not in lower case with its dot never matches a kind.
+TEST(FormatTable, EveryExtensionBelongsToOneEntry) {
+  std::vector<std::string_view> seen;
+  for (const RasterFormat* format : RasterFormats()) {
+    ASSERT_FALSE(format->extensions.empty());
+    for (std::string_view extension : format->extensions) {
+      EXPECT_EQ(RasterKind(std::string("a") + std::string(extension)), extension);
+      EXPECT_EQ(std::count(seen.begin(), seen.end(), extension), 0) << extension;
+      seen.push_back(extension);
+      EXPECT_EQ(FindRasterFormat(extension), format) << extension;
+    }
+  }
+  EXPECT_EQ(FindRasterFormat(".jpeg"), nullptr);
+  EXPECT_EQ(FindRasterFormat(""), nullptr);
 }
 
 TEST_F(DispatchTest, MapImageExtensions) {
@@ -202,7 +222,7 @@ TEST_F(DispatchTest, PixelsAgreeWithRowsOnEveryKind) {
     for (int y = 0; y < height; ++y) {
       for (int x = 0; x < width; ++x) {
         std::uint8_t bgr[3];
-        source->fetchPixel(x, y, bgr);
+        source->FetchPixel(x, y, bgr);
         const std::uint8_t* p = rows.data() + (static_cast<std::size_t>(y) * width + x) * mode;
         const Rgbquad expected = mode == 1 ? source->palette()[p[0]] : Rgbquad{p[0], p[1], p[2], 0};
         ASSERT_EQ(bgr[0], expected.blue) << x << "," << y;
@@ -211,7 +231,7 @@ TEST_F(DispatchTest, PixelsAgreeWithRowsOnEveryKind) {
       }
     }
     std::uint8_t out[3] = {7, 8, 9};
-    for (auto [x, y] : {std::pair{-1, 0}, {0, -1}, {width, 0}, {0, height}}) source->fetchPixel(x, y, out);
+    for (auto [x, y] : {std::pair{-1, 0}, {0, -1}, {width, 0}, {0, height}}) source->FetchPixel(x, y, out);
     EXPECT_EQ(Bytes(out, out + 3), (Bytes{7, 8, 9}));
     Bytes untouched(static_cast<std::size_t>(width) * mode, 0xEE);
     ReadRasterLine(source.get(), -1, untouched.data());

@@ -91,8 +91,8 @@ TEST(TempImageTest, BothKindsReadBackThroughTheDispatch) {
   }
   // Rows only: a pixel fetch writes nothing, a row past the end neither.
   std::uint8_t out[3] = {1, 2, 3};
-  merged->fetchPixel(0, 0, out);
-  level->fetchPixel(0, 0, out);
+  merged->FetchPixel(0, 0, out);
+  level->FetchPixel(0, 0, out);
   EXPECT_EQ(Bytes(out, out + 3), (Bytes{1, 2, 3}));
   Bytes untouched(37 * 3, 0xEE);
   ReadRasterLine(merged.get(), 5, untouched.data());

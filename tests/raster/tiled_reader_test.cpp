@@ -94,7 +94,7 @@ TEST(TiledReaderTest, EveryReadableVariantGivesTheWrittenPixels) {
       for (int x = 0; x < 128; ++x) ASSERT_EQ(row[x], full.pixel(x, y)) << x << "," << y;
     }
     std::uint8_t bgr[3];
-    source->fetchPixel(127, 63, bgr);
+    source->FetchPixel(127, 63, bgr);
     const std::uint8_t index = full.pixel(127, 63);
     EXPECT_EQ(bgr[0], full.palette[4 * index]);
     EXPECT_EQ(bgr[1], full.palette[4 * index + 1]);

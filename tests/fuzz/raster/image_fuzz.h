@@ -66,10 +66,10 @@ inline void ReadEverything(RasterSource& source) {
   const int ys[] = {0, height / 3, height - 1, -1, height};
   std::uint8_t pixel[3] = {0, 0, 0};
   for (int y : ys) {
-    for (int x : xs) source.fetchPixel(x, y, pixel);
+    for (int x : xs) source.FetchPixel(x, y, pixel);
   }
   ReleaseRasterCaches(&source);
-  source.fetchPixel(width - 1, height - 1, pixel);
+  source.FetchPixel(width - 1, height - 1, pixel);
 }
 
 inline void ExerciseImageFile(const std::filesystem::path& path) {
