@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
-#include <span>
 #include <system_error>
+#include <vector>
 
 #include "catalogue/calibration.h"
 #include "catalogue/outline.h"
@@ -90,8 +90,24 @@ void FillTransparent(Bitmap& bitmap) {
 
 // The image thumbnail pixel under destination point (X, Y), or nullopt
 // when the point lies outside the map or off the image thumbnail.
-std::optional<std::pair<int, int>> SourcePixel(const Map_record& record, double X, double Y, double scale,
-                                               const Bitmap& image, const ThumbnailContext& context) {
+// The map's border in its own projection, as the border test takes it.
+struct ProjectedBorder {
+  std::vector<double> eastings;
+  std::vector<double> northings;
+};
+
+ProjectedBorder BorderOf(const Map_record& record) {
+  ProjectedBorder b;
+  for (const BorderPoint& p : record.border) {
+    b.eastings.push_back(p.easting);
+    b.northings.push_back(p.northing);
+  }
+  return b;
+}
+
+std::optional<std::pair<int, int>> SourcePixel(const Map_record& record, const ProjectedBorder& border, double X,
+                                               double Y, double scale, const Bitmap& image,
+                                               const ThumbnailContext& context) {
   const geodesy::DestinationSetup& dest = context.destination;
   geodesy::LatLon ll{Y, X};
   if (dest.shortName != "Latit") {
@@ -104,9 +120,7 @@ std::optional<std::pair<int, int>> SourcePixel(const Map_record& record, double 
                                  record.wgs84Datum);
   }
   if (!std::isfinite(en.easting) || !std::isfinite(en.northing)) return std::nullopt;
-  const auto count = static_cast<std::size_t>(std::clamp(record.borderCount, 0, kMaxBorderPoints));
-  if (!PointInOutline(std::span(record.borderNorthing.data(), count), std::span(record.borderEasting.data(), count),
-                      en.easting, en.northing)) {
+  if (!PointInOutline(border.northings, border.eastings, en.easting, en.northing)) {
     return std::nullopt;
   }
   // The map's forward projection of this point is `en` already, so its pixel
@@ -189,6 +203,7 @@ Bitmap WarpThumbnail(const Map_record& record, const Bitmap& imageThumbnail, dou
                      const ThumbnailContext& context) {
   Bitmap out(box.width, box.height, 24);
   FillTransparent(out);
+  const ProjectedBorder border = BorderOf(record);
   for (int r = 0; r < box.height; ++r) {
     if (r % 10 == 0) {
       context.host.SetProgressLabel(
@@ -198,7 +213,7 @@ Bitmap WarpThumbnail(const Map_record& record, const Bitmap& imageThumbnail, dou
     std::uint8_t* row = out.row(r);
     for (int c = 0; c < box.width; ++c) {
       try {
-        const auto source = SourcePixel(record, box.minX + c * box.step, Y, scale, imageThumbnail, context);
+        const auto source = SourcePixel(record, border, box.minX + c * box.step, Y, scale, imageThumbnail, context);
         if (source) imageThumbnail.PixelBgr(source->first, source->second, row + 3 * static_cast<std::size_t>(c));
       } catch (const std::exception&) {
         // the pixel stays transparent
@@ -241,7 +256,6 @@ ThumbnailBuild BuildThumbnail(Map_record& record, const ThumbnailContext& contex
   const WarpBox box{extent.minX, extent.maxY, std::abs(extent.maxX - extent.minX) / size.width, size.width,
                     size.height};
   Bitmap warped = WarpThumbnail(record, image->bitmap, image->scale, box, context);
-  record.raster.reset();
   SaveStamped(result.projectedFile, warped, mapStamp);
   record.thumbnail = std::move(warped);
   result.code = kThumbnailDone;
