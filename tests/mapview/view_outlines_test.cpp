@@ -5,6 +5,7 @@
 #include "creation/catalogue_sources.h"
 #include "geodesy/destination_setup.h"
 #include "mapview/view_overlay.h"
+#include "support/rectangle_maps.h"
 
 namespace quiltor::mapview {
 namespace {
@@ -35,22 +36,7 @@ TEST(HitTest, LowerEdgesAreInsideUpperEdgesOutside) {
     EXPECT_EQ(InsideOutline(c.outline, c.point.x, c.point.y), c.inside) << c.point.x << "," << c.point.y;
 }
 
-// A map whose border is the rectangle of the given corners (degrees).
-void AddMap(MapCatalogue& catalogue, const std::string& title, double south, double west, double north, double east,
-            bool selected = true, std::int32_t status = kMapUsable) {
-  Map_record& map = catalogue.FreshWorkSlot();
-  map.title = title;
-  map.status = status;
-  map.selected = selected;
-  const double corners[4][2] = {{north, west}, {north, east}, {south, east}, {south, west}};
-  for (const auto& [latitude, longitude] : corners) {
-    BorderPoint point;
-    point.latitude = latitude;
-    point.longitude = longitude;
-    map.border.push_back(point);
-  }
-  ASSERT_TRUE(catalogue.CommitWorkSlot());
-}
+using testing::AddRectangleMap;
 
 creation::DestinationProjection LatLon() { return {"Latit", nullptr, nullptr}; }
 
@@ -66,7 +52,7 @@ ViewState DegreeView() {
 
 TEST(ViewOutlines, OnLatitudeLongitudeXIsTheLongitude) {
   MapCatalogue catalogue;
-  AddMap(catalogue, "A", -34, 151, -33.5, 151.5);
+  AddRectangleMap(catalogue, "A", -34, 151, -33.5, 151.5);
   ViewOutlines outlines;
   outlines.Project(catalogue, LatLon());
   outlines.Place(DegreeView());
@@ -87,7 +73,7 @@ TEST(ViewOutlines, AProjectedDestinationPlacesTheProjectedBorder) {
   const auto setup = geodesy::ReadDestinationSetup(settings, geodesy::BuiltInProjectionCatalogue());
   const auto projection = creation::MakeDestinationProjection(setup);
   MapCatalogue catalogue;
-  AddMap(catalogue, "Harbour", -33.9, 151.1, -33.8, 151.3);
+  AddRectangleMap(catalogue, "Harbour", -33.9, 151.1, -33.8, 151.3);
   double x = 0, y = 0;
   projection.forward(-33.8, 151.1, x, y);  // the first border point
   ViewState view;
@@ -105,9 +91,9 @@ TEST(ViewOutlines, AProjectedDestinationPlacesTheProjectedBorder) {
 
 TEST(ViewOutlines, MapsAtListsOverlappingUsableMapsInCatalogueOrder) {
   MapCatalogue catalogue;
-  AddMap(catalogue, "Large", -34, 151, -33.5, 151.5);
-  AddMap(catalogue, "Missing image", -34, 151, -33.5, 151.5, false, kMapImageNotFound);
-  AddMap(catalogue, "Small", -33.8, 151.1, -33.6, 151.2);
+  AddRectangleMap(catalogue, "Large", -34, 151, -33.5, 151.5);
+  AddRectangleMap(catalogue, "Missing image", -34, 151, -33.5, 151.5, false, kMapImageNotFound);
+  AddRectangleMap(catalogue, "Small", -33.8, 151.1, -33.6, 151.2);
   ViewOutlines outlines;
   outlines.Project(catalogue, LatLon());
   outlines.Place(DegreeView());
@@ -119,9 +105,9 @@ TEST(ViewOutlines, MapsAtListsOverlappingUsableMapsInCatalogueOrder) {
 
 TEST(DoubleClick, OneMapFlipsTwoMapsAreOffered) {
   MapCatalogue catalogue;
-  AddMap(catalogue, "A", -34, 151, -33.5, 151.5);
-  AddMap(catalogue, "B", -34, 151, -33.5, 151.5, false, kMapImageNotFound);
-  AddMap(catalogue, "C", -34, 151, -33.5, 151.5);
+  AddRectangleMap(catalogue, "A", -34, 151, -33.5, 151.5);
+  AddRectangleMap(catalogue, "B", -34, 151, -33.5, 151.5, false, kMapImageNotFound);
+  AddRectangleMap(catalogue, "C", -34, 151, -33.5, 151.5);
 
   DoubleClickOutcome one = DoubleClickMaps(catalogue, {0});
   EXPECT_EQ(one.toggled, 0);
@@ -141,9 +127,9 @@ TEST(DoubleClick, OneMapFlipsTwoMapsAreOffered) {
 
 TEST(Hover, HighlightsFollowTheMouseAndTheListPutsUnselectedMapsFirst) {
   MapCatalogue catalogue;
-  AddMap(catalogue, "Selected large", -34, 151, -33.5, 151.5, true);
-  AddMap(catalogue, "Unselected small", -33.8, 151.1, -33.6, 151.2, false);
-  AddMap(catalogue, "Elsewhere", -35, 152, -34.5, 152.5, false);
+  AddRectangleMap(catalogue, "Selected large", -34, 151, -33.5, 151.5, true);
+  AddRectangleMap(catalogue, "Unselected small", -33.8, 151.1, -33.6, 151.2, false);
+  AddRectangleMap(catalogue, "Elsewhere", -35, 152, -34.5, 152.5, false);
   ViewOutlines outlines;
   outlines.Project(catalogue, LatLon());
   outlines.Place(DegreeView());
