@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 
+#include "common/mounts.h"
 #include "common/paths.h"
 #include "common/text.h"
 
@@ -41,42 +41,11 @@ std::vector<int> GetSelectedMapArray(CreateMode mode, const DestinationProjectio
   return list;
 }
 
-bool IsOnCdrom(const std::string& folder) {
-  std::error_code ec;
-  const fs::path target = fs::weakly_canonical(fs::path(folder), ec);
-  std::ifstream mounts("/proc/self/mounts");
-  std::string device, mountPoint, type;
-  std::string best;
-  bool optical = false;
-  std::string line;
-  while (std::getline(mounts, line)) {
-    std::istringstream fields(line);
-    if (!(fields >> device >> mountPoint >> type)) continue;
-    const std::string t = target.string();
-    const bool inside = t == mountPoint || mountPoint == "/" ||
-                        (t.size() > mountPoint.size() && t.compare(0, mountPoint.size(), mountPoint) == 0 &&
-                         t[mountPoint.size()] == '/');
-    // The deepest mount point that holds the folder decides.
-    if (inside && mountPoint.size() >= best.size()) {
-      best = mountPoint;
-      optical = type == "iso9660" || type == "udf";
-    }
-  }
-  return optical;
-}
-
 bool ValidateFolderSetting(const std::string& folder, const std::string& label, WorkerHost& host) {
-  const std::string path = StripTrailingSeparator(TrimSpaces(folder));
-  std::error_code ec;
-  if (path.empty() || !fs::is_directory(path, ec)) {
-    host.ShowMessage("The " + label + " Folder is not valid");
-    return false;
-  }
-  if (IsOnCdrom(path)) {
-    host.ShowMessage("The " + label + " Folder is on a CDROM");
-    return false;
-  }
-  return true;
+  const FolderProblem problem = CheckFolderSetting(folder);
+  if (problem == FolderProblem::None) return true;
+  host.ShowMessage(FolderProblemMessage(label, problem));
+  return false;
 }
 
 std::string FormatElapsed(double seconds) {
@@ -132,17 +101,10 @@ CreateOutcome RunCreate(const CreateRequest& request, WorkerHost& host, CreateFl
   }
   // The Temp File Folder is checked with its own texts first, then again as
   // the create itself checks every folder it uses.
-  {
-    const std::string temp = StripTrailingSeparator(TrimSpaces(settings.tempFolder));
-    std::error_code ec;
-    if (temp.empty() || !fs::is_directory(temp, ec)) {
-      host.ShowMessage(kTempFolderNotValid);
-      return outcome;
-    }
-    if (IsOnCdrom(temp)) {
-      host.ShowMessage(kTempFolderOnCdrom);
-      return outcome;
-    }
+  switch (CheckFolderSetting(settings.tempFolder)) {
+    case FolderProblem::NotAFolder: host.ShowMessage(kTempFolderNotValid); return outcome;
+    case FolderProblem::OnOpticalDisc: host.ShowMessage(kTempFolderOnCdrom); return outcome;
+    case FolderProblem::None: break;
   }
   if (!ValidateFolderSetting(settings.tempFolder, "Temp File", host)) return outcome;
   const std::string destinationFolder = FolderPart(settings.destinationFile);

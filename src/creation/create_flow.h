@@ -17,8 +17,6 @@ namespace quiltor::creation {
 
 inline constexpr const char* kNoRegionMessage = "No map draw area selected.";
 inline constexpr const char* kNoMapsMessage = "No maps selected or in region.";
-inline constexpr const char* kTempFolderNotValid = "Temp File Folder is not valid";
-inline constexpr const char* kTempFolderOnCdrom = "The Temp File Folder is on a CDROM";
 
 // What GetSelectedMapArray needs of one catalogue map.
 struct CatalogueEntry {
@@ -39,9 +37,6 @@ std::vector<int> GetSelectedMapArray(CreateMode mode, const DestinationProjectio
 // that is not on an optical disc; otherwise shows "The <label> Folder is not
 // valid" or "The <label> Folder is on a CDROM" and answers false.
 bool ValidateFolderSetting(const std::string& folder, const std::string& label, WorkerHost& host);
-
-// True when `folder` lies on a mounted optical disc file system (iso9660 or udf).
-bool IsOnCdrom(const std::string& folder);
 
 // "HH:MM:SS" for an elapsed time in seconds, as the create log shows it.
 std::string FormatElapsed(double seconds);

@@ -1,12 +1,12 @@
 #include "raster/tiled_conversion.h"
 
 #include <algorithm>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "common/error.h"
+#include "common/mounts.h"
 #include "common/paths.h"
 #include "common/text.h"
 #include "raster/byte_file.h"
@@ -22,26 +22,6 @@ namespace {
 constexpr int kLevelColours = 62;
 constexpr const char* kTooSmall =
     "Image is too small to process - have you specified a suitable Pixel Scale on the Destination Map tab";
-
-// Mount point of the file system holding `path`, with its type: the longest
-// mount point that is a prefix of the path.
-std::string FileSystemType(const std::filesystem::path& path) {
-  std::error_code ec;
-  const std::string full = std::filesystem::weakly_canonical(std::filesystem::absolute(path, ec), ec).string();
-  std::ifstream mounts("/proc/self/mounts");
-  std::string device, point, type, rest;
-  std::string bestType;
-  std::size_t bestLength = 0;
-  while (mounts >> device >> point >> type && std::getline(mounts, rest)) {
-    const bool prefix = full.compare(0, point.size(), point) == 0 &&
-                        (full.size() == point.size() || point == "/" || full[point.size()] == '/');
-    if (prefix && point.size() >= bestLength) {
-      bestLength = point.size();
-      bestType = type;
-    }
-  }
-  return bestType;
-}
 
 ZoomLevelImage AsLevelImage(RasterReader& reader) {
   if (reader.pixelMode() != 1) throw QuiltorError("zoom levels are palette images");
@@ -132,28 +112,23 @@ std::string ChooseDestinationName(const std::string& sourcePath, const std::stri
   return destination;
 }
 
-bool IsOnOpticalDisc(const std::filesystem::path& path) {
-  const std::string type = FileSystemType(path);
-  return type == "iso9660" || type == "udf";
-}
-
 TiledConversionResult ConvertToTiledImage(const TiledConversionRequest& request, WorkerHost& host,
                                           std::atomic<bool>& abort) {
   TiledConversionResult result;
   const std::string tempFolder = StripTrailingSeparator(request.tempFolder);
-  std::error_code ec;
-  if (tempFolder.empty() || !std::filesystem::is_directory(tempFolder, ec)) {
-    host.ShowMessage("Temp File Folder is not valid");
+  const FolderProblem temp = CheckFolderSetting(tempFolder);
+  if (temp == FolderProblem::NotAFolder) {
+    host.ShowMessage(kTempFolderNotValid);
     return result;
   }
   std::filesystem::path destinationFolder = std::filesystem::path(request.destinationPath).parent_path();
   if (destinationFolder.empty()) destinationFolder = ".";
   if (IsOnOpticalDisc(destinationFolder)) {
-    host.ShowMessage("The Destination Folder is on a CDROM");
+    host.ShowMessage(FolderProblemMessage("Destination", FolderProblem::OnOpticalDisc));
     return result;
   }
-  if (IsOnOpticalDisc(tempFolder)) {
-    host.ShowMessage("The Temp File Folder is on a CDROM");
+  if (temp == FolderProblem::OnOpticalDisc) {
+    host.ShowMessage(kTempFolderOnCdrom);
     return result;
   }
   abort.store(false);

@@ -42,9 +42,6 @@ struct TiledConversionResult {
 // overwrite the source itself.
 std::string ChooseDestinationName(const std::string& sourcePath, const std::string& destinationPath);
 
-// True when `path` lies on a mounted optical disc (iso9660 or udf).
-bool IsOnOpticalDisc(const std::filesystem::path& path);
-
 // Runs the whole conversion. `abort` (the create window's ConversionAbort) is
 // checked between rows and tiles; an abort leaves no destination file.
 TiledConversionResult ConvertToTiledImage(const TiledConversionRequest& request, WorkerHost& host,

@@ -1,9 +1,9 @@
 #include "settings/host_discovery.h"
 
 #include <cstdlib>
-#include <fstream>
 #include <system_error>
 
+#include "common/mounts.h"
 #include "common/paths.h"
 #include "common/text.h"
 #include "settings/settings_file.h"
@@ -19,35 +19,6 @@ char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 
 bool IsFile(const std::filesystem::path& p) {
   std::error_code ec;
   return std::filesystem::is_regular_file(p, ec);
-}
-
-// The mount table escapes blanks and backslashes as octal ("\040").
-std::string DecodeMountField(std::string_view field) {
-  std::string out;
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] == '\\' && i + 3 < field.size()) {
-      const auto digits = field.substr(i + 1, 3);
-      if (digits.size() == 3 && digits.find_first_not_of("01234567") == std::string_view::npos) {
-        out += static_cast<char>((digits[0] - '0') * 64 + (digits[1] - '0') * 8 + (digits[2] - '0'));
-        i += 3;
-        continue;
-      }
-    }
-    out += field[i];
-  }
-  return out;
-}
-
-std::vector<std::string> SplitBlanks(const std::string& line) {
-  std::vector<std::string> fields;
-  std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-    const std::size_t start = i;
-    while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-    if (i > start) fields.push_back(line.substr(start, i - start));
-  }
-  return fields;
 }
 
 }  // namespace
@@ -98,18 +69,7 @@ std::optional<std::filesystem::path> LocalPath(std::string_view written, const H
   return rest.empty() ? *root : *root / rest;
 }
 
-std::vector<std::filesystem::path> CdromDrives(const HostEnvironment& env) {
-  std::vector<std::filesystem::path> drives;
-  std::ifstream in(env.mountsFile);
-  std::string line;
-  while (in && std::getline(in, line)) {
-    if (line.size() > 64 * 1024) continue;
-    const auto fields = SplitBlanks(line);
-    if (fields.size() < 3) continue;
-    if (fields[2] == "iso9660" || fields[2] == "udf") drives.emplace_back(DecodeMountField(fields[1]));
-  }
-  return drives;
-}
+std::vector<std::filesystem::path> CdromDrives(const HostEnvironment& env) { return OpticalDiscMounts(env.mountsFile); }
 
 std::string FirstCDROMDrive(const HostEnvironment& env) {
   const auto drives = CdromDrives(env);

@@ -14,11 +14,13 @@
 #include <string_view>
 #include <vector>
 
+#include "common/mounts.h"
+
 namespace quiltor {
 
 struct HostEnvironment {
   std::filesystem::path winePrefix;                    // empty: no prefix, no drive letters
-  std::filesystem::path mountsFile = "/proc/self/mounts";
+  std::filesystem::path mountsFile = kSystemMountTable;
   std::filesystem::path programFolder;                 // where our own program lives
 };
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/mounts.h"
 #include "creation_fakes.h"
 #include "support/recording_host.h"
 #include "support/temp_folder.h"
@@ -51,7 +52,7 @@ TEST(ValidateFolderSetting, MissingFolderOrFileNamesItsLabel) {
   std::ofstream(temp.path() / "file") << "x";
   EXPECT_FALSE(ValidateFolderSetting((temp.path() / "file").string(), "Temp File", host));
   EXPECT_EQ(host.messages, (std::vector<std::string>{"The Destination Folder is not valid", "The Temp File Folder is not valid"}));
-  EXPECT_FALSE(IsOnCdrom(temp.path().string()));
+  EXPECT_FALSE(IsOnOpticalDisc(temp.path()));
 }
 
 TEST(GetSelectedMapArray, ModesPickTickedOrOverlappingUsableMaps) {
