@@ -72,7 +72,7 @@ void BM_ScanFolderOf500Maps(benchmark::State& state) {
     std::atomic<bool> abort{false};
     ScanSession session{catalogue, folders, context, abort};
     ScanNewFolders(session, FolderList({fixture.folder()}));
-    SortCatalogue(catalogue);
+    catalogue.SortByScale();
     loaded = catalogue.count();
     benchmark::DoNotOptimize(catalogue[0].metresPerPixel);
   }

@@ -288,31 +288,12 @@ PixelPosition LatLonToPixel(const Map_record& record, double longitude, double l
 ProjectedExtent MapExtentInProjection(const Map_record& record, std::string_view shortName,
                                       const geodesy::ProjectionSetup& setup, std::int32_t datum,
                                       const geodesy::ProjectionHandle& destination) {
-  if (shortName == "Latit") {
-    ProjectedExtent box{180, -180, 90, -90};
-    for (const BorderPoint& point : record.border) {
-      box.minX = std::min(box.minX, point.longitude);
-      box.maxX = std::max(box.maxX, point.longitude);
-      box.minY = std::min(box.minY, point.latitude);
-      box.maxY = std::max(box.maxY, point.latitude);
-    }
-    return box;
-  }
-  ProjectedExtent box{};
-  for (std::size_t k = 0; k < record.border.size(); ++k) {
-    const BorderPoint& point = record.border[k];
+  if (shortName == "Latit") return BorderExtent(record.border, DegreesOf, kNoDegreesExtent);
+  return BorderExtent(record.border, [&](const BorderPoint& point) {
     const geodesy::EastingNorthing p =
         geodesy::ProjectForward(destination, shortName, point.latitude, point.longitude, setup, datum);
-    if (k == 0) {
-      box = {p.easting, p.easting, p.northing, p.northing};
-      continue;
-    }
-    box.minX = std::min(box.minX, p.easting);
-    box.maxX = std::max(box.maxX, p.easting);
-    box.minY = std::min(box.minY, p.northing);
-    box.maxY = std::max(box.maxY, p.northing);
-  }
-  return box;
+    return PlanePoint{p.easting, p.northing};
+  });
 }
 
 double GreatCircleDistance(double lon1, double lat1, double lon2, double lat2) {
@@ -331,14 +312,9 @@ double GreatCircleDistance(double lon1, double lat1, double lon2, double lat2) {
 }
 
 void ComputeScale(Map_record& record) {
-  double minLon = 180, maxLon = -180, minLat = 90, maxLat = -90;
-  for (const BorderPoint& point : record.border) {
-    minLon = std::min(minLon, point.longitude);
-    maxLon = std::max(maxLon, point.longitude);
-    minLat = std::min(minLat, point.latitude);
-    maxLat = std::max(maxLat, point.latitude);
-  }
-  const PixelPosition centre = LatLonToPixel(record, (minLon + maxLon) / 2, (maxLat + minLat) / 2);
+  const ProjectedExtent degrees = BorderExtent(record.border, DegreesOf, kNoDegreesExtent);
+  const PixelPosition centre =
+      LatLonToPixel(record, (degrees.minX + degrees.maxX) / 2, (degrees.maxY + degrees.minY) / 2);
   const LatLon a = PixelToLatLon(record, centre.x, centre.y);
   const LatLon b = PixelToLatLon(record, centre.x + 200.0, centre.y);
   double mpp = GreatCircleDistance(a.longitude, a.latitude, b.longitude, b.latitude) / 200;

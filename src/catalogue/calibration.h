@@ -31,10 +31,6 @@ struct ProjectedPoint {
   double Y = 0;  // northing, metres (latitude in degrees)
 };
 
-struct ProjectedExtent {
-  double minX = 0, maxX = 0, minY = 0, maxY = 0;
-};
-
 // Fits record's transform from the usable calibration points of `points` and
 // the record's projection (projectionName, projectionIndex, setup, datum,
 // wgs84Datum, polyCal and both projection handles must be set). `catalogue`

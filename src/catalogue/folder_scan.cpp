@@ -1,6 +1,7 @@
 #include "catalogue/folder_scan.h"
 
 #include <algorithm>
+#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -137,64 +138,27 @@ void RemoveFolderMaps(MapCatalogue& catalogue, std::string_view folder) {
   catalogue.RemoveWhere([&](const Map_record& map) { return MapBelongsToFolder(map, folder); });
 }
 
-namespace {
-
-void QuickSort(MapCatalogue& c, int lo, int hi) {
-  while (lo < hi) {
-    int i = lo;
-    int j = hi;
-    const double pivot = c[(lo + hi) / 2].metresPerPixel;
-    do {
-      while (i < hi && c[i].metresPerPixel < pivot) ++i;
-      while (j > lo && c[j].metresPerPixel > pivot) --j;
-      if (i <= j) {
-        if (i != j) std::swap(c[i], c[j]);
-        ++i;
-        --j;
-      }
-    } while (i <= j);
-    // Recursing into the left part first; the right part continues in this
-    // loop, so the depth stays small however the scales fall.
-    if (lo < j) QuickSort(c, lo, j);
-    lo = i;
-  }
-}
-
-void Widen(CatalogueBox& box, double x, double y) {
-  if (!box.found) {
-    box = {true, x, x, y, y};
-    return;
-  }
-  box.minX = std::min(box.minX, x);
-  box.maxX = std::max(box.maxX, x);
-  box.minY = std::min(box.minY, y);
-  box.maxY = std::max(box.maxY, y);
-}
-
-}  // namespace
-
-void SortCatalogue(MapCatalogue& catalogue) {
-  if (catalogue.count() > 1) QuickSort(catalogue, 0, catalogue.count() - 1);
-}
-
 CatalogueBox CatalogueExtent(const MapCatalogue& catalogue, ExtentKind kind, std::string_view shortName,
                              const geodesy::ProjectionSetup& setup, std::int32_t datum,
                              const geodesy::ProjectionHandle& destination) {
-  CatalogueBox box;
-  const bool latLon = shortName == "Latit";
+  BorderPlacement place = DegreesOf;
+  if (shortName != "Latit") {
+    place = [&](const BorderPoint& p) {
+      const auto en = geodesy::ProjectForward(destination, shortName, p.latitude, p.longitude, setup, datum);
+      return PlanePoint{en.easting, en.northing};
+    };
+  }
+  // One box over the points of all maps, from the first point found.
+  std::optional<ProjectedExtent> box;
   for (int i = 0; i < catalogue.count(); ++i) {
     const Map_record& map = catalogue[i];
     if (kind == ExtentKind::SelectedUsableMaps && !(map.selected && map.usable())) continue;
-    for (const BorderPoint& p : map.border) {
-      if (latLon) {
-        Widen(box, p.longitude, p.latitude);
-      } else {
-        const auto en = geodesy::ProjectForward(destination, shortName, p.latitude, p.longitude, setup, datum);
-        Widen(box, en.easting, en.northing);
-      }
-    }
+    if (!map.border.empty()) box = BorderExtent(map.border, place, box);
   }
-  return box;
+  CatalogueBox result;
+  if (box) static_cast<ProjectedExtent&>(result) = *box;
+  result.found = box.has_value();
+  return result;
 }
 
 }  // namespace quiltor

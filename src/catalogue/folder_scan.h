@@ -76,17 +76,10 @@ bool HasMapsOf(const MapCatalogue& catalogue, std::string_view folder);
 void RemoveMap(MapCatalogue& catalogue, int index);
 void RemoveFolderMaps(MapCatalogue& catalogue, std::string_view folder);
 
-// Most detailed first: a quicksort on metresPerPixel with a Hoare partition
-// around the middle slot's value, left part first. Maps of equal scale come
-// out in the order this sort gives, which the map list and the mosaic's
-// "most detailed on top" rule both follow.
-void SortCatalogue(MapCatalogue& catalogue);
-
 enum class ExtentKind { AllMaps, SelectedUsableMaps };
 
-struct CatalogueBox {
+struct CatalogueBox : ProjectedExtent {
   bool found = false;  // false: no border point was used, the box means nothing
-  double minX = 0, maxX = 0, minY = 0, maxY = 0;
 };
 
 // The bounding box of the border points of the maps of `kind` in a

@@ -42,7 +42,7 @@ std::string MapStatusText(std::int32_t status) {
 }
 
 std::vector<MapListRow> FillMapList(MapCatalogue& catalogue, const std::vector<FolderRow>& folderRows) {
-  SortCatalogue(catalogue);
+  catalogue.SortByScale();
   std::vector<MapListRow> rows;
   rows.reserve(static_cast<std::size_t>(catalogue.count()));
   for (int i = 0; i < catalogue.count(); ++i) {

@@ -33,7 +33,7 @@ void NumberFolderRows(std::vector<FolderRow>& rows);
 // The ticked folders' paths.
 std::vector<std::string> TickedFolderPaths(const std::vector<FolderRow>& rows);
 
-// Sorts the catalogue (SortCatalogue) and builds its rows. A map whose image
+// Sorts the catalogue (MapCatalogue::SortByScale) and builds its rows. A map whose image
 // has a problem is listed unticked with a disabled tick box, and loses its
 // selection. When the catalogue is empty the caller clears the drawn region.
 std::vector<MapListRow> FillMapList(MapCatalogue& catalogue, const std::vector<FolderRow>& folderRows);

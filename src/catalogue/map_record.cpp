@@ -1,11 +1,38 @@
 #include "catalogue/map_record.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "common/error.h"
 #include "common/text.h"
 
 namespace quiltor {
+namespace {
+
+// Hoare partition around the middle map's scale, left part first.
+void QuickSortByScale(std::vector<Map_record>& maps, int lo, int hi) {
+  const auto at = [&maps](int index) -> Map_record& { return maps[static_cast<std::size_t>(index)]; };
+  while (lo < hi) {
+    int i = lo;
+    int j = hi;
+    const double pivot = at((lo + hi) / 2).metresPerPixel;
+    do {
+      while (i < hi && at(i).metresPerPixel < pivot) ++i;
+      while (j > lo && at(j).metresPerPixel > pivot) --j;
+      if (i <= j) {
+        if (i != j) std::swap(at(i), at(j));
+        ++i;
+        --j;
+      }
+    } while (i <= j);
+    // Recursing into the left part and looping on the right one keeps the
+    // stack to one frame per left part.
+    if (lo < j) QuickSortByScale(maps, lo, j);
+    lo = i;
+  }
+}
+
+}  // namespace
 
 bool MapCatalogue::CommitWorkSlot() {
   if (full()) return false;
@@ -29,9 +56,7 @@ void MapCatalogue::Clear() {
 }
 
 void MapCatalogue::SortByScale() {
-  std::stable_sort(slots_.begin(), slots_.begin() + count_, [](const Map_record& a, const Map_record& b) {
-    return a.metresPerPixel < b.metresPerPixel;
-  });
+  if (count_ > 1) QuickSortByScale(slots_, 0, count_ - 1);
 }
 
 std::optional<CalibrationColumn> CalibrationColumnOfField(int field) {

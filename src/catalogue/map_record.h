@@ -135,7 +135,10 @@ class MapCatalogue {
   template <typename Predicate>
   int RemoveWhere(Predicate doomed);
   void Clear();
-  // Most detailed map (smallest metresPerPixel) first; equal scales keep their order.
+  // Most detailed map (smallest metresPerPixel) first: a quicksort with a
+  // Hoare partition around the middle map's scale. Maps of equal scale come
+  // out in the order this sort gives, which the map list and the mosaic's
+  // "most detailed on top" rule both follow; it is not their scanned order.
   void SortByScale();
 
  private:

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <random>
 
+#include "catalogue/border.h"
 #include "common/error.h"
 #include "common/paths.h"
 #include "common/rounding.h"
@@ -241,21 +242,17 @@ CreateReport CreateJob::RunStages() {
 void CreateJob::PrepareMaps() {
   const bool latlon = settings_.projection.isLatLon();
   for (MapState& m : maps_) {
-    m.boundsMaxY = m.boundsMaxX = -99999999.0;
-    m.boundsMinY = m.boundsMinX = 99999999.0;
+    ProjectedExtent bounds{99999999.0, -99999999.0, 99999999.0, -99999999.0};
     const GeoOutline& o = m.source.outline;
     for (std::size_t k = 0; k < o.lat.size(); ++k) {
       double x = o.lon[k], y = o.lat[k];
       if (!latlon) settings_.projection.forward(o.lat[k], o.lon[k], x, y);
-      m.boundsMaxX = std::max(m.boundsMaxX, x);
-      m.boundsMinX = std::min(m.boundsMinX, x);
-      m.boundsMaxY = std::max(m.boundsMaxY, y);
-      m.boundsMinY = std::min(m.boundsMinY, y);
+      bounds.Widen(x, y);
     }
-    m.boundsMaxX += 100;
-    m.boundsMaxY += 100;
-    m.boundsMinX -= 100;
-    m.boundsMinY -= 100;
+    m.boundsMaxX = bounds.maxX + 100;
+    m.boundsMaxY = bounds.maxY + 100;
+    m.boundsMinX = bounds.minX - 100;
+    m.boundsMinY = bounds.minY - 100;
     m.rowX.assign(static_cast<std::size_t>(grid_.width), 0.0);
     m.rowY.assign(static_cast<std::size_t>(grid_.width), 0.0);
     m.scaleRatio = m.source.metresPerPixel / grid_.pixelSize;

@@ -18,7 +18,7 @@ void ScanMapFolders(const std::vector<std::string>& folders, MapCatalogue& catal
   const MapReadContext read{projections, search, RasterImageQueries(), host, {}};
   ScanSession session{catalogue, loadedFolders, read, abort};
   ScanNewFolders(session, FolderList(folders));
-  SortCatalogue(catalogue);
+  catalogue.SortByScale();
 }
 
 CreateOutcome CreateFromCatalogue(const MapCatalogue& catalogue, const geodesy::ProjectionCatalogue& projections,

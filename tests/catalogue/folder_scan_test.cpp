@@ -269,7 +269,7 @@ TEST(SortCatalogue, QuicksortOrderForEqualScales) {
   for (const auto& c : cases) {
     MapCatalogue catalogue;
     FillCatalogue(catalogue, c.maps);
-    SortCatalogue(catalogue);
+    catalogue.SortByScale();
     Names titles;
     for (int i = 0; i < catalogue.count(); ++i) titles.push_back(catalogue[i].title);
     EXPECT_EQ(titles, c.sorted);
@@ -281,7 +281,7 @@ TEST(SortCatalogue, ManyMapsOfFewScalesEndInAscendingOrder) {
   std::vector<std::pair<double, std::string>> maps;
   for (int i = 0; i < kMaxMaps; ++i) maps.push_back({static_cast<double>((i * 7919) % 13), FormatInt(i)});
   FillCatalogue(catalogue, maps);
-  SortCatalogue(catalogue);
+  catalogue.SortByScale();
   for (int i = 1; i < catalogue.count(); ++i) ASSERT_LE(catalogue[i - 1].metresPerPixel, catalogue[i].metresPerPixel);
 }
 
