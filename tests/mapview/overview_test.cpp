@@ -1,0 +1,58 @@
+#include "mapview/overview.h"
+
+#include <gtest/gtest.h>
+
+namespace quiltor::mapview {
+namespace {
+
+// A usable, selected map on a degree rectangle with a one-colour thumbnail.
+void AddMap(MapCatalogue& catalogue, double south, double west, double north, double east, std::uint8_t red) {
+  Map_record& map = catalogue.FreshWorkSlot();
+  map.selected = true;
+  const double corners[4][2] = {{north, west}, {north, east}, {south, east}, {south, west}};
+  for (const auto& [latitude, longitude] : corners) {
+    BorderPoint p;
+    p.latitude = latitude;
+    p.longitude = longitude;
+    map.border.push_back(p);
+  }
+  Bitmap thumb(8, 8, 24);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) thumb.row(y)[3 * x + 2] = red;
+  map.thumbnail = std::move(thumb);
+  ASSERT_TRUE(catalogue.CommitWorkSlot());
+}
+
+TEST(Overview, FitsTheCreateExtentIntoTheGivenWidth) {
+  MapCatalogue catalogue;
+  AddMap(catalogue, 45, 6, 46, 7, 200);  // the detailed sheet first
+  AddMap(catalogue, 44, 6, 46, 10, 100);
+  const creation::DestinationProjection latLon{"Latit", nullptr, nullptr};
+  const auto plan = PlanOverview(catalogue, latLon, 100, 400);
+  ASSERT_TRUE(plan);
+  EXPECT_EQ(plan->maps, (std::vector<int>{0, 1}));
+  EXPECT_DOUBLE_EQ(plan->extent.minX, 6);
+  EXPECT_DOUBLE_EQ(plan->extent.maxY, 46);
+  EXPECT_EQ(plan->picture.width, 400);
+  EXPECT_DOUBLE_EQ(plan->picture.scale, 4.0 / 400);
+  EXPECT_EQ(plan->picture.height, 200);
+  EXPECT_GT(plan->grid.width, 0);
+
+  const Bitmap picture = DrawOverview(*plan, catalogue, latLon);
+  ASSERT_EQ(picture.width(), 400);
+  std::uint8_t bgr[3];
+  picture.PixelBgr(50, 50, bgr);  // 6.5 E, 45.5 N: on both sheets
+  EXPECT_EQ(bgr[2], 200);         // the detailed one lies on top
+  picture.PixelBgr(300, 150, bgr);  // 9 E, 44.5 N: the coarse sheet alone
+  EXPECT_EQ(bgr[2], 100);
+}
+
+TEST(Overview, NothingToPlanWithoutSelectedMaps) {
+  MapCatalogue catalogue;
+  AddMap(catalogue, 45, 6, 46, 7, 200);
+  catalogue[0].selected = false;
+  EXPECT_FALSE(PlanOverview(catalogue, {"Latit", nullptr, nullptr}, 100, 400));
+}
+
+}  // namespace
+}  // namespace quiltor::mapview
