@@ -6,13 +6,15 @@
 // and no temporary files are left.
 #include <algorithm>
 #include <atomic>
-#include <csignal>
 #include <filesystem>
 #include <memory>
 #include <ostream>
 
-#include "cli/args.h"
-#include "cli/commands.h"
+#include "cli/command_spec.h"
+#include "cli/destination_options.h"
+#include "cli/interrupt_guard.h"
+#include "cli/json_writer.h"
+#include "cli/name_resolution.h"
 #include "cli/terminal_host.h"
 #include "common/paths.h"
 #include "common/text.h"
@@ -26,37 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using creation::CreateMode;
-
-// Ctrl-C raises the flags the Abort button raises; the handler only stores.
-struct InterruptFlags {
-  std::atomic<bool> scanAbort{false};
-  creation::CreateFlags create;
-};
-InterruptFlags* gInterrupt = nullptr;
-
-extern "C" void StopCreate(int) {
-  if (gInterrupt == nullptr) return;
-  gInterrupt->scanAbort.store(true);
-  gInterrupt->create.abortRequested.store(true);
-  gInterrupt->create.conversionAbort.store(true);
-}
-
-class InterruptGuard {
- public:
-  explicit InterruptGuard(InterruptFlags& flags) {
-    gInterrupt = &flags;
-    previous_ = std::signal(SIGINT, StopCreate);
-  }
-  ~InterruptGuard() {
-    std::signal(SIGINT, previous_);
-    gInterrupt = nullptr;
-  }
-  InterruptGuard(const InterruptGuard&) = delete;
-  InterruptGuard& operator=(const InterruptGuard&) = delete;
-
- private:
-  void (*previous_)(int) = SIG_DFL;
-};
 
 // The terminal shows the create window's stage names where the window
 // would make them bold.
@@ -78,49 +49,14 @@ class CreateTerminal : public TerminalHost {
   bool verbose_;
 };
 
-struct FieldOption {
-  const char* option;
-  geodesy::ParameterField field;
-};
-
-constexpr FieldOption kFieldOptions[] = {
-    {"zone", geodesy::ParameterField::Zone},
-    {"lat-origin", geodesy::ParameterField::LatitudeOrigin},
-    {"central-meridian", geodesy::ParameterField::CentralMeridian},
-    {"lat1", geodesy::ParameterField::Latitude1},
-    {"lat2", geodesy::ParameterField::Latitude2},
-    {"scale-factor", geodesy::ParameterField::ScaleFactor},
-    {"false-easting", geodesy::ParameterField::FalseEasting},
-    {"false-northing", geodesy::ParameterField::FalseNorthing},
-};
-
-// A destination list name: the exact name, or the one name that starts with
-// what was typed or whose short name it is, ignoring case ("utm", "Trans").
-std::string DestinationProjectionName(const std::string& typed) {
-  std::vector<std::string> matches;
-  const std::string wanted = ToUpperAscii(TrimSpaces(typed));
-  for (const auto& p : geodesy::DestinationProjections()) {
-    const std::string name = p.displayName;
-    if (name == typed) return name;
-    const std::string upper = ToUpperAscii(name);
-    const std::string shortName = ToUpperAscii(geodesy::ShortProjectionName(name));
-    if (!wanted.empty() && (upper.rfind(wanted, 0) == 0 || shortName == wanted || shortName == "(" + wanted + ")"))
-      matches.push_back(name);
-  }
-  if (matches.size() == 1) return matches[0];
-  std::string list;
-  for (const auto& p : geodesy::DestinationProjections()) list += std::string("\n  \"") + p.displayName + "\"";
-  throw UsageError{"unknown or ambiguous projection \"" + typed + "\"; the destination projections are:" + list};
-}
-
 creation::DrawnRegion ParseRegion(const std::string& text) {
   double v[4];
   for (int i = 0; i < 4; ++i) {
     const auto number = TryParseDecimal(CsvField(text, i + 1, ""));
-    if (!number) throw UsageError{"--region wants MINX,MAXX,MINY,MAXY in destination units"};
+    if (!number) throw UsageError("--region wants MINX,MAXX,MINY,MAXY in destination units");
     v[i] = *number;
   }
-  if (!(v[0] < v[1]) || !(v[2] < v[3])) throw UsageError{"--region wants MINX < MAXX and MINY < MAXY"};
+  if (!(v[0] < v[1]) || !(v[2] < v[3])) throw UsageError("--region wants MINX < MAXX and MINY < MAXY");
   creation::DrawnRegion region;
   region.minX = v[0];
   region.maxX = v[1];
@@ -135,118 +71,144 @@ creation::CreateConfiguration ConfigurationOf(const Args& args) {
   const std::string programFolder = ProgramFolder().string();
   creation::CreateConfiguration config;
   if (const auto file = args.Value("settings")) {
-    if (!fs::is_regular_file(*file)) throw UsageError{"no such settings file: " + *file};
+    if (!fs::is_regular_file(*file)) throw UsageError("no such settings file: " + *file);
     config = creation::LoadCreateConfiguration(*file, programFolder);
   } else {
     config = creation::DefaultCreateConfiguration(programFolder);
     config.configure.tempFolder = fs::temp_directory_path().string();
   }
   geodesy::DestinationSettings& d = config.destination;
-  if (const auto p = args.Value("projection")) d.mapProjection = DestinationProjectionName(*p);
-  for (const FieldOption& f : kFieldOptions) {
-    if (!args.Has(f.option)) continue;
-    args.Number(f.option);  // refuses a value that is not a number
-    d.FieldText(f.field) = *args.Value(f.option);
-  }
+  ApplyDestinationOptions(args, DestinationProjectionNames(), d);
   if (args.Has("mpp")) {
-    if (!(*args.Number("mpp") > 0)) throw UsageError{"--mpp must be above 0"};
+    if (!(*args.Number("mpp") > 0)) throw UsageError("--mpp must be above 0");
     d.metersPerPixel = *args.Value("mpp");
-  }
-  if (const auto datum = args.Value("datum")) {
-    if (!geodesy::Datums().HasDatum(*datum)) throw UsageError{"unknown datum \"" + *datum + "\""};
-    d.mapDatum = *datum;
   }
   creation::ConfigureSettings& k = config.configure;
   if (args.Has("colors")) k.numberOfColors = std::clamp(*args.Integer("colors"), 8, 256);
   if (args.Has("resize")) k.resizePercent = std::clamp(*args.Integer("resize"), 1, 100);
   if (const auto temp = args.Value("temp")) k.tempFolder = *temp;
   if (args.Has("max-loaded")) k.maxLoadedMaps = FormatInt(std::max(*args.Integer("max-loaded"), 1));
-  if (!(ParseDecimal(d.metersPerPixel) > 0)) throw UsageError{"the pixel scale must be above 0"};
+  if (!(ParseDecimal(d.metersPerPixel) > 0)) throw UsageError("the pixel scale must be above 0");
   return config;
 }
 
 void PrintJson(std::ostream& out, const creation::CreateOutcome& outcome, const std::string& destination,
                const std::vector<std::string>& scanErrors) {
-  const auto list = [](const std::vector<std::string>& lines) {
-    std::string text = "[";
-    for (std::size_t i = 0; i < lines.size(); ++i) text += (i ? ", " : "") + JsonString(lines[i]);
-    return text + "]";
-  };
   const creation::CreateReport& r = outcome.report;
-  out << "{\"result\": " << JsonString(r.resultText) << ", \"written\": " << (r.outputWritten ? "true" : "false")
-      << ", \"image\": " << JsonString(r.outputWritten ? destination : "")
-      << ", \"map\": " << JsonString(r.outputWritten ? ChangeExtension(destination, ".map") : "")
-      << ", \"width\": " << r.grid.width << ", \"height\": " << r.grid.height
-      << ", \"maps\": " << outcome.selectedMaps.size() << ", \"log\": " << list(outcome.log.lines)
-      << ", \"mapErrors\": " << list(scanErrors) << "}\n";
+  JsonWriter json;
+  json.BeginObject()
+      .String("result", r.resultText)
+      .Bool("written", r.outputWritten)
+      .String("image", r.outputWritten ? destination : "")
+      .String("map", r.outputWritten ? ChangeExtension(destination, ".map") : "")
+      .Integer("width", r.grid.width)
+      .Integer("height", r.grid.height)
+      .Integer("maps", static_cast<std::int64_t>(outcome.selectedMaps.size()))
+      .StringArray("log", outcome.log.lines)
+      .StringArray("mapErrors", scanErrors)
+      .EndObject();
+  out << json.Text() << "\n";
 }
 
-}  // namespace
-
-int RunCreate(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
-  std::set<std::string> valued = {"folder", "output", "projection", "datum", "mpp",    "colors",
-                                  "resize", "temp",   "max-loaded", "region", "settings"};
-  for (const FieldOption& f : kFieldOptions) valued.insert(f.option);
-  const Args args(argv, valued, {"all-maps", "verbose", "json"});
-  if (!args.Positionals().empty()) throw UsageError{"unexpected argument \"" + args.Positionals()[0] + "\""};
+int RunCreate(const Args& args, const Console& io) {
+  args.ExpectPositionals(0, "");
   const std::vector<std::string> folders = args.Values("folder");
-  if (folders.empty()) throw UsageError{"give at least one --folder DIR"};
-  const auto output = args.Value("output");
-  if (!output) throw UsageError{"-o OUT.qtx2 is required"};
+  const std::string output = *args.Value("output");
   // A create writes the plain tiled variant, which the host opens only
   // under the ".qtx2" extension.
-  if (!EqualsIgnoreCase(ExtensionPart(*output), ".qtx2")) throw UsageError{"-o must name a .qtx2 file"};
-  if (args.Flag("all-maps") && !args.Has("region")) throw UsageError{"--all-maps needs --region"};
+  if (!EqualsIgnoreCase(ExtensionPart(output), ".qtx2")) throw UsageError("-o must name a .qtx2 file");
+  if (args.Flag("all-maps") && !args.Has("region")) throw UsageError("--all-maps needs --region");
   creation::CatalogueCreate create;
   create.configuration = ConfigurationOf(args);
   if (const auto region = args.Value("region")) {
     create.region = ParseRegion(*region);
     create.mode = args.Flag("all-maps") ? CreateMode::RegionAllMaps : CreateMode::RegionSelectedMaps;
   }
-  create.destinationFile = fs::absolute(*output).lexically_normal().string();
-  for (const std::string& folder : folders)
-    if (!fs::is_directory(folder)) {
-      err << "quiltor-cli create: no such folder: " << folder << "\n";
-      return 1;
-    }
+  create.destinationFile = fs::absolute(output).lexically_normal().string();
+  RequireFolders(folders);
 
   CreateTerminal host(args.Flag("verbose"));
-  const geodesy::ProjectionCatalogue projections = geodesy::LoadProjectionCatalogue(
-      geodesy::kReplacementListName, [&err](const std::string& line) { err << line << "\n"; });
+  const geodesy::ProjectionCatalogue projections =
+      geodesy::LoadProjectionCatalogue(geodesy::kReplacementListName, io.NoteSink());
   auto catalogue = std::make_unique<MapCatalogue>();
   FolderList loaded;
-  InterruptFlags flags;
+  std::atomic<bool> scanAbort{false};
+  creation::CreateFlags flags;
   creation::CreateOutcome outcome;
   std::vector<std::string> scanErrors;
   {
-    InterruptGuard guard(flags);
+    const InterruptGuard guard({&scanAbort, &flags.abortRequested, &flags.conversionAbort});
     std::vector<std::string> absolute;
     for (const std::string& folder : folders) absolute.push_back(fs::absolute(folder).lexically_normal().string());
-    creation::ScanMapFolders(absolute, *catalogue, loaded, projections, host, flags.scanAbort);
+    creation::ScanMapFolders(absolute, *catalogue, loaded, projections, host, scanAbort);
     host.FinishProgress();
     scanErrors = host.MapErrors();
     if (!args.Flag("json"))
-      for (const std::string& e : scanErrors) err << "map error: " << e << "\n";
-    if (flags.scanAbort) {
-      err << "quiltor-cli create: interrupted\n";
-      return 1;
-    }
+      for (const std::string& e : scanErrors) io.err << "map error: " << e << "\n";
+    if (scanAbort) throw Failed("interrupted");
     // Every usable map is ticked, as the scan leaves them.
-    outcome = creation::CreateFromCatalogue(*catalogue, projections, create, host, flags.create);
+    outcome = creation::CreateFromCatalogue(*catalogue, projections, create, host, flags);
   }
   host.FinishProgress();
   if (args.Flag("json")) {
-    PrintJson(out, outcome, create.destinationFile, scanErrors);
+    PrintJson(io.out, outcome, create.destinationFile, scanErrors);
   } else {
     if (outcome.log.show)
-      for (const std::string& line : outcome.log.lines) out << line << "\n";
-    if (!outcome.report.resultText.empty()) out << outcome.report.resultText << "\n";
+      for (const std::string& line : outcome.log.lines) io.out << line << "\n";
+    if (!outcome.report.resultText.empty()) io.out << outcome.report.resultText << "\n";
     if (outcome.report.outputWritten)
-      out << "wrote " << create.destinationFile << " (" << outcome.report.grid.width << " x "
+      io.out << "wrote " << create.destinationFile << " (" << outcome.report.grid.width << " x "
           << outcome.report.grid.height << " pixels) and " << ChangeExtension(create.destinationFile, ".map")
           << "\n";
   }
-  return outcome.report.outputWritten ? 0 : 1;
+  return outcome.report.outputWritten ? kExitSuccess : kExitFailed;
+}
+
+}  // namespace
+
+const CommandSpec& CreateCommand() {
+  static const CommandSpec spec{
+      .name = "create",
+      .summary = "merge the maps of some folders into one new calibrated tiled map",
+      .options = OptionList({
+          {
+              Text("folder", "DIR", "a folder whose \".map\" files take part").Required().Repeated(),
+              Text("output", "OUT.qtx2", "the new tiled image; its calibration goes to OUT.map").Required().Short('o'),
+          },
+          DestinationOptions(false),
+          {
+              Number("mpp", "M", "the pixel scale, metres per pixel"),
+              Integer("colors", "N", "colours of the new image, 8 to 256"),
+              Integer("resize", "P", "size of the full-size level in percent, 1 to 100"),
+              Text("temp", "DIR", "where the private temporary folder is made"),
+              Integer("max-loaded", "N", "images kept open at once"),
+              Text("region", "MINX,MAXX,MINY,MAXY", "only maps meeting this box (destination units)"),
+              Flag("all-maps", "with --region: every map meeting it, not only the ticked ones"),
+              Text("settings", "FILE.ini", "the window's settings file, for the options not given"),
+              Flag("verbose", "also list the images opened and closed"),
+              Flag("json", "print an object (result, written, image, map, width, height, maps, log, mapErrors)"),
+          },
+      }),
+      .description =
+          "Reads every \".map\" file of the folders (not their subfolders), ticks every usable map and\n"
+          "merges them, most detailed on top and map collars cut away, into one map in the projection\n"
+          "--projection (a display name of the destination list, or its start or short name: \"utm\",\n"
+          "\"Latitude/Longitude\", \"Transverse Mercator\"). The projection options are the fields of the\n"
+          "Destination Map tab; only those the projection uses count (UTM takes --zone alone). --datum is\n"
+          "the datum the new map's corners are written on. Writes OUT (the tiled image with all zoom\n"
+          "levels, --colors colours, --resize percent) and its calibration file OUT.map. With --region\n"
+          "only maps meeting that box take part, the ticked ones or, with --all-maps, all. Options not\n"
+          "given come from --settings (the window's settings file: Destination Image, Folders and System\n"
+          "keys) or the defaults of a new installation (Mercator, WGS 84, 100 m, 256 colours, the system\n"
+          "temporary folder). Temporary files go to a private folder inside --temp. Prints the create log\n"
+          "and the result. Ctrl-C (or SIGTERM, SIGHUP) stops the create with no output and no temporary\n"
+          "files left.\n",
+      .example = "quiltor-cli create --folder samples -o /tmp/x.qtx2 --projection utm --zone 32 --mpp 40",
+      .exitCodes = "0 written, 1 nothing written (the reason on stderr), 2 bad arguments or a folder that does "
+                   "not exist.",
+      .run = RunCreate,
+  };
+  return spec;
 }
 
 }  // namespace quiltor::cli

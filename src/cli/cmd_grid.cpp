@@ -5,9 +5,9 @@
 #include <cmath>
 #include <ostream>
 
-#include "cli/args.h"
-#include "cli/commands.h"
-#include "cli/datum_option.h"
+#include "cli/command_spec.h"
+#include "cli/json_writer.h"
+#include "cli/name_resolution.h"
 #include "common/text.h"
 #include "geodesy/grids.h"
 
@@ -19,21 +19,21 @@ constexpr std::string_view kIrishLetters = "ABCDFGHJLMNOQRSTVWXY";
 
 void CheckInsideSquare(double easting, double northing) {
   if (easting < 0.0 || easting > 100000.0 || northing < 0.0 || northing > 100000.0) {
-    throw UsageError{"EASTING and NORTHING are metres within the 100 km square: 0 to 100000"};
+    throw UsageError("EASTING and NORTHING are metres within the 100 km square: 0 to 100000");
   }
 }
 
 void CheckBritishLetters(const std::string& letters) {
   if (letters.size() != 2 || geodesy::kBritishFirstLetters.find(letters[0]) == std::string_view::npos ||
       geodesy::kBritishSecondLetters.find(letters[1]) == std::string_view::npos) {
-    throw UsageError{"a British grid square is two capital letters such as TQ or NT (no I), not \"" + letters + "\""};
+    throw UsageError("a British grid square is two capital letters such as TQ or NT (no I), not \"" + letters + "\"");
   }
 }
 
 void CheckIrishLetter(const std::string& letter) {
   if (letter.size() != 1 || kIrishLetters.find(letter[0]) == std::string_view::npos) {
-    throw UsageError{"an Irish grid square is one capital letter A-Y other than E, I, K, P and U, not \"" + letter +
-                     "\""};
+    throw UsageError("an Irish grid square is one capital letter A-Y other than E, I, K, P and U, not \"" + letter +
+                     "\"");
   }
 }
 
@@ -48,64 +48,62 @@ void CheckUtmZone(const std::string& zone) {
   const bool bandOk = z.size() == digits || (z.size() == digits + 1 && z[digits] >= 'C' && z[digits] <= 'X' &&
                                              z[digits] != 'I' && z[digits] != 'O');
   if (number < 1 || number > 60 || !bandOk) {
-    throw UsageError{"a UTM zone is a number 1-60 with an optional band letter C-X (\"30U\", \"56H\"), or A, B, Y "
-                     "or Z for the polar zones; not \"" + zone + "\""};
+    throw UsageError("a UTM zone is a number 1-60 with an optional band letter C-X (\"30U\", \"56H\"), or A, B, Y "
+                     "or Z for the polar zones; not \"" + zone + "\"");
   }
 }
 
 void PrintLatLon(std::ostream& out, const geodesy::LatLon& g, bool json, const std::string& datum) {
   if (json) {
-    out << "{\"latitude\": " << JsonNumber(g.latitude, 9) << ", \"longitude\": " << JsonNumber(g.longitude, 9)
-        << ", \"datum\": " << JsonString(datum) << "}\n";
+    JsonWriter w;
+    w.BeginObject().Number("latitude", g.latitude, 9).Number("longitude", g.longitude, 9).String("datum", datum);
+    out << w.EndObject().Text() << "\n";
   } else {
     out << FormatFixed(g.latitude, 9) << " " << FormatFixed(g.longitude, 9) << "\n";
   }
 }
 
 int FromLatLon(const Args& args, std::int32_t datum, std::ostream& out) {
-  if (args.Positionals().size() != 3) throw UsageError{"give: grid utm --from-latlon LATITUDE LONGITUDE"};
-  const double latitude = FinitePositional(args, 1, "LATITUDE");
-  const double longitude = FinitePositional(args, 2, "LONGITUDE");
-  if (std::fabs(latitude) > 90.0) throw UsageError{"LATITUDE must lie within -90 to 90"};
-  if (std::fabs(longitude) > 180.0) throw UsageError{"LONGITUDE must lie within -180 to 180"};
+  if (args.Positionals().size() != 3) throw UsageError("give: grid utm --from-latlon LATITUDE LONGITUDE");
+  const double latitude = args.PositionalNumber(1, "LATITUDE");
+  const double longitude = args.PositionalNumber(2, "LONGITUDE");
+  if (std::fabs(latitude) > 90.0) throw UsageError("LATITUDE must lie within -90 to 90");
+  if (std::fabs(longitude) > 180.0) throw UsageError("LONGITUDE must lie within -180 to 180");
   const geodesy::UTMReference r = geodesy::LatLonToUTM(datum, latitude, longitude);
   // Polar zone texts carry two leading blanks; shown without them.
   const std::string zone = TrimSpaces(r.zone);
   if (args.Flag("json")) {
-    out << "{\"zone\": " << JsonString(zone) << ", \"easting\": " << JsonNumber(r.easting, 4)
-        << ", \"northing\": " << JsonNumber(r.northing, 4) << "}\n";
+    JsonWriter w;
+    w.BeginObject().String("zone", zone).Number("easting", r.easting, 4).Number("northing", r.northing, 4);
+    out << w.EndObject().Text() << "\n";
   } else {
     out << zone << " " << FormatFixed(r.easting, 4) << " " << FormatFixed(r.northing, 4) << "\n";
   }
   return 0;
 }
 
-}  // namespace
-
-int RunGrid(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
-  const Args args(argv, {"hemisphere", "datum"}, {"from-latlon", "json"});
+int RunGrid(const Args& args, const Console& io) {
   const auto& pos = args.Positionals();
-  if (pos.empty()) throw UsageError{"give the grid: utm, bng or ig"};
+  if (pos.empty()) throw UsageError("give the grid: utm, bng or ig");
   const std::string system = pos[0];
   if (system != "utm" && system != "bng" && system != "ig") {
-    throw UsageError{"unknown grid \"" + system + "\"; the grids are utm, bng and ig"};
+    throw UsageError("unknown grid \"" + system + "\"; the grids are utm, bng and ig");
   }
-  ReportDatumFileProblems(err, "grid");
-  const std::string datumName = args.Value("datum").value_or("WGS 84");
-  const std::int32_t datum = DatumByName(datumName, "datum");
+  NoteDatumFileProblems(io);
+  const std::int32_t datum = ResolveDatum(args.Value("datum").value_or("WGS 84"), "datum");
   const std::string hemisphere = args.Value("hemisphere").value_or("");
   if (!hemisphere.empty() && hemisphere != "N" && hemisphere != "S") {
-    throw UsageError{"--hemisphere is N or S, not \"" + hemisphere + "\""};
+    throw UsageError("--hemisphere is N or S, not \"" + hemisphere + "\"");
   }
-  if (!hemisphere.empty() && system != "utm") throw UsageError{"--hemisphere is for utm only"};
+  if (!hemisphere.empty() && system != "utm") throw UsageError("--hemisphere is for utm only");
   if (args.Flag("from-latlon")) {
-    if (system != "utm") throw UsageError{"--from-latlon is for utm only"};
-    return FromLatLon(args, datum, out);
+    if (system != "utm") throw UsageError("--from-latlon is for utm only");
+    return FromLatLon(args, datum, io.out);
   }
-  if (pos.size() != 4) throw UsageError{"give: grid " + system + " ZONE EASTING NORTHING"};
+  if (pos.size() != 4) throw UsageError("give: grid " + system + " ZONE EASTING NORTHING");
   const std::string& zone = pos[1];
-  const double easting = FinitePositional(args, 2, "EASTING");
-  const double northing = FinitePositional(args, 3, "NORTHING");
+  const double easting = args.PositionalNumber(2, "EASTING");
+  const double northing = args.PositionalNumber(3, "NORTHING");
 
   geodesy::LatLon g{};
   if (system == "utm") {
@@ -120,12 +118,39 @@ int RunGrid(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     CheckInsideSquare(easting, northing);
     g = geodesy::IGToLatLon(zone, datum, easting, northing);
   }
-  if (!std::isfinite(g.latitude) || !std::isfinite(g.longitude)) {
-    err << "quiltor-cli grid: the reference gives no position\n";
-    return 1;
-  }
-  PrintLatLon(out, g, args.Flag("json"), geodesy::Datums().Row(datum).name);
-  return 0;
+  if (!std::isfinite(g.latitude) || !std::isfinite(g.longitude)) throw Failed("the reference gives no position");
+  PrintLatLon(io.out, g, args.Flag("json"), geodesy::Datums().Row(datum).name);
+  return kExitSuccess;
+}
+
+}  // namespace
+
+const CommandSpec& GridCommand() {
+  static const CommandSpec spec{
+      .name = "grid",
+      .summary = "convert a UTM, British or Irish grid reference",
+      .options =
+          {
+              Text("hemisphere", "N|S", "utm: the hemisphere, overriding the band letter"),
+              Text("datum", "NAME", "the datum of the reference and the result (default \"WGS 84\")"),
+              Flag("from-latlon", "utm: print the UTM reference of LATITUDE LONGITUDE instead"),
+              Flag("json", "print an object with latitude, longitude and datum (or zone, easting, northing)"),
+          },
+      .forms = {"utm|bng|ig ZONE EASTING NORTHING", "utm --from-latlon LATITUDE LONGITUDE"},
+      .description =
+          "Turns a grid reference into latitude/longitude (degrees, 9 decimals) on --datum (the result is\n"
+          "on that datum, not converted to WGS 84):\n"
+          "  utm  ZONE is the zone number and band letter (\"30U\", \"56H\"; band A-M is south) or A, B,\n"
+          "       Y, Z for the polar zones; EASTING/NORTHING in metres with the false origin; --hemisphere\n"
+          "       N or S overrides the band letter. Results are rounded to 5 decimals.\n"
+          "  bng  ZONE is the two-letter 100 km square (\"TQ\"); EASTING/NORTHING 0-100000 m within it.\n"
+          "  ig   ZONE is the one-letter 100 km square (\"O\"); EASTING/NORTHING 0-100000 m within it.\n"
+          "With --from-latlon, prints the UTM ZONE EASTING NORTHING (metres, 4 decimals) of a point.\n",
+      .example = "quiltor-cli grid bng TQ 31866 79661 --datum \"Ord Srvy Grt Britn\"",
+      .exitCodes = "0 success, 1 no position, 2 bad arguments, a malformed reference or an unknown datum.",
+      .run = RunGrid,
+  };
+  return spec;
 }
 
 }  // namespace quiltor::cli

@@ -11,8 +11,8 @@
 #include "catalogue/map_file_reader.h"
 #include "catalogue/map_list.h"
 #include "catalogue/raster_image_queries.h"
-#include "cli/args.h"
-#include "cli/commands.h"
+#include "cli/command_spec.h"
+#include "cli/json_writer.h"
 #include "cli/terminal_host.h"
 #include "common/text.h"
 #include "geodesy/datum.h"
@@ -39,25 +39,17 @@ std::pair<double, double> NumberPair(const std::string& text, const std::string&
   const auto first = comma == std::string::npos ? std::nullopt : TryParseDecimal(text.substr(0, comma));
   const auto second = comma == std::string::npos ? std::nullopt : TryParseDecimal(text.substr(comma + 1));
   if (!first || !second || !std::isfinite(*first) || !std::isfinite(*second))
-    throw UsageError{"--" + option + " takes two numbers as A,B, not \"" + text + "\""};
+    throw UsageError("--" + option + " takes two numbers as A,B, not \"" + text + "\"");
   return {*first, *second};
 }
 
-// The conversions in command-line order (Args keeps each option's values
-// apart, so the interleaving is taken from the raw arguments).
-std::vector<PointQuery> PointQueries(const CommandArgs& argv) {
+// The conversions in command-line order.
+std::vector<PointQuery> PointQueries(const Args& args) {
   std::vector<PointQuery> queries;
-  for (std::size_t i = 0; i < argv.size(); ++i) {
-    for (const std::string option : {"pixel", "latlon"}) {
-      const std::string flag = "--" + option;
-      std::optional<std::string> value;
-      if (argv[i] == flag && i + 1 < argv.size()) value = argv[++i];
-      else if (argv[i].rfind(flag + "=", 0) == 0) value = argv[i].substr(flag.size() + 1);
-      if (!value) continue;
-      const auto [a, b] = NumberPair(*value, option);
-      queries.push_back({option == "pixel", a, b});
-      break;
-    }
+  for (const auto& [option, value] : args.Given()) {
+    if (option != "pixel" && option != "latlon") continue;
+    const auto [a, b] = NumberPair(value, option);
+    queries.push_back({option == "pixel", a, b});
   }
   return queries;
 }
@@ -93,8 +85,6 @@ const char* MethodText(char method) {
   }
 }
 
-std::string Json(double v, int decimals) { return std::isfinite(v) ? JsonNumber(v, decimals) : "null"; }
-
 std::string DatumName(std::int32_t datum) {
   const geodesy::DatumTable& datums = geodesy::Datums();
   return datums.Row(datum).name;
@@ -110,35 +100,54 @@ std::vector<Conversion> Corners(const Map_record& map) {
 }
 
 void PrintJson(const Map_record& map, const std::vector<Conversion>& points, std::ostream& out) {
-  out << "{\"mapFile\": " << JsonString(map.mapFile) << ", \"title\": " << JsonString(map.title)
-      << ", \"imageFile\": " << JsonString(map.imageFile) << ", \"projection\": " << JsonString(map.projectionName)
-      << ", \"shortProjection\": " << JsonString(map.shortProjection);
-  if (map.shortProjection == "(UTM)") out << ", \"centralMeridian\": " << Json(map.setup.utmlon0, 6);
-  out << ", \"datum\": " << JsonString(DatumName(map.datum)) << ", \"method\": " << JsonString(std::string(1, map.method))
-      << ", \"methodText\": " << JsonString(MethodText(map.method))
-      << ", \"metresPerPixel\": " << Json(map.metresPerPixel, 6) << ", \"width\": " << map.width
-      << ", \"height\": " << map.height << ", \"pixelMode\": " << map.pixelMode << ", \"status\": " << map.status
-      << ", \"statusText\": " << JsonString(MapStatusText(map.status)) << ", \"border\": [";
-  for (std::size_t k = 0; k < map.border.size(); ++k) {
-    const BorderPoint& p = map.border[k];
-    out << (k ? ", " : "") << "{\"x\": " << p.x << ", \"y\": " << p.y << ", \"latitude\": " << Json(p.latitude, 6)
-        << ", \"longitude\": " << Json(p.longitude, 6) << "}";
+  JsonWriter json;
+  json.BeginObject()
+      .String("mapFile", map.mapFile)
+      .String("title", map.title)
+      .String("imageFile", map.imageFile)
+      .String("projection", map.projectionName)
+      .String("shortProjection", map.shortProjection);
+  if (map.shortProjection == "(UTM)") json.Number("centralMeridian", map.setup.utmlon0, 6);
+  json.String("datum", DatumName(map.datum))
+      .String("method", std::string(1, map.method))
+      .String("methodText", MethodText(map.method))
+      .Number("metresPerPixel", map.metresPerPixel, 6)
+      .Integer("width", map.width)
+      .Integer("height", map.height)
+      .Integer("pixelMode", map.pixelMode)
+      .Integer("status", map.status)
+      .String("statusText", MapStatusText(map.status));
+  json.Key("border").BeginArray();
+  for (const BorderPoint& p : map.border) {
+    json.BeginObject()
+        .Integer("x", p.x)
+        .Integer("y", p.y)
+        .Number("latitude", p.latitude, 6)
+        .Number("longitude", p.longitude, 6)
+        .EndObject();
   }
-  out << "], \"corners\": [";
-  const auto corners = Corners(map);
-  for (std::size_t k = 0; k < corners.size(); ++k) {
-    out << (k ? ", " : "") << "{\"x\": " << Json(corners[k].x, 0) << ", \"y\": " << Json(corners[k].y, 0)
-        << ", \"latitude\": " << (corners[k].found ? Json(corners[k].latitude, 6) : "null")
-        << ", \"longitude\": " << (corners[k].found ? Json(corners[k].longitude, 6) : "null") << "}";
+  json.EndArray().Key("corners").BeginArray();
+  for (const Conversion& c : Corners(map)) {
+    json.BeginObject().Number("x", c.x, 0).Number("y", c.y, 0);
+    if (c.found) {
+      json.Number("latitude", c.latitude, 6).Number("longitude", c.longitude, 6);
+    } else {
+      json.Null("latitude").Null("longitude");
+    }
+    json.EndObject();
   }
-  out << "], \"points\": [";
-  for (std::size_t k = 0; k < points.size(); ++k) {
-    const Conversion& c = points[k];
-    out << (k ? ", " : "") << "{\"x\": " << Json(c.x, 3) << ", \"y\": " << Json(c.y, 3)
-        << ", \"latitude\": " << Json(c.latitude, 9) << ", \"longitude\": " << Json(c.longitude, 9)
-        << ", \"found\": " << (c.found ? "true" : "false") << "}";
+  json.EndArray().Key("points").BeginArray();
+  for (const Conversion& c : points) {
+    json.BeginObject()
+        .Number("x", c.x, 3)
+        .Number("y", c.y, 3)
+        .Number("latitude", c.latitude, 9)
+        .Number("longitude", c.longitude, 9)
+        .Bool("found", c.found)
+        .EndObject();
   }
-  out << "]}\n";
+  json.EndArray().EndObject();
+  out << json.Text() << "\n";
 }
 
 std::string Position(double latitude, double longitude) {
@@ -183,16 +192,13 @@ void PrintText(const Map_record& map, const std::vector<PointQuery>& queries, co
   }
 }
 
-}  // namespace
-
-int RunInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
-  const Args args(argv, {"pixel", "latlon"}, {"json"});
-  if (args.Positionals().size() != 1) throw UsageError{"give one FILE.map"};
+int RunInfo(const Args& args, const Console& io) {
+  args.ExpectPositionals(1, "give one FILE.map");
   const std::string mapPath = args.Positionals()[0];
-  const std::vector<PointQuery> queries = PointQueries(argv);
+  const std::vector<PointQuery> queries = PointQueries(args);
 
-  const auto report = [&](const std::string& message) { err << "quiltor-cli info: " << message << "\n"; };
-  const geodesy::ProjectionCatalogue catalogue = geodesy::LoadProjectionCatalogue(geodesy::kReplacementListName, report);
+  const geodesy::ProjectionCatalogue catalogue =
+      geodesy::LoadProjectionCatalogue(geodesy::kReplacementListName, io.NoteSink());
   const ImageSearchContext search = LoadImageSearchContext();
   TerminalHost host;
   const MapReadContext context{catalogue, search, RasterImageQueries(), host, {}};
@@ -200,23 +206,48 @@ int RunInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   const int result = ReadMapFile(mapPath, map, 1, 1, context);
   host.FinishProgress();
   if (result != kMapLoaded) {
-    if (host.MapErrors().empty()) {
-      err << "quiltor-cli info: " << mapPath << " cannot be opened or is not a map file (line 1 must name Tervane)\n";
-    } else {
-      err << "quiltor-cli info: " << mapPath
-          << " has errors and could not be processed (a border point off the globe, a calibration that failed or a "
-             "damaged line)\n";
-    }
-    return 1;
+    if (host.MapErrors().empty())
+      throw Failed(mapPath + " cannot be opened or is not a map file (line 1 must name Tervane)");
+    throw Failed(mapPath +
+                 " has errors and could not be processed (a border point off the globe, a calibration that failed or "
+                 "a damaged line)");
   }
   std::vector<Conversion> points;
   for (const PointQuery& q : queries) points.push_back(Convert(map, q));
   if (args.Flag("json")) {
-    PrintJson(map, points, out);
+    PrintJson(map, points, io.out);
   } else {
-    PrintText(map, queries, points, out);
+    PrintText(map, queries, points, io.out);
   }
-  return 0;
+  return kExitSuccess;
+}
+
+}  // namespace
+
+const CommandSpec& InfoCommand() {
+  static const CommandSpec spec{
+      .name = "info",
+      .summary = "show what a .map file says and convert points through its calibration",
+      .options =
+          {
+              Text("pixel", "X,Y", "convert this pixel to WGS 84 latitude/longitude").Repeated(),
+              Text("latlon", "LAT,LON", "convert this WGS 84 position to the nearest pixel").Repeated(),
+              Flag("json", "print one object (title, imageFile, projection, datum, border, corners, points, ...)"),
+          },
+      .forms = {"FILE.map"},
+      .description =
+          "Reads FILE.map as a folder scan reads it (the image found as the program finds it, also\n"
+          "beside the map file and in the host's image folders) and prints its title, image file, size\n"
+          "and status, projection (with the central meridian of a UTM map), datum, calibration method,\n"
+          "metres per pixel, border points (pixel and WGS 84 latitude/longitude) and the WGS 84 position\n"
+          "of the image corners. --pixel and --latlon may be repeated and are answered in the order given.\n"
+          "--json prints one object (title, imageFile, projection, datum, method, metresPerPixel, width,\n"
+          "height, status, border, corners, points, ...).\n",
+      .example = "quiltor-cli info samples/lakeside-detail-utm32.map --pixel 0,0 --latlon 46.17,7.05",
+      .exitCodes = "0 read, 1 the map could not be read (the reason on stderr), 2 bad arguments.",
+      .run = RunInfo,
+  };
+  return spec;
 }
 
 }  // namespace quiltor::cli

@@ -9,8 +9,7 @@
 #include <ostream>
 #include <string>
 
-#include "cli/args.h"
-#include "cli/commands.h"
+#include "cli/command_spec.h"
 #include "raster/bitmap.h"
 #include "raster/format_readers.h"
 #include "raster/raster_decode.h"
@@ -22,24 +21,19 @@ namespace quiltor::cli {
 
 namespace {
 
-// A failure with its reason; the command prints it and exits 1.
-struct PreviewFailure {
-  std::string reason;
-};
-
 // The whole image through the dispatch, row by row, as a create reads it.
 Bitmap WholeImage(const std::filesystem::path& path) {
   RasterOpenResult failure = RasterOpenResult::NotOpened;
   std::string refusal;
   std::unique_ptr<RasterSource> source = OpenRaster(path, failure, refusal);
-  if (!source) throw PreviewFailure{DescribeOpenFailure(path, failure, refusal)};
+  if (!source) throw Failed(DescribeOpenFailure(path, failure, refusal));
   const std::size_t bytes = static_cast<std::size_t>(source->width()) * static_cast<std::size_t>(source->height()) *
                             static_cast<std::size_t>(source->pixelMode() == 1 ? 1 : 3);
   if (bytes > kMaxBitmapBytes) {
     std::string reason = std::to_string(source->width()) + " x " + std::to_string(source->height()) +
                          " pixels are too many to hold in memory";
     if (IsTiledKind(RasterKind(path))) reason += "; preview a smaller zoom level with --level N";
-    throw PreviewFailure{reason};
+    throw Failed(reason);
   }
   return ReadWholeRaster(*source);
 }
@@ -50,15 +44,15 @@ Bitmap TiledLevel(const std::filesystem::path& path, int level) {
   int levels = 0;
   {
     TiledReader::Opening opening = TiledReader::Open(path, false);
-    if (!opening.reader) throw PreviewFailure{DescribeOpenFailure(path, RasterOpenResult::NotOpened, opening.message)};
+    if (!opening.reader) throw Failed(DescribeOpenFailure(path, RasterOpenResult::NotOpened, opening.message));
     levels = std::min(opening.reader->LevelCount(), tiled::kMaxReaderLevels);
   }
   if (level >= levels) {
-    throw UsageError{path.string() + " has zoom levels 0 to " + std::to_string(levels - 1) + "; there is no level " +
-                     std::to_string(level)};
+    throw UsageError(path.string() + " has zoom levels 0 to " + std::to_string(levels - 1) + "; there is no level " +
+                     std::to_string(level));
   }
   std::optional<Bitmap> image = DecodeTiledImage(path, level);
-  if (!image) throw PreviewFailure{"zoom level " + std::to_string(level) + " is too large to hold in memory"};
+  if (!image) throw Failed("zoom level " + std::to_string(level) + " is too large to hold in memory");
   return std::move(*image);
 }
 
@@ -68,46 +62,67 @@ Bitmap TiledLevel(const std::filesystem::path& path, int level) {
 void WritePreview(const std::filesystem::path& output, const Bitmap& image) {
   std::filesystem::path partial = output;
   partial += ".part" + std::to_string(::getpid());
-  if (!WritePngImage(partial, image)) throw PreviewFailure{"cannot write " + output.string()};
+  if (!WritePngImage(partial, image)) throw Failed("cannot write " + output.string());
   std::error_code ec;
   std::filesystem::rename(partial, output, ec);
   if (ec) {
     std::filesystem::remove(partial, ec);
-    throw PreviewFailure{"cannot write " + output.string()};
+    throw Failed("cannot write " + output.string());
   }
+}
+
+int RunPreview(const Args& args, const Console& io) {
+  args.ExpectPositionals(1, "give one IMAGE");
+  const std::string output = *args.Value("output");
+  const std::filesystem::path path = args.Positionals()[0];
+  const std::optional<int> level = args.Integer("level");
+  if (level && *level < 0) throw UsageError("--level must be 0 or more");
+  if (level && !IsTiledKind(RasterKind(path))) {
+    throw UsageError("--level applies to tiled images only (.qtx2, .qtxx3, .qtx)");
+  }
+  // Every failure names the image it is about.
+  const auto failed = [&](const std::string& reason) { return Failed(path.string() + ": " + reason); };
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) throw failed("no such file");
+  try {
+    const Bitmap image = level ? TiledLevel(path, *level) : WholeImage(path);
+    WritePreview(output, image);
+    io.out << output << " (" << image.width() << " x " << image.height() << " pixels)\n";
+  } catch (const CommandFailure& f) {
+    if (f.ExitCode() == kExitFailed) throw failed(f.what());
+    throw;
+  } catch (const std::exception& e) {
+    throw failed(e.what());
+  }
+  return kExitSuccess;
 }
 
 }  // namespace
 
-int RunPreview(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
-  const Args args(argv, {"output", "level"}, {});
-  if (args.Positionals().size() != 1) throw UsageError{"give one IMAGE"};
-  const auto output = args.Value("output");
-  if (!output) throw UsageError{"-o OUT.png is required"};
-  const std::filesystem::path path = args.Positionals()[0];
-  const std::optional<int> level = args.Integer("level");
-  if (level && *level < 0) throw UsageError{"--level must be 0 or more"};
-  if (level && !IsTiledKind(RasterKind(path))) {
-    throw UsageError{"--level applies to tiled images only (.qtx2, .qtxx3, .qtx)"};
-  }
-  const auto fail = [&](const std::string& reason) {
-    err << "quiltor-cli preview: " << path.string() << ": " << reason << "\n";
-    return 1;
+const CommandSpec& PreviewCommand() {
+  static const CommandSpec spec{
+      .name = "preview",
+      .summary = "write an image, or one zoom level of a tiled image, as PNG",
+      .options =
+          {
+              Integer("level", "N", "decode this zoom level of a tiled image instead of the full size"),
+              Text("output", "OUT.png", "the PNG to write").Required().Short('o'),
+          },
+      .forms = {"IMAGE"},
+      .description =
+          "Decodes IMAGE through the same readers a create uses and writes it to OUT.png: an 8-bit\n"
+          "palette PNG when its rows are palette indices, a true-colour PNG otherwise. Without --level\n"
+          "the whole image is read row by row (level 0 of a tiled image); --level N decodes zoom level N\n"
+          "of a tiled image instead (\"quiltor-cli rasterinfo\" lists the levels; the last is the small\n"
+          "overview). OUT.png is written under a temporary name and replaces an existing file only when\n"
+          "complete. Prints OUT.png and the size written.\n",
+      .example = "quiltor-cli preview out/demo.qtx2 --level 1 -o out/demo-preview.png",
+      .exitCodes = "0 written, 1 the image cannot be read or OUT.png cannot be written (the reason on stderr), 2 "
+                   "bad arguments, --level on an image that is not tiled, or a level the file does not have (the "
+                   "levels it has are named).",
+      .run = RunPreview,
   };
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return fail("no such file");
-  try {
-    const Bitmap image = level ? TiledLevel(path, *level) : WholeImage(path);
-    WritePreview(*output, image);
-    out << *output << " (" << image.width() << " x " << image.height() << " pixels)\n";
-  } catch (const PreviewFailure& f) {
-    return fail(f.reason);
-  } catch (const UsageError&) {
-    throw;
-  } catch (const std::exception& e) {
-    return fail(e.what());
-  }
-  return 0;
+  return spec;
 }
 
 }  // namespace quiltor::cli

@@ -2,107 +2,38 @@
 // (latitude/longitude to easting/northing) or inverse. The options are the
 // fields of the Destination Map tab and the set-up is built from them the
 // way a create builds it.
-#include <algorithm>
 #include <cmath>
 #include <ostream>
 
-#include "cli/args.h"
-#include "cli/commands.h"
+#include "cli/command_spec.h"
+#include "cli/destination_options.h"
+#include "cli/json_writer.h"
+#include "cli/name_resolution.h"
 #include "common/text.h"
+#include "geodesy/datum.h"
 #include "geodesy/destination_setup.h"
 
 namespace quiltor::cli {
 
 namespace {
 
-using geodesy::ParameterField;
-
-struct FieldOption {
-  const char* option;
-  ParameterField field;
-};
-
-constexpr FieldOption kFieldOptions[] = {
-    {"zone", ParameterField::Zone},
-    {"lat-origin", ParameterField::LatitudeOrigin},
-    {"central-meridian", ParameterField::CentralMeridian},
-    {"lat1", ParameterField::Latitude1},
-    {"lat2", ParameterField::Latitude2},
-    {"scale-factor", ParameterField::ScaleFactor},
-    {"false-easting", ParameterField::FalseEasting},
-    {"false-northing", ParameterField::FalseNorthing},
-};
-
-// Catalogue names closest to what was typed: those containing it (ignoring
-// case) first, then by edit distance.
-std::vector<std::string> CloseProjectionNames(const geodesy::ProjectionCatalogue& catalogue, const std::string& name) {
-  const std::string wanted = ToUpperAscii(name);
-  std::vector<std::pair<std::size_t, std::string>> ranked;
-  for (const auto& row : catalogue.Rows()) {
-    const std::string upper = ToUpperAscii(row.ProjCode);
-    const bool contains = !wanted.empty() && upper.find(wanted) != std::string::npos;
-    ranked.emplace_back(contains ? 0 : 1 + EditDistance(wanted, upper), row.ProjCode);
-  }
-  std::stable_sort(ranked.begin(), ranked.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
-  std::vector<std::string> names;
-  for (std::size_t i = 0; i < ranked.size() && i < 5; ++i) names.push_back(ranked[i].second);
-  return names;
-}
-
-std::string QuotedList(const std::vector<std::string>& names) {
-  std::string list;
-  for (const auto& n : names) list += "\n  \"" + n + "\"";
-  return list;
-}
-
-geodesy::DestinationSettings SettingsFromOptions(const Args& args, const std::string& projection) {
+int RunProject(const Args& args, const Console& io) {
+  const geodesy::ProjectionCatalogue catalogue =
+      geodesy::LoadProjectionCatalogue(geodesy::kReplacementListName, io.NoteSink());
   geodesy::DestinationSettings settings;
-  settings.mapProjection = projection;
-  for (const FieldOption& f : kFieldOptions) {
-    if (!args.Has(f.option)) continue;
-    args.Number(f.option);  // refuses a value that is not a number
-    settings.FieldText(f.field) = *args.Value(f.option);
-  }
-  return settings;
-}
-
-}  // namespace
-
-int RunProject(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
-  std::set<std::string> valued = {"projection", "datum"};
-  for (const FieldOption& f : kFieldOptions) valued.insert(f.option);
-  const Args args(argv, valued, {"inverse", "json"});
-
-  const auto projection = args.Value("projection");
-  if (!projection) throw UsageError{"--projection NAME is required"};
-  const auto report = [&](const std::string& message) { err << "quiltor-cli project: " << message << "\n"; };
-  const geodesy::ProjectionCatalogue catalogue = geodesy::LoadProjectionCatalogue(geodesy::kReplacementListName, report);
-  bool known = false;
-  for (const auto& row : catalogue.Rows()) known = known || row.ProjCode == *projection;
-  if (!known) {
-    throw UsageError{"unknown projection \"" + *projection + "\"; close names:" +
-                     QuotedList(CloseProjectionNames(catalogue, *projection))};
-  }
-  const std::string datumName = args.Value("datum").value_or("WGS 84");
-  const geodesy::DatumTable& datums = geodesy::Datums();
-  if (!datums.HasDatum(datumName)) {
-    throw UsageError{"unknown datum \"" + datumName + "\"; close names:" + QuotedList(datums.CloseNames(datumName, 5))};
-  }
+  ApplyDestinationOptions(args, CatalogueProjectionNames(catalogue), settings);
   const bool inverse = args.Flag("inverse");
-  if (args.Positionals().size() != 2) {
-    throw UsageError{inverse ? "give EASTING NORTHING" : "give LATITUDE LONGITUDE"};
-  }
+  args.ExpectPositionals(2, inverse ? "give EASTING NORTHING" : "give LATITUDE LONGITUDE");
   const double first = args.PositionalNumber(0, inverse ? "EASTING" : "LATITUDE");
   const double second = args.PositionalNumber(1, inverse ? "NORTHING" : "LONGITUDE");
 
-  const std::int32_t datum = datums.FindDatum(datumName);
-  const geodesy::DestinationSetup d =
-      geodesy::ReadDestinationSetup(SettingsFromOptions(args, *projection), catalogue, datum, report);
+  const geodesy::DatumTable& datums = geodesy::Datums();
+  const std::int32_t datum = datums.FindDatum(settings.mapDatum);
+  const geodesy::DestinationSetup d = geodesy::ReadDestinationSetup(settings, catalogue, datum, io.NoteSink());
   const bool swiss = d.shortName == "(SUI)";
   if (!d.handle && !swiss) {
-    err << "quiltor-cli project: PROJ refused the definition \""
-        << geodesy::ProjectionDefinition(catalogue.Row(d.row), d.setup, datums.EllipsoidOfDatum(datum)) << "\"\n";
-    return 1;
+    throw Failed("PROJ refused the definition \"" +
+                 geodesy::ProjectionDefinition(catalogue.Row(d.row), d.setup, datums.EllipsoidOfDatum(datum)) + "\"");
   }
 
   double a = 0.0;
@@ -116,25 +47,54 @@ int RunProject(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     a = p.easting;
     b = p.northing;
   }
-  if (!std::isfinite(a) || !std::isfinite(b)) {
-    err << "quiltor-cli project: the point cannot be projected\n";
-    return 1;
-  }
+  if (!std::isfinite(a) || !std::isfinite(b)) throw Failed("the point cannot be projected");
   // Degrees get 9 decimals (about 0.1 mm), metres 4.
   const int decimals = inverse || d.handle.IsGeographic() ? 9 : 4;
   if (args.Flag("json")) {
-    out << "{\"projection\": " << JsonString(d.displayName) << ", \"datum\": " << JsonString(datums.Row(datum).name)
-        << ", \"definition\": " << JsonString(d.handle.Definition());
-    if (inverse) {
-      out << ", \"latitude\": " << JsonNumber(a, decimals) << ", \"longitude\": " << JsonNumber(b, decimals);
-    } else {
-      out << ", \"easting\": " << JsonNumber(a, decimals) << ", \"northing\": " << JsonNumber(b, decimals);
-    }
-    out << "}\n";
+    JsonWriter json;
+    json.BeginObject()
+        .String("projection", d.displayName)
+        .String("datum", datums.Row(datum).name)
+        .String("definition", d.handle.Definition())
+        .Number(inverse ? "latitude" : "easting", a, decimals)
+        .Number(inverse ? "longitude" : "northing", b, decimals)
+        .EndObject();
+    io.out << json.Text() << "\n";
   } else {
-    out << FormatFixed(a, decimals) << " " << FormatFixed(b, decimals) << "\n";
+    io.out << FormatFixed(a, decimals) << " " << FormatFixed(b, decimals) << "\n";
   }
-  return 0;
+  return kExitSuccess;
+}
+
+}  // namespace
+
+const CommandSpec& ProjectCommand() {
+  static const CommandSpec spec{
+      .name = "project",
+      .summary = "project a point through a destination projection",
+      .options = OptionList({
+          DestinationOptions(true),
+          {
+              Flag("inverse", "take EASTING NORTHING and print LATITUDE LONGITUDE"),
+              Flag("json", "print an object with projection, datum, definition and the two results"),
+          },
+      }),
+      .forms = {"LATITUDE LONGITUDE", "--inverse EASTING NORTHING"},
+      .description =
+          "Projects latitude/longitude (decimal degrees on --datum) to the easting and northing of the\n"
+          "projection (metres, 4 decimals; for \"Latitude/Longitude\" degrees, 9 decimals), or back with\n"
+          "--inverse (latitude and longitude, 9 decimals). NAME is a display name of the projection list,\n"
+          "for example \"(UTM) Universal Transverse Mercator\", or its start or short name (\"utm\"). The\n"
+          "options are the fields of the Destination Map tab, used as a create uses them: only the fields\n"
+          "of the chosen projection count, and UTM is completed from --zone (central meridian zone*6-183,\n"
+          "no false origin). The projection is made on --datum. A \"MapProjections_Res.dat\" in the\n"
+          "current folder replaces the built-in projection list. Give \"--\" before a negative number\n"
+          "that could be read as an option.\n",
+      .example = "quiltor-cli project --projection utm --zone 30 -- 51.5 -0.1",
+      .exitCodes = "0 success, 1 the point or projection failed, 2 bad arguments or unknown names.",
+      .run = RunProject,
+  };
+  return spec;
 }
 
 }  // namespace quiltor::cli

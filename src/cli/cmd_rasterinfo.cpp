@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/args.h"
-#include "cli/commands.h"
+#include "cli/command_spec.h"
+#include "cli/json_writer.h"
 #include "raster/raster_decode.h"
 #include "raster/raster_source.h"
 #include "raster/tiled_format.h"
@@ -102,37 +102,41 @@ void PrintText(const ImageReport& r, std::ostream& out) {
 }
 
 void PrintJson(const ImageReport& r, std::ostream& out) {
-  out << "{\"image\": " << JsonString(r.path) << ", \"kind\": " << JsonString(r.kind)
-      << ", \"decodedWhole\": " << (r.decodedWhole ? "true" : "false") << ", \"width\": " << r.width
-      << ", \"height\": " << r.height << ", \"pixelMode\": " << r.pixelMode
-      << ", \"paletteSize\": " << (r.pixelMode == 1 ? 256 : 0) << ", \"mapImage\": " << JsonString(MapImageText(r.mapImage));
+  JsonWriter json;
+  json.BeginObject()
+      .String("image", r.path)
+      .String("kind", r.kind)
+      .Bool("decodedWhole", r.decodedWhole)
+      .Integer("width", r.width)
+      .Integer("height", r.height)
+      .Integer("pixelMode", r.pixelMode)
+      .Integer("paletteSize", r.pixelMode == 1 ? 256 : 0)
+      .String("mapImage", MapImageText(r.mapImage));
   if (r.tiled) {
     const TiledDetails& t = *r.tiled;
-    out << ", \"schemeVersion\": " << t.schemeVersion << ", \"scrambled\": " << (t.scrambled ? "true" : "false")
-        << ", \"headerVersion\": " << t.headerVersion << ", \"levels\": [";
+    json.Integer("schemeVersion", t.schemeVersion)
+        .Bool("scrambled", t.scrambled)
+        .Integer("headerVersion", t.headerVersion)
+        .Key("levels")
+        .BeginArray();
     for (std::size_t i = 0; i < t.levels.size(); ++i) {
       const LevelInfo& l = t.levels[i];
-      out << (i == 0 ? "" : ", ") << "{\"level\": " << i;
+      json.BeginObject().Integer("level", static_cast<std::int64_t>(i));
       if (l.error.empty()) {
-        out << ", \"width\": " << l.width << ", \"height\": " << l.height << ", \"tilesX\": " << l.tilesX
-            << ", \"tilesY\": " << l.tilesY;
+        json.Integer("width", l.width).Integer("height", l.height).Integer("tilesX", l.tilesX).Integer("tilesY", l.tilesY);
       } else {
-        out << ", \"error\": " << JsonString(l.error);
+        json.String("error", l.error);
       }
-      out << "}";
+      json.EndObject();
     }
-    out << "]";
+    json.EndArray();
   }
-  out << "}\n";
+  out << json.EndObject().Text() << "\n";
 }
 
-}  // namespace
-
-int RunRasterInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
-  const Args args(argv, {}, {"json"});
-  if (args.Positionals().size() != 1) throw UsageError{"give one IMAGE"};
+int RunRasterInfo(const Args& args, const Console& io) {
+  args.ExpectPositionals(1, "give one IMAGE");
   const std::filesystem::path path = args.Positionals()[0];
-
   ImageReport report;
   report.path = path.string();
   report.kind = RasterKind(path);
@@ -152,19 +156,40 @@ int RunRasterInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err)
       if (IsTiledKind(report.kind)) report.tiled = ReadTiledDetails(path);
     }
   } catch (const std::exception& e) {
-    err << "quiltor-cli rasterinfo: " << report.path << ": " << e.what() << "\n";
-    return 1;
+    throw Failed(report.path + ": " + e.what());
   }
-  if (!source) {
-    err << "quiltor-cli rasterinfo: " << report.path << ": " << DescribeOpenFailure(path, failure, refusal) << "\n";
-    return 1;
-  }
+  if (!source) throw Failed(report.path + ": " + DescribeOpenFailure(path, failure, refusal));
   if (args.Flag("json")) {
-    PrintJson(report, out);
+    PrintJson(report, io.out);
   } else {
-    PrintText(report, out);
+    PrintText(report, io.out);
   }
-  return 0;
+  return kExitSuccess;
+}
+
+}  // namespace
+
+const CommandSpec& RasterInfoCommand() {
+  static const CommandSpec spec{
+      .name = "rasterinfo",
+      .summary = "show the size, pixel mode and zoom levels of an image",
+      .options = {Flag("json", "print one object (image, kind, decodedWhole, width, height, pixelMode, ...)")},
+      .forms = {"IMAGE"},
+      .description =
+          "Opens IMAGE as a map's image is opened (the extension chooses the reader: bmp, jpg, png, gif,\n"
+          "tif, kap/nos, qtx, qtx2, qtxx3, and the temporary qtx0/qtxx0) and prints its kind, whether it\n"
+          "is decoded whole into memory or read row by row, its size, the pixel mode its rows come in\n"
+          "(1 palette indices with a 256-entry palette, 3 blue, green, red), and whether a map may use it\n"
+          "(ok, not a map image kind, Protected Map Image). For the tiled kinds it also prints the scheme\n"
+          "version (-1 plain, 0 to 2 scrambled), whether tiles are deflated, and the size and tile count\n"
+          "of every zoom level, level 0 being the full size. --json prints one object (image, kind,\n"
+          "decodedWhole, width, height, pixelMode, paletteSize, mapImage, and for tiled images\n"
+          "schemeVersion, scrambled, headerVersion, levels).\n",
+      .example = "quiltor-cli rasterinfo out/demo.qtx2",
+      .exitCodes = "0 read, 1 the image cannot be opened (the reason on stderr), 2 bad arguments.",
+      .run = RunRasterInfo,
+  };
+  return spec;
 }
 
 }  // namespace quiltor::cli

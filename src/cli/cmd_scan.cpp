@@ -3,8 +3,6 @@
 // status), and the maps that could not be processed.
 #include <algorithm>
 #include <atomic>
-#include <csignal>
-#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -12,8 +10,9 @@
 #include "catalogue/folder_scan.h"
 #include "catalogue/map_list.h"
 #include "catalogue/raster_image_queries.h"
-#include "cli/args.h"
-#include "cli/commands.h"
+#include "cli/command_spec.h"
+#include "cli/interrupt_guard.h"
+#include "cli/json_writer.h"
 #include "cli/terminal_host.h"
 #include "geodesy/projection_catalogue.h"
 #include "settings/image_search.h"
@@ -22,32 +21,33 @@ namespace quiltor::cli {
 
 namespace {
 
-// Ctrl-C is the progress window's Abort button: the scan stops at the next
-// map file and the folder it was reading is left out.
-std::atomic<bool>* gScanAbort = nullptr;
-extern "C" void OnScanInterrupt(int) {
-  if (gScanAbort != nullptr) gScanAbort->store(true);
-}
-
 void PrintJson(const std::vector<FolderRow>& folders, const FolderList& loaded, const std::vector<MapListRow>& rows,
                const MapCatalogue& catalogue, const std::vector<std::string>& errors, bool aborted, std::ostream& out) {
-  out << "{\"folders\": [";
-  for (std::size_t i = 0; i < folders.size(); ++i) {
-    out << (i ? ", " : "") << "{\"path\": " << JsonString(folders[i].path) << ", \"row\": " << JsonString(folders[i].pathText)
-        << ", \"loaded\": " << (loaded.Contains(folders[i].path) ? "true" : "false") << "}";
+  JsonWriter json;
+  json.BeginObject().Key("folders").BeginArray();
+  for (const FolderRow& f : folders) {
+    json.BeginObject()
+        .String("path", f.path)
+        .String("row", f.pathText)
+        .Bool("loaded", loaded.Contains(f.path))
+        .EndObject();
   }
-  out << "], \"maps\": [";
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    const MapListRow& r = rows[i];
+  json.EndArray().Key("maps").BeginArray();
+  for (const MapListRow& r : rows) {
     const Map_record& map = catalogue[r.mapIndex];
-    out << (i ? ", " : "") << "{\"title\": " << JsonString(r.title) << ", \"pixelScale\": " << JsonString(r.pixelScale)
-        << ", \"metresPerPixel\": " << JsonNumber(map.metresPerPixel, 6) << ", \"path\": " << JsonString(r.path)
-        << ", \"status\": " << JsonString(r.status) << ", \"selected\": " << (r.ticked ? "true" : "false")
-        << ", \"mapFile\": " << JsonString(map.mapFile) << ", \"imageFile\": " << JsonString(map.imageFile) << "}";
+    json.BeginObject()
+        .String("title", r.title)
+        .String("pixelScale", r.pixelScale)
+        .Number("metresPerPixel", map.metresPerPixel, 6)
+        .String("path", r.path)
+        .String("status", r.status)
+        .Bool("selected", r.ticked)
+        .String("mapFile", map.mapFile)
+        .String("imageFile", map.imageFile)
+        .EndObject();
   }
-  out << "], \"mapErrors\": [";
-  for (std::size_t i = 0; i < errors.size(); ++i) out << (i ? ", " : "") << JsonString(errors[i]);
-  out << "], \"aborted\": " << (aborted ? "true" : "false") << "}\n";
+  json.EndArray().StringArray("mapErrors", errors).Bool("aborted", aborted).EndObject();
+  out << json.Text() << "\n";
 }
 
 void PrintText(const std::vector<FolderRow>& folders, const std::vector<MapListRow>& rows,
@@ -76,24 +76,19 @@ void PrintText(const std::vector<FolderRow>& folders, const std::vector<MapListR
   if (aborted) out << "\nThe scan was interrupted; the folder being read was left out.\n";
 }
 
-}  // namespace
-
-int RunScan(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
-  const Args args(argv, {"folder"}, {"json"});
-  if (!args.Positionals().empty()) throw UsageError{"unexpected argument \"" + args.Positionals()[0] + "\""};
+// Ctrl-C is the progress window's Abort button: the scan stops at the next
+// map file and the folder it was reading is left out.
+int RunScan(const Args& args, const Console& io) {
+  args.ExpectPositionals(0, "");
   const std::vector<std::string> folderPaths = args.Values("folder");
-  if (folderPaths.empty()) throw UsageError{"--folder DIR is required"};
-  for (const auto& f : folderPaths) {
-    std::error_code ec;
-    if (!std::filesystem::is_directory(f, ec)) throw UsageError{"no such folder: " + f};
-  }
+  RequireFolders(folderPaths);
 
   std::vector<FolderRow> folders;
   for (const auto& f : folderPaths) folders.push_back({f, true, ""});
   NumberFolderRows(folders);
 
-  const auto report = [&](const std::string& message) { err << "quiltor-cli scan: " << message << "\n"; };
-  const geodesy::ProjectionCatalogue catalogue = geodesy::LoadProjectionCatalogue(geodesy::kReplacementListName, report);
+  const geodesy::ProjectionCatalogue catalogue =
+      geodesy::LoadProjectionCatalogue(geodesy::kReplacementListName, io.NoteSink());
   const ImageSearchContext search = LoadImageSearchContext();
   TerminalHost host;
   const MapReadContext context{catalogue, search, RasterImageQueries(), host, {}};
@@ -101,21 +96,44 @@ int RunScan(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   FolderList loaded;
   std::atomic<bool> abort{false};
   ScanSession session{maps, loaded, context, abort};
-
-  gScanAbort = &abort;
-  auto previous = std::signal(SIGINT, OnScanInterrupt);
-  ScanNewFolders(session, FolderList(TickedFolderPaths(folders)));
-  std::signal(SIGINT, previous);
-  gScanAbort = nullptr;
+  {
+    const InterruptGuard guard({&abort});
+    ScanNewFolders(session, FolderList(TickedFolderPaths(folders)));
+  }
   host.FinishProgress();
 
   const std::vector<MapListRow> rows = FillMapList(maps, folders);
   if (args.Flag("json")) {
-    PrintJson(folders, loaded, rows, maps, host.MapErrors(), abort.load(), out);
+    PrintJson(folders, loaded, rows, maps, host.MapErrors(), abort.load(), io.out);
   } else {
-    PrintText(folders, rows, host.MapErrors(), abort.load(), out);
+    PrintText(folders, rows, host.MapErrors(), abort.load(), io.out);
   }
-  return abort.load() ? 1 : 0;
+  return abort.load() ? kExitFailed : kExitSuccess;
+}
+
+}  // namespace
+
+const CommandSpec& ScanCommand() {
+  static const CommandSpec spec{
+      .name = "scan",
+      .summary = "list the maps of some folders as the map list shows them",
+      .options =
+          {
+              Text("folder", "DIR", "a folder whose \".map\" files are listed").Required().Repeated(),
+              Flag("json", "print one object with folders, maps and mapErrors"),
+          },
+      .description =
+          "Scans the \".map\" files of each folder (not of its subfolders; at most 2500 maps in all) as\n"
+          "\"Scan Folders\" does for the ticked folders, then prints the folder rows and the map list\n"
+          "sorted from the most to the least detailed map: tick, title, pixel scale (metres per pixel),\n"
+          "the folder row the map came from and its status (ok, not found, unsupported, Protected Map\n"
+          "Image), followed by the maps that had errors and could not be processed. Ctrl-C (or SIGTERM,\n"
+          "SIGHUP) stops the scan at the next map file.\n",
+      .example = "quiltor-cli scan --folder samples --folder ~/maps/alps",
+      .exitCodes = "0 scanned, 1 interrupted, 2 bad arguments or a folder that does not exist.",
+      .run = RunScan,
+  };
+  return spec;
 }
 
 }  // namespace quiltor::cli

@@ -2,12 +2,11 @@
 // every zoom level, as the last stage of a create does, and writes nothing
 // else.
 #include <atomic>
-#include <csignal>
 #include <filesystem>
 #include <ostream>
 
-#include "cli/args.h"
-#include "cli/commands.h"
+#include "cli/command_spec.h"
+#include "cli/interrupt_guard.h"
 #include "cli/terminal_host.h"
 #include "raster/tiled_conversion.h"
 
@@ -15,51 +14,66 @@ namespace quiltor::cli {
 
 namespace {
 
-// Ctrl-C stops the conversion between rows and tiles, so that the
-// unfinished file and the work folder are cleaned up.
-std::atomic<bool>* gInterrupt = nullptr;
-extern "C" void OnInterrupt(int) {
-  if (gInterrupt != nullptr) gInterrupt->store(true);
+int RunTile(const Args& args, const Console& io) {
+  args.ExpectPositionals(1, "give one IMAGE");
+  TiledConversionRequest request;
+  request.sourcePath = args.Positionals()[0];
+  request.destinationPath = *args.Value("output");
+  request.colourCount = args.Integer("colors").value_or(254);
+  request.scalePercent = args.Number("resize").value_or(100);
+  request.scrambled = args.Flag("scrambled");
+  if (request.colourCount < 1) throw UsageError("--colors must be at least 1");
+  if (request.scalePercent <= 0) throw UsageError("--resize must be above 0");
+  request.tempFolder = args.Value("temp").value_or(std::filesystem::temp_directory_path().string());
+  if (!std::filesystem::exists(request.sourcePath)) throw Failed("no such file: " + request.sourcePath);
+
+  TerminalHost host;
+  std::atomic<bool> abort{false};
+  TiledConversionResult result;
+  {
+    // A stop signal ends the conversion between rows and tiles, so that the
+    // unfinished file and the work folder are cleaned up.
+    const InterruptGuard guard({&abort});
+    result = ConvertToTiledImage(request, host, abort);
+  }
+  host.FinishProgress();
+  if (!result.ok) {
+    std::string reason = "conversion failed";
+    if (abort.load()) reason += " (interrupted)";
+    if (!result.error.empty()) reason += ": " + result.error;
+    throw Failed(reason);
+  }
+  io.out << result.writtenPath << "\n";
+  return kExitSuccess;
 }
 
 }  // namespace
 
-int RunTile(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
-  const Args args(argv, {"output", "colors", "resize", "temp"}, {"scrambled"});
-  if (args.Positionals().size() != 1) throw UsageError{"give one IMAGE"};
-  const auto output = args.Value("output");
-  if (!output) throw UsageError{"-o OUT.qtx2 is required"};
-  TiledConversionRequest request;
-  request.sourcePath = args.Positionals()[0];
-  request.destinationPath = *output;
-  request.colourCount = args.Integer("colors").value_or(254);
-  request.scalePercent = args.Number("resize").value_or(100);
-  request.scrambled = args.Flag("scrambled");
-  if (request.colourCount < 1) throw UsageError{"--colors must be at least 1"};
-  if (request.scalePercent <= 0) throw UsageError{"--resize must be above 0"};
-  request.tempFolder = args.Value("temp").value_or(std::filesystem::temp_directory_path().string());
-  if (!std::filesystem::exists(request.sourcePath)) {
-    err << "quiltor-cli tile: no such file: " << request.sourcePath << "\n";
-    return 1;
-  }
-
-  TerminalHost host;
-  std::atomic<bool> abort{false};
-  gInterrupt = &abort;
-  auto previous = std::signal(SIGINT, OnInterrupt);
-  const TiledConversionResult result = ConvertToTiledImage(request, host, abort);
-  std::signal(SIGINT, previous);
-  gInterrupt = nullptr;
-  host.FinishProgress();
-  if (!result.ok) {
-    err << "quiltor-cli tile: conversion failed";
-    if (abort.load()) err << " (interrupted)";
-    if (!result.error.empty()) err << ": " << result.error;
-    err << "\n";
-    return 1;
-  }
-  out << result.writtenPath << "\n";
-  return 0;
+const CommandSpec& TileCommand() {
+  static const CommandSpec spec{
+      .name = "tile",
+      .summary = "convert one image into the tiled format with all zoom levels",
+      .options =
+          {
+              Text("output", "OUT.qtx2", "the tiled image to write").Required().Short('o'),
+              Integer("colors", "N", "colours of the full-size level (default 254, at most 254)"),
+              Number("resize", "P", "size of the full-size level in percent (default 100)"),
+              Text("temp", "DIR", "where the private work folder is made (default the system's)"),
+              Flag("scrambled", "write the scrambled variant, readable only by this program"),
+          },
+      .forms = {"IMAGE"},
+      .description =
+          "Converts IMAGE (bmp, jpg, png, gif, tif, kap/nos, qtx, qtx2, qtxx3) into the tiled multi-zoom\n"
+          "format as the last stage of a create does: the full-size level reduced to --colors colours at\n"
+          "--resize percent, the 25, 10, 5, 2.5 and 1 % levels the size allows, a thumbnail and an\n"
+          "overview level. Intermediate files go to a private folder inside --temp, removed at the end.\n"
+          "OUT is written under a temporary name and replaces an existing file only when complete;\n"
+          "Ctrl-C (or SIGTERM, SIGHUP) stops cleanly. --scrambled writes the scrambled variant with this\n"
+          "program's own tables. Prints the path written (a name equal to IMAGE gets \"_1\").\n",
+      .exitCodes = "0 written, 1 refused or failed (the reason on stderr), 2 bad arguments.",
+      .run = RunTile,
+  };
+  return spec;
 }
 
 }  // namespace quiltor::cli

@@ -1,12 +1,19 @@
 #include <ostream>
 
-#include "cli/commands.h"
+#include "cli/command_spec.h"
 
 namespace quiltor::cli {
 
-int RunVersion(const CommandArgs&, std::ostream& out, std::ostream&) {
-  out << "quiltor-cli 0.1\n";
-  return 0;
+const CommandSpec& VersionCommand() {
+  static const CommandSpec spec{
+      .name = "version",
+      .summary = "print the program version",
+      .run = [](const Args&, const Console& io) {
+        io.out << "quiltor-cli 0.1\n";
+        return kExitSuccess;
+      },
+  };
+  return spec;
 }
 
 }  // namespace quiltor::cli

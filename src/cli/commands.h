@@ -1,23 +1,20 @@
 #pragma once
-// One function per quiltor-cli command. Each takes the arguments after the
-// command name and returns the exit code: 0 success, 1 failure, 2 bad
-// arguments. Results go to `out`, reasons to `err`.
+// The commands of quiltor-cli and the one entry point that runs them: parse
+// against the command's spec, answer --help from it, run, and turn a
+// CommandFailure (or any other exception) into "quiltor-cli NAME: reason" on
+// stderr and the exit code: 0 success, 1 failure, 2 bad arguments.
 #include <iosfwd>
 #include <string>
 #include <vector>
 
+#include "cli/command_spec.h"
+
 namespace quiltor::cli {
 
-using CommandArgs = std::vector<std::string>;
-
-struct Command {
-  const char* name;
-  const char* summary;
-  int (*run)(const CommandArgs& args, std::ostream& out, std::ostream& err);
-  const char* help;  // the text of "quiltor-cli NAME --help"
-};
-
 // The commands this build has, in the order --help lists them.
-const std::vector<Command>& Commands();
+const std::vector<const CommandSpec*>& Commands();
+
+// Runs one command line (the arguments after the program name) in-process.
+int RunCommandLine(const std::vector<std::string>& argv, std::ostream& out, std::ostream& err);
 
 }  // namespace quiltor::cli

@@ -161,4 +161,104 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
   return row[b.size()];
 }
 
+std::vector<std::string> CloseNames(std::string_view typed, const std::vector<std::string>& names, std::size_t count) {
+  const std::string wanted = ToUpperAscii(TrimSpaces(typed));
+  struct Candidate {
+    bool contains;
+    std::size_t distance;
+    std::size_t index;
+  };
+  std::vector<Candidate> candidates;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::string upper = ToUpperAscii(TrimSpaces(names[i]));
+    const bool contains = !wanted.empty() && upper.find(wanted) != std::string::npos;
+    const std::size_t distance =
+        std::min(EditDistance(wanted, upper), EditDistance(wanted, upper.substr(0, wanted.size())) + 1);
+    candidates.push_back({contains, distance, i});
+  }
+  std::stable_sort(candidates.begin(), candidates.end(), [](const Candidate& x, const Candidate& y) {
+    if (x.contains != y.contains) return x.contains;
+    return x.distance < y.distance;
+  });
+  std::vector<std::string> close;
+  for (const Candidate& c : candidates) {
+    if (close.size() >= count) break;
+    close.push_back(names[c.index]);
+  }
+  return close;
+}
+
+namespace {
+
+// Length of the UTF-8 sequence starting at text[i], 0 when it is not a
+// valid one (overlong forms, surrogates and code points past U+10FFFF
+// included).
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(i);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  std::uint32_t code = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    code = lead & 0x1Fu;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    code = lead & 0x0Fu;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    code = lead & 0x07u;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((byte(i + k) & 0xC0u) != 0x80u) return 0;
+    code = (code << 6) | (byte(i + k) & 0x3Fu);
+  }
+  const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+  if (overlong || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return 0;
+  return length;
+}
+
+void AppendUtf8(std::string& out, std::uint32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// Windows-1252 bytes 0x80..0x9F; the five it leaves undefined keep their
+// own code point, as browsers read them.
+constexpr std::uint16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+}  // namespace
+
+std::string ValidUtf8(std::string_view text) {
+  bool valid = true;
+  for (std::size_t i = 0; i < text.size() && valid;) {
+    const std::size_t length = Utf8SequenceLength(text, i);
+    valid = length > 0;
+    i += length;
+  }
+  if (valid) return std::string(text);
+  std::string out;
+  out.reserve(text.size() * 2);
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    AppendUtf8(out, byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : byte);
+  }
+  return out;
+}
+
 }  // namespace quiltor

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quiltor {
 
@@ -63,5 +64,15 @@ std::string FormatInt(std::int64_t value);
 // Levenshtein distance between two texts (bytes), for "did you mean" lists
 // of close datum and projection names.
 std::size_t EditDistance(std::string_view a, std::string_view b);
+
+// Up to `count` of `names` closest to what was typed, for a "did you mean"
+// list: names containing it (ignoring case) first, then by edit distance,
+// where a name that starts like what was typed is close even when it goes on
+// for longer ("Ord Srvy" for "Ord Srvy Grt Britn"). Ties keep list order.
+std::vector<std::string> CloseNames(std::string_view typed, const std::vector<std::string>& names, std::size_t count);
+
+// The text as UTF-8: itself when it already is valid UTF-8, otherwise every
+// byte read as Windows-1252 (the code page of map files written on Windows).
+std::string ValidUtf8(std::string_view text);
 
 }  // namespace quiltor

@@ -282,32 +282,7 @@ bool DatumTable::HasDatum(std::string_view name) const {
 }
 
 std::vector<std::string> DatumTable::CloseNames(std::string_view name, std::size_t count) const {
-  const std::string wanted = ToUpperAscii(TrimSpaces(name));
-  struct Candidate {
-    bool contains;
-    std::size_t distance;
-    std::int32_t index;
-  };
-  std::vector<Candidate> candidates;
-  for (std::int32_t i = 1; i <= lastDatum_; ++i) {
-    const std::string upper = ToUpperAscii(TrimSpaces(rows_[static_cast<std::size_t>(i)].name));
-    const bool contains = !wanted.empty() && upper.find(wanted) != std::string::npos;
-    // A name that starts like what was typed is close even when it goes on
-    // for longer ("Ord Srvy" for "Ord Srvy Grt Britn").
-    const std::size_t distance =
-        std::min(EditDistance(wanted, upper), EditDistance(wanted, upper.substr(0, wanted.size())) + 1);
-    candidates.push_back({contains, distance, i});
-  }
-  std::stable_sort(candidates.begin(), candidates.end(), [](const Candidate& x, const Candidate& y) {
-    if (x.contains != y.contains) return x.contains;
-    return x.distance < y.distance;
-  });
-  std::vector<std::string> names;
-  for (const Candidate& c : candidates) {
-    if (names.size() >= count) break;
-    names.push_back(rows_[static_cast<std::size_t>(c.index)].name);
-  }
-  return names;
+  return quiltor::CloseNames(name, OfferedNames(), count);
 }
 
 std::vector<std::string> DatumTable::OfferedNames() const {

@@ -1,0 +1,108 @@
+// The commands run in-process through the entry point of the program.
+#include "cli/commands.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+#include "support/temp_folder.h"
+
+namespace quiltor::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using quiltor::testing::TempFolder;
+
+struct CliRun {
+  int code;
+  std::string out, err;
+};
+
+CliRun Cli(const std::vector<std::string>& argv) {
+  std::ostringstream out, err;
+  const int code = RunCommandLine(argv, out, err);
+  return {code, out.str(), err.str()};
+}
+
+const std::string kSamples = std::string(QUILTOR_SOURCE_DIR) + "/samples";
+
+TEST(Commands, DoubleDashLetsNegativeNumbersThrough) {
+  const CliRun plain = Cli({"project", "--projection", "Mercator", "-33.9", "151.2"});
+  const CliRun dashed = Cli({"project", "--projection", "Mercator", "--", "-33.9", "151.2"});
+  ASSERT_EQ(dashed.code, kExitSuccess) << dashed.err;
+  EXPECT_EQ(dashed.out, plain.out);
+  EXPECT_EQ(plain.code, kExitSuccess) << plain.err;
+  // Without "--" a value that starts like an option is one.
+  EXPECT_EQ(Cli({"project", "--projection", "Mercator", "-inf", "151.2"}).code, kExitBadArguments);
+}
+
+// project and create read a projection name the same way.
+TEST(Commands, ProjectTakesShortProjectionNames) {
+  const CliRun full = Cli({"project", "--projection", "(UTM) Universal Transverse Mercator", "--zone", "56", "-33.9", "151.2"});
+  const CliRun shortName = Cli({"project", "--projection", "utm", "--zone", "56", "-33.9", "151.2"});
+  ASSERT_EQ(shortName.code, kExitSuccess) << shortName.err;
+  EXPECT_EQ(shortName.out, full.out);
+  const CliRun unknown = Cli({"project", "--projection", "utmx", "1", "2"});
+  EXPECT_EQ(unknown.code, kExitBadArguments);
+  EXPECT_NE(unknown.err.find("close names:\n  \"(UTM) Universal Transverse Mercator\""), std::string::npos)
+      << unknown.err;
+}
+
+// Each failure is one line "quiltor-cli COMMAND: reason" with its exit code.
+TEST(Commands, FailuresAreReportedOnceWithTheirExitCode) {
+  TempFolder temp;
+  const std::string missing = (temp / "nothing-here").string();
+  const struct {
+    std::vector<std::string> argv;
+    int code;
+    std::string err;
+  } cases[] = {
+      {{"scan", "--folder", missing}, kExitBadArguments, "quiltor-cli scan: no such folder: " + missing + "\n"},
+      {{"create", "--folder", missing, "-o", (temp / "x.qtx2").string()}, kExitBadArguments,
+       "quiltor-cli create: no such folder: " + missing + "\n"},
+      {{"info", missing + ".map"}, kExitFailed,
+       "quiltor-cli info: " + missing + ".map cannot be opened or is not a map file (line 1 must name Tervane)\n"},
+      {{"tile", missing + ".png", "-o", (temp / "x.qtx2").string()}, kExitFailed,
+       "quiltor-cli tile: no such file: " + missing + ".png\n"},
+      {{"grid", "utm", "--bogus"}, kExitBadArguments, "quiltor-cli grid: unknown option --bogus\n"},
+      {{"datum", "--from", "WGS 84", "1", "2"}, kExitBadArguments, "quiltor-cli datum: --to NAME is required\n"},
+      {{"frobnicate"}, kExitBadArguments, "quiltor-cli: unknown command \"frobnicate\"\n"},
+  };
+  for (const auto& c : cases) {
+    const CliRun r = Cli(c.argv);
+    EXPECT_EQ(r.code, c.code) << c.argv[0] << "\n" << r.err;
+    EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.argv[0];
+    EXPECT_EQ(r.out, "") << c.argv[0];
+  }
+}
+
+// SIGTERM during a create stops it as Ctrl-C does: nothing written, no
+// temporary file left, the process still running to say so.
+TEST(Commands, TerminatedCreateLeavesNothingBehind) {
+  TempFolder temp;
+  fs::create_directories(temp / "work");
+  const std::string output = (temp / "merged.qtx2").string();
+  std::thread terminator([] {
+    // Once the create has taken over SIGTERM (a signal before that would end
+    // the test program), and a little into its work.
+    for (struct sigaction now {}; sigaction(SIGTERM, nullptr, &now) == 0 && now.sa_handler == SIG_DFL;)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    kill(getpid(), SIGTERM);
+  });
+  const CliRun r = Cli({"create", "--folder", kSamples, "-o", output, "--projection", "utm", "--zone", "32", "--mpp",
+                     "10", "--temp", (temp / "work").string()});
+  terminator.join();
+  EXPECT_EQ(r.code, kExitFailed) << r.out << r.err;
+  EXPECT_FALSE(fs::exists(output));
+  EXPECT_FALSE(fs::exists(temp / "merged.map"));
+  EXPECT_TRUE(fs::is_empty(temp / "work"));
+}
+
+}  // namespace
+}  // namespace quiltor::cli
