@@ -68,7 +68,8 @@ class OpenMapThread {
   // The Abort button: a scan stops before the next map file, a thumbnail
   // pass before the next map; what was finished is kept.
   void Abort() { scanAbort_.store(true); }
-  const std::atomic<bool>& ScanAbort() const { return scanAbort_; }
+  // The flag itself, for a signal handler that may only store into it.
+  std::atomic<bool>& ScanAbort() { return scanAbort_; }
 
   // One report per map whose thumbnail was attempted, in the order of the
   // pass. Read it only once WorkerDone is true.

@@ -2,25 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "mapview/degree_sheet.h"
+
 namespace quiltor::mapview {
 namespace {
 
-// A usable, selected map on a degree rectangle with a one-colour thumbnail.
 void AddMap(MapCatalogue& catalogue, double south, double west, double north, double east, std::uint8_t red) {
-  Map_record& map = catalogue.FreshWorkSlot();
-  map.selected = true;
-  const double corners[4][2] = {{north, west}, {north, east}, {south, east}, {south, west}};
-  for (const auto& [latitude, longitude] : corners) {
-    BorderPoint p;
-    p.latitude = latitude;
-    p.longitude = longitude;
-    map.border.push_back(p);
-  }
-  Bitmap thumb(8, 8, 24);
-  for (int y = 0; y < 8; ++y)
-    for (int x = 0; x < 8; ++x) thumb.row(y)[3 * x + 2] = red;
-  map.thumbnail = std::move(thumb);
-  ASSERT_TRUE(catalogue.CommitWorkSlot());
+  testing::AddDegreeSheet(catalogue, south, west, north, east, true, {0, 0, red});
 }
 
 TEST(Overview, FitsTheCreateExtentIntoTheGivenWidth) {

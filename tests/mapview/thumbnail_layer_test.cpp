@@ -5,6 +5,7 @@
 #include <array>
 
 #include "creation/destination_map.h"
+#include "mapview/degree_sheet.h"
 
 namespace quiltor::mapview {
 namespace {
@@ -70,22 +71,9 @@ TEST(StretchThumbnail, MagentaLetsTheBackgroundThrough) {
   EXPECT_EQ(At(view, 5, 5), At(thumb, 5, 5));
 }
 
-// A usable map on a degree rectangle, with a thumbnail of one colour.
 void AddMap(MapCatalogue& catalogue, double west, double east, bool selected, Bgr colour) {
-  Map_record& map = catalogue.FreshWorkSlot();
-  map.selected = selected;
-  const double corners[4][2] = {{10, west}, {10, east}, {0, east}, {0, west}};
-  for (const auto& [latitude, longitude] : corners) {
-    BorderPoint p;
-    p.latitude = latitude;
-    p.longitude = longitude;
-    map.border.push_back(p);
-  }
-  Bitmap thumb(4, 4, 24);
-  for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 4; ++x) Set(thumb, x, y, colour);
-  map.thumbnail = std::move(thumb);
-  ASSERT_TRUE(catalogue.CommitWorkSlot());
+  const auto byte = [&colour](std::size_t i) { return static_cast<std::uint8_t>(colour[i]); };
+  testing::AddDegreeSheet(catalogue, 0, west, 10, east, selected, {byte(0), byte(1), byte(2)});
 }
 
 // One view pixel per degree, the view covering longitudes 0..40, latitudes 10..0.
