@@ -9,20 +9,21 @@
 
 #include "catalogue/folder_scan.h"
 #include "catalogue/map_list.h"
-#include "catalogue/raster_image_queries.h"
 #include "cli/command_spec.h"
-#include "cli/interrupt_guard.h"
+#include "cli/destination_options.h"
 #include "cli/json_writer.h"
 #include "cli/terminal_host.h"
+#include "cli/thumbnail_scan.h"
 #include "geodesy/projection_catalogue.h"
-#include "settings/image_search.h"
 
 namespace quiltor::cli {
 
 namespace {
 
-void PrintJson(const std::vector<FolderRow>& folders, const FolderList& loaded, const std::vector<MapListRow>& rows,
-               const MapCatalogue& catalogue, const std::vector<std::string>& errors, bool aborted, std::ostream& out) {
+void PrintJson(const std::vector<FolderRow>& folders, const ThumbnailScan& scan, const std::vector<MapListRow>& rows,
+               bool thumbnails, const std::vector<std::string>& errors, std::ostream& out) {
+  const FolderList& loaded = scan.loaded;
+  const MapCatalogue& catalogue = *scan.catalogue;
   JsonWriter json;
   json.BeginObject().Key("folders").BeginArray();
   for (const FolderRow& f : folders) {
@@ -43,15 +44,21 @@ void PrintJson(const std::vector<FolderRow>& folders, const FolderList& loaded, 
         .String("status", r.status)
         .Bool("selected", r.ticked)
         .String("mapFile", map.mapFile)
-        .String("imageFile", map.imageFile)
-        .EndObject();
+        .String("imageFile", map.imageFile);
+    if (thumbnails) {
+      const ThumbnailReport* report = ReportOf(scan, map);
+      json.String("thumbnail", ThumbnailWord(report))
+          .String("thumbnailFile", report != nullptr ? report->build.projectedFile.string() : "");
+    }
+    json.EndObject();
   }
-  json.EndArray().StringArray("mapErrors", errors).Bool("aborted", aborted).EndObject();
+  json.EndArray().StringArray("mapErrors", errors).Bool("aborted", scan.aborted).EndObject();
   out << json.Text() << "\n";
 }
 
-void PrintText(const std::vector<FolderRow>& folders, const std::vector<MapListRow>& rows,
-               const std::vector<std::string>& errors, bool aborted, std::ostream& out) {
+void PrintText(const std::vector<FolderRow>& folders, const ThumbnailScan& scan, const std::vector<MapListRow>& rows,
+               bool thumbnails, const std::vector<std::string>& errors, std::ostream& out) {
+  const bool aborted = scan.aborted;
   out << "Path  Folder\n";
   for (const FolderRow& f : folders) out << std::string(4 - std::min<std::size_t>(4, f.pathText.size()), ' ') << f.pathText << "  " << f.path << "\n";
   out << "\n";
@@ -63,10 +70,13 @@ void PrintText(const std::vector<FolderRow>& folders, const std::vector<MapListR
   }
   auto pad = [](const std::string& text, std::size_t width) { return text + std::string(width - std::min(width, text.size()), ' '); };
   auto right = [](const std::string& text, std::size_t width) { return std::string(width - std::min(width, text.size()), ' ') + text; };
-  out << "    " << pad("Selected Maps", titleWidth) << "  " << right("Pixel Scale", scaleWidth) << "  Path  Status\n";
+  out << "    " << pad("Selected Maps", titleWidth) << "  " << right("Pixel Scale", scaleWidth) << "  Path  "
+      << (thumbnails ? "Thumbnail  " : "") << "Status\n";
   for (const MapListRow& r : rows) {
     out << (r.ticked ? "[x] " : "[ ] ") << pad(r.title, titleWidth) << "  " << right(r.pixelScale, scaleWidth) << "  "
-        << pad(r.path, 4) << "  " << r.status << "\n";
+        << pad(r.path, 4) << "  ";
+    if (thumbnails) out << pad(ThumbnailWord(ReportOf(scan, (*scan.catalogue)[r.mapIndex])), 9) << "  ";
+    out << r.status << "\n";
   }
   out << rows.size() << (rows.size() == 1 ? " map" : " maps") << "\n";
   if (!errors.empty()) {
@@ -87,28 +97,21 @@ int RunScan(const Args& args, const Console& io) {
   for (const auto& f : folderPaths) folders.push_back({f, true, ""});
   NumberFolderRows(folders);
 
+  const bool thumbnails = args.Flag("thumbnails");
+  const WorkerSettings settings{DestinationOf(args), ThumbnailSizeOf(args), thumbnails};
+
   const geodesy::ProjectionCatalogue catalogue =
       geodesy::LoadProjectionCatalogue(geodesy::kReplacementListName, io.NoteSink());
-  const ImageSearchContext search = LoadImageSearchContext();
   TerminalHost host;
-  const MapReadContext context{catalogue, search, RasterImageQueries(), host, {}};
-  MapCatalogue maps;
-  FolderList loaded;
-  std::atomic<bool> abort{false};
-  ScanSession session{maps, loaded, context, abort};
-  {
-    const InterruptGuard guard({&abort});
-    ScanNewFolders(session, FolderList(TickedFolderPaths(folders)));
-  }
-  host.FinishProgress();
+  ThumbnailScan scan = ScanFolders(TickedFolderPaths(folders), settings, thumbnails, catalogue, host, io);
 
-  const std::vector<MapListRow> rows = FillMapList(maps, folders);
+  const std::vector<MapListRow> rows = FillMapList(*scan.catalogue, folders);
   if (args.Flag("json")) {
-    PrintJson(folders, loaded, rows, maps, host.MapErrors(), abort.load(), io.out);
+    PrintJson(folders, scan, rows, thumbnails, host.MapErrors(), io.out);
   } else {
-    PrintText(folders, rows, host.MapErrors(), abort.load(), io.out);
+    PrintText(folders, scan, rows, thumbnails, host.MapErrors(), io.out);
   }
-  return abort.load() ? kExitFailed : kExitSuccess;
+  return scan.aborted ? kExitFailed : kExitSuccess;
 }
 
 }  // namespace
@@ -117,19 +120,31 @@ const CommandSpec& ScanCommand() {
   static const CommandSpec spec{
       .name = "scan",
       .summary = "list the maps of some folders as the map list shows them",
-      .options =
+      .options = OptionList({
           {
               Text("folder", "DIR", "a folder whose \".map\" files are listed").Required().Repeated(),
+              Flag("thumbnails", "build or reuse every usable map's thumbnail in the destination projection"),
+          },
+          DestinationOptions(false),
+          {
+              Integer("thumbnail-size", "N", "longer side of a projected thumbnail, 50 to 500 (default 200)"),
               Flag("json", "print one object with folders, maps and mapErrors"),
           },
+      }),
       .description =
           "Scans the \".map\" files of each folder (not of its subfolders; at most 2500 maps in all) as\n"
           "\"Scan Folders\" does for the ticked folders, then prints the folder rows and the map list\n"
           "sorted from the most to the least detailed map: tick, title, pixel scale (metres per pixel),\n"
           "the folder row the map came from and its status (ok, not found, unsupported, Protected Map\n"
           "Image), followed by the maps that had errors and could not be processed. Ctrl-C (or SIGTERM,\n"
-          "SIGHUP) stops the scan at the next map file.\n",
-      .example = "quiltor-cli scan --folder samples --folder ~/maps/alps",
+          "SIGHUP) stops the scan at the next map file.\n"
+          "With --thumbnails every usable map's thumbnail is warped into the destination given by the\n"
+          "destination options (the defaults of a new installation otherwise) and cached, or loaded\n"
+          "from the cache while the map and image files keep their times; each map then shows\n"
+          "whether its projected thumbnail was \"built\", \"reused\" or that there is \"none\" (with\n"
+          "--json: fields thumbnail and thumbnailFile). The cache is \"Image Thumbnails\" under\n"
+          "$XDG_CACHE_HOME/quiltor (~/.cache/quiltor), or \"System Files\" beside a portable program.\n",
+      .example = "quiltor-cli scan --folder samples --thumbnails --projection utm --zone 32",
       .exitCodes = "0 scanned, 1 interrupted, 2 bad arguments or a folder that does not exist.",
       .run = RunScan,
   };

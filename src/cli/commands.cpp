@@ -16,11 +16,13 @@ const CommandSpec& ScanCommand();
 const CommandSpec& RasterInfoCommand();
 const CommandSpec& PreviewCommand();
 const CommandSpec& TileCommand();
+const CommandSpec& OverviewCommand();
 
 const std::vector<const CommandSpec*>& Commands() {
   static const std::vector<const CommandSpec*> commands = {
       &VersionCommand(), &DatumCommand(),      &GridCommand(),    &ProjectCommand(), &CreateCommand(),
-      &InfoCommand(),    &ScanCommand(),       &RasterInfoCommand(), &PreviewCommand(), &TileCommand(),
+      &InfoCommand(),    &ScanCommand(),       &OverviewCommand(),   &RasterInfoCommand(), &PreviewCommand(),
+      &TileCommand(),
   };
   return commands;
 }

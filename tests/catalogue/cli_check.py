@@ -1,20 +1,26 @@
 #!/usr/bin/env python3
 """The info and scan commands run as a user runs them, on the fixture map
-folder (tests/fixtures/catalogue/scan, made by make_fixtures.py there).
+folder (tests/fixtures/catalogue/scan, made by make_fixtures.py there); the
+thumbnail scan and the overview on a copy of the sample maps.
 
-usage: cli_check.py QUILTOR_CLI SOURCE_DIR scan|info|refusals
+usage: cli_check.py QUILTOR_CLI SOURCE_DIR scan|info|refusals|thumbnails
 """
 import json
 import os
+import shutil
 import subprocess
 import sys
+import tempfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from png_file import read_png  # noqa: E402
 
 CLI, SOURCE, GROUP = sys.argv[1], sys.argv[2], sys.argv[3]
 FOLDER = os.path.join(SOURCE, "tests", "fixtures", "catalogue", "scan")
 
 
-def run(*args, code=0):
-    p = subprocess.run([CLI, *args], capture_output=True, text=True)
+def run(*args, code=0, env=None):
+    p = subprocess.run([CLI, *args], capture_output=True, text=True, env=env)
     assert p.returncode == code, f"{args}: exit {p.returncode}, wanted {code}\n{p.stdout}\n{p.stderr}"
     return p
 
@@ -88,4 +94,60 @@ def refusals():
     run("scan", "--folder", os.path.join(FOLDER, "no-such-folder"), code=2)
 
 
-{"scan": scan, "info": info, "refusals": refusals}[GROUP]()
+def thumbnails():
+    work = tempfile.mkdtemp(prefix="quiltor-thumbnail-cli-")
+    try:
+        check_thumbnails(work)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def check_thumbnails(work):
+    maps = os.path.join(work, "maps")
+    shutil.copytree(os.path.join(SOURCE, "samples"), maps)
+    env = dict(os.environ, XDG_CACHE_HOME=os.path.join(work, "cache"), XDG_CONFIG_HOME=os.path.join(work, "config"))
+    utm32 = ("--projection", "utm", "--zone", "32")
+
+    first = json.loads(run("scan", "--folder", maps, "--thumbnails", *utm32, "--json", env=env).stdout)
+    usable = [m for m in first["maps"] if m["status"] == "ok"]
+    assert len(usable) == 5 and all(m["thumbnail"] == "built" for m in usable), first["maps"]
+    projected = os.path.join(work, "cache", "quiltor", "Image Thumbnails", "Projected")
+    for m in usable:
+        assert os.path.dirname(m["thumbnailFile"]) == projected and m["thumbnailFile"].endswith("_(UTM)32.mv3"), m
+        assert os.path.isfile(m["thumbnailFile"]), m
+    again = json.loads(run("scan", "--folder", maps, "--thumbnails", *utm32, "--json", env=env).stdout)
+    assert all(m["thumbnail"] == "reused" for m in again["maps"] if m["status"] == "ok"), again["maps"]
+    text = run("scan", "--folder", maps, "--thumbnails", *utm32, env=env).stdout
+    assert "reused" in text, text
+
+    # A cache that cannot be made: one note, the maps are still listed, without thumbnails.
+    blocked = dict(env, XDG_CACHE_HOME=os.path.join(maps, "east-mercator.map"))
+    p = run("scan", "--folder", maps, "--thumbnails", *utm32, "--json", env=blocked)
+    assert "without thumbnails" in p.stderr, p.stderr
+    assert all(m["thumbnail"] == "none" for m in json.loads(p.stdout)["maps"]), p.stdout
+
+    out = os.path.join(work, "overview.png")
+    data = json.loads(run("overview", "--folder", maps, *utm32, "-o", out, "--json", env=env).stdout)
+    width, height, _, rows = read_png(out)
+    assert (width, height) == (data["width"], data["height"]) == (1200, data["height"]), data
+    assert [m["title"] for m in data["maps"]][0] == "lakeside-detail-utm32", data["maps"]
+    grid = data["grid"]
+    assert grid["width"] > 0 and grid["minX"] == data["minX"] and grid["maxY"] == data["maxY"], data
+    # Each landmark of the samples lies where the destination projection puts it.
+    for line in open(os.path.join(SOURCE, "samples", "landmarks.csv")):
+        if line.startswith("#"):
+            continue
+        name, lat, lon, red, green, blue = line.strip().split(",")
+        east, north = (float(v) for v in run("project", *utm32, lat, lon, env=env).stdout.split())
+        c = (east - data["minX"]) / data["scale"]
+        r = (data["maxY"] - north) / data["scale"]
+        want = (int(red), int(green), int(blue))
+        near_pixels = [rows[y][x] for y in range(int(r) - 2, int(r) + 3) for x in range(int(c) - 2, int(c) + 3)
+                       if 0 <= x < width and 0 <= y < height]
+        assert any(max(abs(a - b) for a, b in zip(p, want)) < 60 for p in near_pixels), (name, c, r, near_pixels)
+    text = run("overview", "--folder", maps, *utm32, "--width", "400", "-o", out, env=env).stdout
+    assert "Create grid: " in text and "lakeside-detail-utm32" in text, text
+    run("overview", "--folder", maps, "-o", out, "--width", "0", env=env, code=2)
+
+
+{"scan": scan, "info": info, "refusals": refusals, "thumbnails": thumbnails}[GROUP]()
