@@ -29,8 +29,8 @@
 #include "common/worker_host.h"
 #include "raster/byte_file.h"
 #include "raster/raster_source.h"
-#include "raster/temp_image.h"
-#include "raster/tiled_writer.h"
+#include "raster/scratch/temp_image.h"
+#include "raster/tiled/tiled_writer.h"
 #include "peak_memory.h"
 
 namespace quiltor {

@@ -12,9 +12,9 @@
 #include "common/paths.h"
 #include "common/rounding.h"
 #include "common/text.h"
-#include "raster/format_readers.h"
+#include "raster/formats/format_readers.h"
 #include "raster/raster_source.h"
-#include "raster/thumbnail.h"
+#include "pipeline/thumbnail.h"
 #include "settings/settings_file.h"
 
 namespace quiltor {

@@ -15,7 +15,7 @@
 #include "creation/catalogue_sources.h"
 #include "geodesy/destination_setup.h"
 #include "mapview/overview.h"
-#include "raster/format_readers.h"
+#include "raster/formats/format_readers.h"
 
 namespace quiltor::cli {
 

@@ -11,11 +11,11 @@
 
 #include "cli/command_spec.h"
 #include "raster/bitmap.h"
-#include "raster/format_readers.h"
+#include "raster/formats/format_readers.h"
 #include "raster/raster_decode.h"
 #include "raster/raster_source.h"
-#include "raster/tiled_format.h"
-#include "raster/tiled_reader.h"
+#include "raster/tiled/tiled_format.h"
+#include "raster/tiled/tiled_reader.h"
 
 namespace quiltor::cli {
 

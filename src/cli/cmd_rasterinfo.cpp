@@ -12,8 +12,8 @@
 #include "cli/json_writer.h"
 #include "raster/raster_decode.h"
 #include "raster/raster_source.h"
-#include "raster/tiled_format.h"
-#include "raster/tiled_reader.h"
+#include "raster/tiled/tiled_format.h"
+#include "raster/tiled/tiled_reader.h"
 
 namespace quiltor::cli {
 

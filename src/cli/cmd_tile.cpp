@@ -8,7 +8,7 @@
 #include "cli/command_spec.h"
 #include "cli/interrupt_guard.h"
 #include "cli/terminal_host.h"
-#include "raster/tiled_conversion.h"
+#include "pipeline/tiled_conversion.h"
 
 namespace quiltor::cli {
 

@@ -11,7 +11,7 @@
 #include "common/paths.h"
 #include "common/rounding.h"
 #include "common/text.h"
-#include "raster/work_folder.h"
+#include "raster/scratch/work_folder.h"
 
 namespace quiltor::creation {
 

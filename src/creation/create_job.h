@@ -19,7 +19,7 @@
 #include "common/worker_host.h"
 #include "creation/destination_map.h"
 #include "raster/raster_reader.h"
-#include "raster/work_folder.h"
+#include "raster/scratch/work_folder.h"
 
 namespace quiltor::creation {
 

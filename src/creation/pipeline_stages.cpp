@@ -5,9 +5,9 @@
 #include "catalogue/map_file_writer.h"
 #include "common/error.h"
 #include "common/paths.h"
-#include "raster/sharpen.h"
-#include "raster/temp_image.h"
-#include "raster/tiled_conversion.h"
+#include "pipeline/sharpen.h"
+#include "raster/scratch/temp_image.h"
+#include "pipeline/tiled_conversion.h"
 
 namespace quiltor::creation {
 

@@ -9,7 +9,7 @@
 #include "catalogue/map_file_reader.h"
 #include "geodesy/projection_catalogue.h"
 #include "common/text.h"
-#include "raster/format_readers.h"
+#include "raster/formats/format_readers.h"
 #include "settings/image_search.h"
 
 namespace quiltor::testing {

@@ -18,7 +18,7 @@
 #include "creation/create_job.h"
 #include "creation_fakes.h"
 #include "geodesy/destination_setup.h"
-#include "raster/format_readers.h"
+#include "raster/formats/format_readers.h"
 #include "settings/image_search.h"
 #include "support/recording_host.h"
 #include "support/temp_folder.h"

@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "raster/tiled_format.h"
+#include "raster/tiled/tiled_format.h"
 #include "support/file_bytes.h"
 
 namespace quiltor::testing {

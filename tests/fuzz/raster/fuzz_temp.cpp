@@ -3,7 +3,7 @@
 // image dispatch; the row stream (no header, its width known to the reader)
 // takes its width from the next two bytes and is read to its end.
 #include "image_fuzz.h"
-#include "raster/temp_image.h"
+#include "raster/scratch/temp_image.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 // reader reaches loaded and read, cached and uncached, as the level preview
 // and the image info do.
 #include "image_fuzz.h"
-#include "raster/thumbnail.h"
-#include "raster/tiled_format.h"
-#include "raster/tiled_reader.h"
+#include "pipeline/thumbnail.h"
+#include "raster/tiled/tiled_format.h"
+#include "raster/tiled/tiled_reader.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 
 #include "common/worker_host.h"
 #include "raster/byte_file.h"
-#include "raster/temp_image.h"
-#include "raster/tiled_writer.h"
+#include "raster/scratch/temp_image.h"
+#include "raster/tiled/tiled_writer.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;

@@ -1,0 +1,81 @@
+#include "pipeline/colour_lookup.h"
+
+#include <algorithm>
+
+namespace quiltor {
+
+int NearestPaletteEntry(const Palette& palette, int count, std::uint8_t blue, std::uint8_t green,
+                        std::uint8_t red) {
+  int best = 0;
+  int bestDistance = 195076;  // above 3 * 255 * 255
+  const int n = std::min(count, 256);
+  for (int i = 0; i < n; ++i) {
+    const Rgbquad& e = palette[static_cast<std::size_t>(i)];
+    const int dr = e.red - red;
+    const int dg = e.green - green;
+    const int db = e.blue - blue;
+    const int d = dr * dr + dg * dg + db * db;
+    if (d < bestDistance) {
+      best = i;
+      bestDistance = d;
+    }
+  }
+  return best;
+}
+
+ColourLookup::ColourLookup() : table_(64 * 64 * 64, 0) {}
+
+void ColourLookup::Build(const Palette& palette, int count) {
+  std::size_t cell = 0;
+  for (int b = 0; b < 256; b += 4) {
+    for (int g = 0; g < 256; g += 4) {
+      for (int r = 0; r < 256; r += 4) {
+        table_[cell++] = static_cast<std::uint8_t>(NearestPaletteEntry(
+            palette, count, static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(r)));
+      }
+    }
+  }
+}
+
+void ColourLookup::MapRow(int pixelMode, const std::uint8_t* src, const Palette& srcPalette, int width,
+                          std::uint8_t* out) const {
+  if (pixelMode == 3) {
+    for (int x = 0; x < width; ++x, src += 3) out[x] = Lookup(src[0], src[1], src[2]);
+  } else {
+    for (int x = 0; x < width; ++x) {
+      const Rgbquad& e = srcPalette[src[x]];
+      out[x] = Lookup(e.blue, e.green, e.red);
+    }
+  }
+}
+
+TopColours SampleTopColours(int width, int height, const Palette& palette, const IndexRowReader& readRow) {
+  const int dx = width / 100;
+  const int dy = height / 100;
+  std::array<std::int64_t, 256> histogram{};
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(std::max(width, 1)));
+  for (int i = 0; i < 100; ++i) {
+    readRow(i * dy, row.data());
+    for (int j = 0; j < 100; ++j) ++histogram[row[static_cast<std::size_t>(j * dx)]];
+  }
+  TopColours top{};
+  for (std::size_t k = 0; k < top.size(); ++k) {
+    int pick = -1;
+    for (int i = 0; i < 256; ++i) {
+      if (histogram[static_cast<std::size_t>(i)] > 0 &&
+          (pick < 0 || histogram[static_cast<std::size_t>(i)] > histogram[static_cast<std::size_t>(pick)])) {
+        pick = i;
+      }
+    }
+    if (pick < 0) {
+      if (k > 0) top[k] = top[k - 1];
+      continue;
+    }
+    const Rgbquad& e = palette[static_cast<std::size_t>(pick)];
+    top[k] = {e.blue, e.green, e.red};
+    histogram[static_cast<std::size_t>(pick)] = 0;
+  }
+  return top;
+}
+
+}  // namespace quiltor

@@ -1,0 +1,131 @@
+#include "pipeline/level_pass.h"
+
+#include <memory>
+#include <vector>
+
+#include "common/error.h"
+#include "pipeline/colour_quantizer.h"
+#include "pipeline/resample.h"
+#include "pipeline/sharpen.h"
+#include "raster/scratch/temp_image.h"
+
+namespace quiltor {
+namespace {
+
+constexpr const char* kResizedStream = "temp.qtx0";
+constexpr const char* kSharpenedStream = "temp2s.qtx0";
+
+bool ShowEveryTenth(int i, const char* label, int total, const PassContext& context) {
+  if (i % 10 == 0) context.host.SetStatusText(std::string(label) + std::to_string(i) + " of " + std::to_string(total));
+  return !context.abort.load();
+}
+
+// Ends the palette: black and white after the `used` entries; the count of
+// entries the lookup may choose from.
+int FinishPalette(Palette& palette, int used) {
+  palette[static_cast<std::size_t>(used)] = Rgbquad{0, 0, 0, 0};
+  palette[static_cast<std::size_t>(used + 1)] = Rgbquad{255, 255, 255, 0};
+  return used + 2;
+}
+
+void InsertRow(TColorQuantizer& quantizer, int pixelMode, const Palette& palette, const std::uint8_t* row, int width) {
+  for (int x = 0; x < width; ++x) {
+    if (pixelMode == 3) {
+      const std::uint8_t* p = row + static_cast<std::size_t>(x) * 3;
+      quantizer.AddColour(p[2], p[1], p[0]);
+    } else {
+      const Rgbquad& e = palette[row[x]];
+      quantizer.AddColour(e.red, e.green, e.blue);
+    }
+  }
+}
+
+}  // namespace
+
+std::string LevelFileName(int n) { return "qtx_" + std::to_string(n) + ".qtx0"; }
+
+bool MapColoursPass(RasterReader& source, int colours, const PassContext& context) {
+  const int width = source.width();
+  const int height = source.height();
+  const int pixelMode = source.pixelMode();
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * static_cast<std::size_t>(pixelMode));
+  Palette palette{};
+  {
+    TColorQuantizer quantizer(colours, 8);
+    for (int i = 0; i < height; i += 10) {
+      if (!ShowEveryTenth(i, "Mapping Colors - Pass 1 : ", height, context)) return false;
+      source.ReadRow(i, row.data());
+      InsertRow(quantizer, pixelMode, source.palette(), row.data(), width);
+    }
+    quantizer.ExportPalette(palette);
+  }
+  ColourLookup lookup;
+  lookup.Build(palette, FinishPalette(palette, colours));
+
+  PaletteTempWriter out(context.workFolder / LevelFileName(0), width, height, palette);
+  std::vector<std::uint8_t> indices(static_cast<std::size_t>(width));
+  for (int i = 0; i < height; ++i) {
+    if (!ShowEveryTenth(i, "Mapping Colors - Pass 2 : ", height, context)) return false;
+    source.ReadRow(i, row.data());
+    lookup.MapRow(pixelMode, row.data(), source.palette(), width, indices.data());
+    out.WriteRow(indices.data());
+  }
+  out.Finish();
+  return true;
+}
+
+bool LevelPass(int n, RasterReader& image, int colours, double percent, const TopColours& top,
+               const PassContext& context) {
+  const int dstWidth = ResampledLength(image.width(), percent);
+  const int dstHeight = ResampledLength(image.height(), percent);
+  Palette palette{};
+  {
+    TColorQuantizer quantizer(colours, 8);
+    Resampler resampler(image.width(), image.height(), image.pixelMode(), image.palette(), dstWidth, dstHeight,
+                        [&image](int row, std::uint8_t* buffer) { image.ReadRow(row, buffer); });
+    RowStreamWriter stream(context.workFolder / kResizedStream, dstWidth);
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(dstWidth) * 3);
+    for (int y = 0; y < dstHeight; ++y) {
+      if (!ShowEveryTenth(y, "Resizing - Pass 1 : ", dstHeight, context)) return false;
+      resampler.NextRow(row.data());
+      stream.WriteRow(row.data());
+      InsertRow(quantizer, 3, palette, row.data(), dstWidth);
+    }
+    stream.Finish();
+    quantizer.ExportPalette(palette);
+  }
+  int used = colours;
+  if (n != 0) {
+    for (const TopColour& c : top) palette[static_cast<std::size_t>(used++)] = Rgbquad{c.blue, c.green, c.red, 0};
+  }
+  const int choices = FinishPalette(palette, used);
+
+  if (context.abort.load()) return false;
+  context.host.SetStatusText("Sharpening");
+  SharpenRowStream(context.workFolder / kResizedStream, context.workFolder / kSharpenedStream, dstWidth, dstHeight,
+                   context.host);
+  if (context.abort.load()) return false;
+
+  ColourLookup lookup;
+  lookup.Build(palette, choices);
+  RowStreamReader sharpened(context.workFolder / kSharpenedStream, dstWidth);
+  PaletteTempWriter out(context.workFolder / LevelFileName(n), dstWidth, dstHeight, palette);
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(dstWidth) * 3);
+  std::vector<std::uint8_t> indices(static_cast<std::size_t>(dstWidth));
+  for (int y = 0; y < dstHeight; ++y) {
+    if (!ShowEveryTenth(y, "Resizing - Pass 2 : ", dstHeight, context)) return false;
+    if (!sharpened.ReadRow(row.data())) throw QuiltorError("sharpened level ends before its last row");
+    lookup.MapRow(3, row.data(), palette, dstWidth, indices.data());
+    out.WriteRow(indices.data());
+  }
+  out.Finish();
+  return true;
+}
+
+TopColours SampleTopColours(RasterReader& image) {
+  if (image.pixelMode() != 1) throw QuiltorError("top colours need a palette image");
+  return SampleTopColours(image.width(), image.height(), image.palette(),
+                          [&image](int y, std::uint8_t* buffer) { image.ReadRow(y, buffer); });
+}
+
+}  // namespace quiltor

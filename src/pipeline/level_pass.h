@@ -1,0 +1,44 @@
+#pragma once
+// The passes that turn a true-colour or palette image into the palette
+// images of the zoom levels: the full-size colour mapping and the level pass
+// (resize, quantise, sharpen, map). Each pass owns its quantiser, lookup
+// table, resampler and sharpening window, and writes its output into the
+// conversion's private work folder.
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "common/worker_host.h"
+#include "pipeline/colour_lookup.h"
+#include "raster/raster_reader.h"
+
+namespace quiltor {
+
+// What every pass of one conversion shares: where its files go, whom it
+// tells about progress, and the flag that stops it.
+struct PassContext {
+  std::filesystem::path workFolder;
+  WorkerHost& host;
+  const std::atomic<bool>& abort;
+};
+
+// File name of level n's palette image inside the work folder.
+std::string LevelFileName(int n);
+
+// Maps the full-size image to `colours` quantised colours plus black and
+// white, writing level 0's palette image. The quantiser sees every tenth row.
+// False when aborted (the partial file is left to the work folder).
+bool MapColoursPass(RasterReader& source, int colours, const PassContext& context);
+
+// Makes level n at `percent` percent of `image`: resample into a row stream,
+// quantise every row, sharpen the stream, then map it to the palette
+// (`colours` colours, for n > 0 also the 20 top colours, then black and
+// white). False when aborted.
+bool LevelPass(int n, RasterReader& image, int colours, double percent, const TopColours& top,
+               const PassContext& context);
+
+// The top colours of an 8-bit image (for the zoom levels to keep).
+TopColours SampleTopColours(RasterReader& image);
+
+}  // namespace quiltor

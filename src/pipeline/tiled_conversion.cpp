@@ -1,0 +1,163 @@
+#include "pipeline/tiled_conversion.h"
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "common/error.h"
+#include "common/mounts.h"
+#include "common/paths.h"
+#include "common/text.h"
+#include "raster/byte_file.h"
+#include "pipeline/level_pass.h"
+#include "raster/raster_source.h"
+#include "raster/tiled/tiled_writer.h"
+#include "raster/scratch/work_folder.h"
+#include "pipeline/zoom_plan.h"
+
+namespace quiltor {
+namespace {
+
+constexpr int kLevelColours = 62;
+constexpr const char* kTooSmall =
+    "Image is too small to process - have you specified a suitable Pixel Scale on the Destination Map tab";
+
+ZoomLevelImage AsLevelImage(RasterReader& reader) {
+  if (reader.pixelMode() != 1) throw QuiltorError("zoom levels are palette images");
+  return {reader.width(), reader.height(), reader.palette(),
+          [&reader](int row, std::uint8_t* buffer) { reader.ReadRow(row, buffer); }};
+}
+
+// A level's palette image, read back through the image dispatch like any
+// other ".qtx0".
+std::unique_ptr<RasterReader> OpenLevel(const PassContext& context, int n) {
+  std::unique_ptr<RasterSource> level = OpenRaster(context.workFolder / LevelFileName(n));
+  if (!level) throw QuiltorError("cannot read back zoom level " + std::to_string(n));
+  return level;
+}
+
+std::unique_ptr<RasterReader> OpenSource(const TiledConversionRequest& request) {
+  if (request.openSource) return request.openSource(request.sourcePath);
+  return OpenRaster(request.sourcePath);
+}
+
+// Steps after the checks: the base image, the smaller levels, the file.
+// False on abort; errors throw.
+bool BuildAndWrite(std::unique_ptr<RasterReader> source, const TiledConversionRequest& request, int colours,
+                   double scale, const PassContext& context, const std::filesystem::path& output) {
+  const LevelSize overview = FixedLevelSize(source->width(), source->height(), kOverviewSide);
+  const LevelSize thumbnail = FixedLevelSize(source->width(), source->height(), kThumbnailSide);
+  const TopColours none{};
+
+  std::unique_ptr<RasterReader> base;
+  if (scale == 100) {
+    if (source->pixelMode() == 3 || colours < 254) {
+      if (!MapColoursPass(*source, colours, context)) return false;
+      source.reset();
+      base = OpenLevel(context, 0);
+    } else {
+      base = std::move(source);
+    }
+  } else {
+    if (!LevelPass(0, *source, colours, scale, none, context)) return false;
+    source.reset();
+    base = OpenLevel(context, 0);
+  }
+
+  const std::vector<float> zoom = ZoomPercentages(base->width(), base->height(), thumbnail.width, overview.width);
+  const TopColours top = SampleTopColours(*base);
+  context.host.SetStatusText("Creating " + FormatFixed(zoom[1], 1) + "% Zoom");
+  if (!LevelPass(1, *base, kLevelColours, zoom[1], top, context)) return false;
+  {
+    std::unique_ptr<RasterReader> level1 = OpenLevel(context, 1);
+    for (std::size_t n = 2; n < zoom.size(); ++n) {
+      context.host.SetStatusText("Creating " + FormatFixed(zoom[n], 1) + "% Zoom");
+      const bool fromLevelOne = MadeFromLevelOne(zoom, static_cast<int>(n));
+      RasterReader& from = fromLevelOne ? *level1 : *base;
+      const double percent = fromLevelOne ? zoom[n] / zoom[1] * 100.0 : zoom[n];
+      if (!LevelPass(static_cast<int>(n), from, kLevelColours, percent, top, context)) return false;
+    }
+  }
+
+  ByteFile file(output, "wb");
+  TiledImageWriter writer(file, request.scrambled, context.abort, context.host);
+  writer.WriteHeader(base->width(), base->height(), zoom);
+  context.host.SetStatusText("Writing 100% Zoom");
+  if (!writer.WriteZoomLevel(AsLevelImage(*base))) return false;
+  base.reset();
+  for (std::size_t n = 1; n < zoom.size(); ++n) {
+    std::unique_ptr<RasterReader> level = OpenLevel(context, static_cast<int>(n));
+    if (!writer.WriteZoomLevel(AsLevelImage(*level))) return false;
+  }
+  writer.WriteTrailer();
+  file.Close();
+  return true;
+}
+
+}  // namespace
+
+std::string ChooseDestinationName(const std::string& sourcePath, const std::string& destinationPath) {
+  std::string destination = destinationPath;
+  const std::string upperSource = ToUpperAscii(sourcePath);
+  if (upperSource.find(".CAP") != std::string::npos) destination = ChangeExtension(destination, ".qtxt2");
+  if (upperSource == ToUpperAscii(destination)) {
+    const std::string stem = ChangeExtension(sourcePath, "");
+    const std::string base = stem.size() > 0 && stem.back() == '.' ? stem.substr(0, stem.size() - 1) : stem;
+    for (int n = 1;; ++n) {
+      const std::string candidate = base + "_" + std::to_string(n) + ".qtx2";
+      if (!std::filesystem::exists(candidate)) return candidate;
+    }
+  }
+  return destination;
+}
+
+TiledConversionResult ConvertToTiledImage(const TiledConversionRequest& request, WorkerHost& host,
+                                          std::atomic<bool>& abort) {
+  TiledConversionResult result;
+  const std::string tempFolder = StripTrailingSeparator(request.tempFolder);
+  const FolderProblem temp = CheckFolderSetting(tempFolder);
+  if (temp == FolderProblem::NotAFolder) {
+    host.ShowMessage(kTempFolderNotValid);
+    return result;
+  }
+  std::filesystem::path destinationFolder = std::filesystem::path(request.destinationPath).parent_path();
+  if (destinationFolder.empty()) destinationFolder = ".";
+  if (IsOnOpticalDisc(destinationFolder)) {
+    host.ShowMessage(FolderProblemMessage("Destination", FolderProblem::OnOpticalDisc));
+    return result;
+  }
+  if (temp == FolderProblem::OnOpticalDisc) {
+    host.ShowMessage(kTempFolderOnCdrom);
+    return result;
+  }
+  abort.store(false);
+  const double scale = std::min(request.scalePercent, 100.0);
+  const int colours = std::clamp(request.colourCount, 1, 254);
+  const std::string destination = ChooseDestinationName(request.sourcePath, request.destinationPath);
+
+  try {
+    std::unique_ptr<RasterReader> source = OpenSource(request);
+    if (!source) return result;
+    if (!LargeEnoughToTile(source->width(), source->height(), scale)) {
+      host.ShowMessage(kTooSmall);
+      return result;
+    }
+    if (!SideRatioAcceptable(source->width(), source->height())) return result;
+
+    WorkFolder work(tempFolder);
+    PendingFile pending(destination);
+    const PassContext context{work.path(), host, abort};
+    if (!BuildAndWrite(std::move(source), request, colours, scale, context, pending.temporaryPath())) return result;
+    if (abort.load()) return result;
+    pending.Commit();
+    result.ok = true;
+    result.writtenPath = destination;
+  } catch (const std::exception& e) {
+    // The work folder and the unfinished destination went with their owners.
+    result.error = e.what();
+  }
+  return result;
+}
+
+}  // namespace quiltor

@@ -1,0 +1,256 @@
+#include "raster/scratch/temp_image.h"
+
+#include <zlib.h>
+
+#include <cstring>
+
+#include "common/error.h"
+#include "raster/raster_format.h"
+
+namespace quiltor {
+
+namespace {
+
+constexpr std::array<std::uint8_t, 8> kFixedTable = {0xa5, 0x3c, 0x96, 0x0f, 0x5a, 0xc3, 0x69, 0xf0};
+constexpr std::array<std::uint8_t, 16> kKeyedTable = {0x17, 0x8e, 0x42, 0xd9, 0x6b, 0x30, 0xf5, 0xac,
+                                                      0x04, 0x7d, 0xb1, 0x5e, 0xe8, 0x23, 0x9f, 0xc6};
+constexpr std::uint8_t kTrueColourMagic[6] = {'Q', 'T', 'X', 'X', '0', '1'};
+// Widest row a temporary image may have (the creation grid is far smaller).
+constexpr int kMaxTempWidth = 1 << 22;
+
+void CheckSize(int width, int height) {
+  if (width <= 0 || height <= 0 || width > kMaxTempWidth || height > kMaxTempRows) {
+    throw QuiltorError("temporary image size out of range");
+  }
+}
+
+// Compresses `count` bytes at the best level into `packed`; returns its length.
+std::size_t Deflate(const std::uint8_t* data, std::size_t count, std::vector<std::uint8_t>& packed) {
+  uLongf length = compressBound(count);
+  if (packed.size() < length) packed.resize(length);
+  if (compress2(packed.data(), &length, data, count, Z_BEST_COMPRESSION) != Z_OK) {
+    throw QuiltorError("cannot compress image row");
+  }
+  return length;
+}
+
+void Inflate(const std::uint8_t* data, std::size_t count, std::uint8_t* out, std::size_t expected) {
+  uLongf produced = expected;
+  if (uncompress(out, &produced, data, count) != Z_OK || produced != expected) {
+    throw QuiltorError("temporary image row does not inflate");
+  }
+}
+
+std::vector<std::uint8_t> TableBytes(const std::vector<std::uint64_t>& table) {
+  std::vector<std::uint8_t> bytes(8 * table.size());
+  for (std::size_t i = 0; i < table.size(); ++i) StoreLe64(bytes.data() + 8 * i, table[i]);
+  return bytes;
+}
+
+// Row table of `height` + 1 entries: entry rows written holds the end, later
+// entries (rows never written) stay 0 and read as incomplete.
+std::vector<std::uint64_t> FinishedTable(const std::vector<std::uint64_t>& starts, std::uint64_t end, int height) {
+  std::vector<std::uint64_t> table(static_cast<std::size_t>(height) + 1, 0);
+  std::copy(starts.begin(), starts.end(), table.begin());
+  table[starts.size()] = end;
+  return table;
+}
+
+}  // namespace
+
+void FixedScramble(std::uint8_t* buffer, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) buffer[i] ^= kFixedTable[i % kFixedTable.size()];
+}
+
+void KeyedScramble16(std::uint8_t* buffer, std::uint8_t key, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) buffer[i] ^= static_cast<std::uint8_t>(key + kKeyedTable[i % kKeyedTable.size()]);
+}
+
+TrueColourTempWriter::TrueColourTempWriter(const std::filesystem::path& path, int width, int height)
+    : width_(width), height_(height) {
+  CheckSize(width, height);
+  file_ = ByteFile(path, "wb");
+  std::random_device seed;
+  std::mt19937 random(seed());
+  std::uniform_int_distribution<int> fillerByte(0, 254);
+  std::uint8_t header[kTrueColourHeaderBytes];
+  std::memcpy(header, kTrueColourMagic, 6);
+  for (int i = 0; i < 256; ++i) header[6 + i] = static_cast<std::uint8_t>(fillerByte(random));
+  key_ = header[6 + kTrueColourKeyIndex];
+  StoreLe32(header + 262, static_cast<std::uint32_t>(width));
+  KeyedScramble16(header + 262, key_, 4);
+  StoreLe32(header + 266, static_cast<std::uint32_t>(height));
+  KeyedScramble16(header + 266, key_, 4);
+  file_.Write(header, sizeof header);
+  rowStarts_.reserve(static_cast<std::size_t>(height));
+}
+
+void TrueColourTempWriter::WriteRow(const std::uint8_t* bgr) {
+  if (static_cast<int>(rowStarts_.size()) >= height_) throw QuiltorError("more rows than the temporary image holds");
+  const std::size_t length = Deflate(bgr, static_cast<std::size_t>(width_) * 3, packed_);
+  KeyedScramble16(packed_.data(), key_, length);
+  file_.Write(packed_.data(), length);
+  rowStarts_.push_back(position_);
+  position_ += length;
+}
+
+void TrueColourTempWriter::Finish() {
+  std::vector<std::uint8_t> table = TableBytes(FinishedTable(rowStarts_, position_, height_));
+  KeyedScramble16(table.data(), key_, table.size());
+  file_.Write(table.data(), table.size());
+  file_.Close();
+}
+
+PaletteTempWriter::PaletteTempWriter(const std::filesystem::path& path, int width, int height, const Palette& palette)
+    : width_(width), height_(height) {
+  CheckSize(width, height);
+  file_ = ByteFile(path, "wb");
+  std::uint8_t header[kPaletteHeaderBytes];
+  StoreLe32(header, static_cast<std::uint32_t>(width));
+  StoreLe32(header + 4, static_cast<std::uint32_t>(height));
+  for (int i = 0; i < 256; ++i) {
+    header[8 + 4 * i] = palette[i].blue;
+    header[9 + 4 * i] = palette[i].green;
+    header[10 + 4 * i] = palette[i].red;
+    header[11 + 4 * i] = palette[i].reserved;
+  }
+  file_.Write(header, sizeof header);
+  rowStarts_.reserve(static_cast<std::size_t>(height));
+}
+
+void PaletteTempWriter::WriteRow(const std::uint8_t* indices) {
+  if (static_cast<int>(rowStarts_.size()) >= height_) throw QuiltorError("more rows than the temporary image holds");
+  const std::size_t length = Deflate(indices, static_cast<std::size_t>(width_), packed_);
+  FixedScramble(packed_.data(), length);
+  file_.Write(packed_.data(), length);
+  rowStarts_.push_back(position_);
+  position_ += length;
+}
+
+void PaletteTempWriter::Finish() {
+  std::vector<std::uint8_t> table = TableBytes(FinishedTable(rowStarts_, position_, height_));
+  FixedScramble(table.data(), table.size());
+  file_.Write(table.data(), table.size());
+  file_.Close();
+}
+
+std::unique_ptr<TempImageReader> TempImageReader::Open(const std::filesystem::path& path, bool trueColour) {
+  std::unique_ptr<TempImageReader> reader(new TempImageReader(ByteFile(path, "rb"), trueColour));
+  ByteFile& file = reader->file_;
+  std::uint64_t headerBytes = kPaletteHeaderBytes;
+  if (trueColour) {
+    std::uint8_t header[kTrueColourHeaderBytes];
+    file.ReadExact(0, header, sizeof header);
+    reader->key_ = header[6 + kTrueColourKeyIndex];
+    KeyedScramble16(header + 262, reader->key_, 4);
+    KeyedScramble16(header + 266, reader->key_, 4);
+    reader->width_ = static_cast<std::int32_t>(LoadLe32(header + 262));
+    reader->height_ = static_cast<std::int32_t>(LoadLe32(header + 266));
+    reader->pixelMode_ = 3;
+    headerBytes = kTrueColourHeaderBytes;
+  } else {
+    std::uint8_t header[kPaletteHeaderBytes];
+    file.ReadExact(0, header, sizeof header);
+    reader->width_ = static_cast<std::int32_t>(LoadLe32(header));
+    reader->height_ = static_cast<std::int32_t>(LoadLe32(header + 4));
+    for (int i = 0; i < 256; ++i) {
+      reader->palette_[i] = Rgbquad{header[8 + 4 * i], header[9 + 4 * i], header[10 + 4 * i], header[11 + 4 * i]};
+    }
+    reader->pixelMode_ = 1;
+  }
+  CheckSize(reader->width_, reader->height_);
+  const std::uint64_t tableBytes = 8 * (static_cast<std::uint64_t>(reader->height_) + 1);
+  if (file.size() < headerBytes + tableBytes) throw QuiltorError("temporary image is truncated");
+  std::vector<std::uint8_t> table(tableBytes);
+  file.ReadExact(file.size() - tableBytes, table.data(), table.size());
+  if (trueColour) {
+    KeyedScramble16(table.data(), reader->key_, table.size());
+  } else {
+    FixedScramble(table.data(), table.size());
+  }
+  reader->rowTable_.resize(static_cast<std::size_t>(reader->height_) + 1);
+  for (std::size_t i = 0; i < reader->rowTable_.size(); ++i) reader->rowTable_[i] = LoadLe64(table.data() + 8 * i);
+  return reader;
+}
+
+bool TempImageReader::ReadTempRow(int row, std::uint8_t* buffer) {
+  if (row < 0 || row >= height_) return false;
+  const std::size_t rowBytes = static_cast<std::size_t>(width_) * static_cast<std::size_t>(pixelMode_);
+  const std::uint64_t start = rowTable_[row];
+  const std::uint64_t end = rowTable_[row + 1];
+  // Offsets beyond the file or out of order: the stored bytes cannot all
+  // arrive, so the row is incomplete.
+  if (end <= start || end > file_.size()) {
+    std::memset(buffer, 0, rowBytes);
+    return false;
+  }
+  const std::size_t length = static_cast<std::size_t>(end - start);
+  packed_.resize(length);
+  if (file_.ReadAt(start, packed_.data(), length) != length) {
+    std::memset(buffer, 0, rowBytes);
+    return false;
+  }
+  if (trueColour_) {
+    KeyedScramble16(packed_.data(), key_, length);
+  } else {
+    FixedScramble(packed_.data(), length);
+  }
+  Inflate(packed_.data(), length, buffer, rowBytes);
+  return true;
+}
+
+RowStreamWriter::RowStreamWriter(const std::filesystem::path& path, int width) : width_(width) {
+  CheckSize(width, 1);
+  file_ = ByteFile(path, "wb");
+}
+
+void RowStreamWriter::WriteRow(const std::uint8_t* bgr) {
+  const std::size_t length = Deflate(bgr, static_cast<std::size_t>(width_) * 3, packed_);
+  FixedScramble(packed_.data(), length);
+  std::uint8_t prefix[4];
+  StoreLe32(prefix, static_cast<std::uint32_t>(length));
+  file_.Write(prefix, 4);
+  file_.Write(packed_.data(), length);
+}
+
+void RowStreamWriter::Finish() { file_.Close(); }
+
+RowStreamReader::RowStreamReader(const std::filesystem::path& path, int width) : file_(path, "rb"), width_(width) {
+  CheckSize(width, 1);
+}
+
+bool RowStreamReader::ReadRow(std::uint8_t* bgr) {
+  if (position_ >= file_.size()) return false;
+  std::uint8_t prefix[4];
+  file_.ReadExact(position_, prefix, 4);
+  const std::uint32_t length = LoadLe32(prefix);
+  if (length == 0 || position_ + 4 + length > file_.size()) throw QuiltorError("row stream is truncated");
+  packed_.resize(length);
+  file_.ReadExact(position_ + 4, packed_.data(), length);
+  FixedScramble(packed_.data(), length);
+  Inflate(packed_.data(), length, bgr, static_cast<std::size_t>(width_) * 3);
+  position_ += 4 + static_cast<std::uint64_t>(length);
+  return true;
+}
+
+namespace {
+
+std::unique_ptr<RasterReader> OpenPaletteTemp(const std::filesystem::path& path, std::string&) {
+  return TempImageReader::Open(path, false);
+}
+std::unique_ptr<RasterReader> OpenTrueColourTemp(const std::filesystem::path& path, std::string&) {
+  return TempImageReader::Open(path, true);
+}
+
+constexpr std::string_view kPaletteTempExtensions[] = {".qtx0"};
+constexpr std::string_view kTrueColourTempExtensions[] = {".qtxx0"};
+
+}  // namespace
+
+// Work files of the pipeline: rows only, never a map's image.
+extern const RasterFormat kTempImageFormat{
+    .extensions = kPaletteTempExtensions, .openStreamed = OpenPaletteTemp, .pixelFetch = false};
+extern const RasterFormat kTrueColourTempImageFormat{
+    .extensions = kTrueColourTempExtensions, .openStreamed = OpenTrueColourTemp, .pixelFetch = false};
+
+}  // namespace quiltor

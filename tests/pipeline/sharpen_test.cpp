@@ -1,0 +1,212 @@
+#include "pipeline/sharpen.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "common/error.h"
+#include "raster/raster_source.h"
+#include "raster/scratch/temp_image.h"
+#include "support/recording_host.h"
+#include "support/temp_folder.h"
+
+namespace quiltor {
+namespace {
+
+// A grey image held in memory; each pixel's three bytes are equal.
+struct GreyImage {
+  int w, h;
+  std::vector<std::uint8_t> v;
+  GreyImage(int width, int height, std::uint8_t fill) : w(width), h(height), v(std::size_t(width) * height, fill) {}
+  std::uint8_t& at(int x, int y) { return v[std::size_t(y) * w + x]; }
+};
+
+GreyImage Sharpen(GreyImage& in, int* peakRows = nullptr) {
+  GreyImage out(in.w, in.h, 0);
+  const SharpenOutcome outcome = SharpenRows(
+      in.w, in.h, StandardSharpenKernel(),
+      [&](int y, std::uint8_t* buf) {
+        for (int x = 0; x < in.w; ++x) buf[x * 3] = buf[x * 3 + 1] = buf[x * 3 + 2] = in.at(x, y);
+      },
+      [&](int y, const std::uint8_t* row) {
+        for (int x = 0; x < in.w; ++x) {
+          EXPECT_EQ(row[x * 3], row[x * 3 + 2]);
+          out.at(x, y) = row[x * 3];
+        }
+      });
+  EXPECT_TRUE(outcome.complete);
+  if (peakRows) *peakRows = outcome.peakRows;
+  return out;
+}
+
+TEST(SharpenTest, FlatImageUnchanged) {
+  GreyImage in(20, 30, 137);
+  GreyImage out = Sharpen(in);
+  EXPECT_EQ(out.v, in.v);
+}
+
+TEST(SharpenTest, LonePixelBrightensAndNeighboursClampToZero) {
+  GreyImage in(12, 12, 0);
+  in.at(5, 5) = 100;
+  GreyImage out = Sharpen(in);
+  EXPECT_EQ(out.at(5, 5), 175);  // 2800 div 16
+  for (int dy = -1; dy <= 1; ++dy)
+    for (int dx = -1; dx <= 1; ++dx)
+      if (dx || dy) {
+        EXPECT_EQ(out.at(5 + dx, 5 + dy), 0);
+      }
+}
+
+TEST(SharpenTest, EdgeTapsTakeTheCentreValue) {
+  // Row 0 and column 0 are never used as neighbours, and nothing below the
+  // last row: those taps take the centre pixel's value.
+  GreyImage in(10, 10, 50);
+  for (int i = 0; i < 10; ++i) in.at(i, 0) = in.at(0, i) = 200;
+  for (int x = 0; x < 10; ++x) in.at(x, 9) = 80;
+  for (int x = 1; x < 10; ++x) in.at(x, 8) = 40;
+  GreyImage out = Sharpen(in);
+  EXPECT_EQ(out.at(1, 1), 50);  // the 200s of row 0 and column 0 are not seen
+  // Last row: above -4 * 40, centre row 24 * 80, below (centre) -4 * 80: 1440 / 16.
+  EXPECT_EQ(out.at(5, 9), 90);
+}
+
+TEST(SharpenTest, TallImageKeepsSeventeenRows) {
+  GreyImage in(8, 500, 10);
+  for (int y = 0; y < 500; ++y) in.at(3, y) = static_cast<std::uint8_t>(y);
+  int peak = 0;
+  GreyImage out = Sharpen(in, &peak);
+  EXPECT_EQ(peak, 17);
+  // An interior pixel against the direct sum.
+  const int x = 4, y = 250;
+  int sum = 28 * in.at(x, y) - 2 * (in.at(x - 1, y) + in.at(x + 1, y) + in.at(x, y - 1) + in.at(x, y + 1)) -
+            (in.at(x - 1, y - 1) + in.at(x + 1, y - 1) + in.at(x - 1, y + 1) + in.at(x + 1, y + 1));
+  EXPECT_EQ(out.at(x, y), std::clamp(sum / 16, 0, 255));
+}
+
+TEST(SharpenTest, KernelRadius) {
+  SharpenKernel k = StandardSharpenKernel();
+  EXPECT_EQ(k.Radius(), 1);
+  k.weights[0] = 1;
+  EXPECT_EQ(k.Radius(), 2);
+}
+
+// A busy true-colour picture: every channel differs, so a mix-up of bytes,
+// rows or columns shows.
+std::vector<std::uint8_t> PatternRow(int y, int width) {
+  std::vector<std::uint8_t> row(std::size_t(width) * 3);
+  for (int x = 0; x < width; ++x) {
+    row[x * 3] = std::uint8_t((x * 37 + y * 11) % 256);
+    row[x * 3 + 1] = std::uint8_t((x * x + y * 5) % 256);
+    row[x * 3 + 2] = std::uint8_t(((x ^ y) * 13) % 256);
+  }
+  return row;
+}
+
+// What SharpenRows makes of the pattern, row by row.
+std::vector<std::vector<std::uint8_t>> SharpenedPattern(int width, int height) {
+  std::vector<std::vector<std::uint8_t>> rows;
+  SharpenRows(
+      width, height, StandardSharpenKernel(),
+      [width](int y, std::uint8_t* buffer) {
+        const auto row = PatternRow(y, width);
+        std::copy(row.begin(), row.end(), buffer);
+      },
+      [&rows, width](int, const std::uint8_t* row) { rows.emplace_back(row, row + std::size_t(width) * 3); });
+  return rows;
+}
+
+void WritePatternTempImage(const std::filesystem::path& path, int width, int height) {
+  TrueColourTempWriter writer(path, width, height);
+  for (int y = 0; y < height; ++y) writer.WriteRow(PatternRow(y, width).data());
+  writer.Finish();
+}
+
+// Sets the abort flag once a status text is shown.
+class AbortOnStatus : public testing::RecordingHost {
+ public:
+  explicit AbortOnStatus(std::atomic<bool>& flag) : flag_(flag) {}
+  void SetStatusText(const std::string& text) override {
+    RecordingHost::SetStatusText(text);
+    flag_ = true;
+  }
+
+ private:
+  std::atomic<bool>& flag_;
+};
+
+TEST(SharpenTempImageTest, EqualsSharpenRowsOnTheSamePixels) {
+  testing::TempFolder temp;
+  const int w = 41, h = 37;
+  WritePatternTempImage(temp / "merged.qtxx0", w, h);
+  testing::RecordingHost host;
+  ASSERT_TRUE(SharpenTempImage((temp / "merged.qtxx0").string(), (temp / "sharp.qtxx0").string(), host));
+  EXPECT_EQ(host.events, (std::vector<std::string>{"status: Sharpening : 10 of 37", "status: Sharpening : 20 of 37",
+                                                   "status: Sharpening : 30 of 37"}));
+
+  std::unique_ptr<RasterSource> sharp = OpenRaster(temp / "sharp.qtxx0");
+  ASSERT_TRUE(sharp);
+  ASSERT_EQ(sharp->pixelMode(), 3);
+  ASSERT_EQ(sharp->width(), w);
+  ASSERT_EQ(sharp->height(), h);
+  const auto expected = SharpenedPattern(w, h);
+  std::vector<std::uint8_t> row(std::size_t(w) * 3);
+  for (int y = 0; y < h; ++y) {
+    ReadRasterLine(sharp.get(), y, row.data());
+    ASSERT_EQ(row, expected[y]) << "row " << y;
+  }
+}
+
+TEST(SharpenTempImageTest, AbortAndBadSourcesLeaveNoOutput) {
+  testing::TempFolder temp;
+  WritePatternTempImage(temp / "merged.qtxx0", 20, 30);
+  const std::string out = (temp / "sharp.qtxx0").string();
+
+  std::atomic<bool> abort{false};
+  AbortOnStatus host(abort);
+  EXPECT_FALSE(SharpenTempImage((temp / "merged.qtxx0").string(), out, host, &abort));
+  EXPECT_FALSE(std::filesystem::exists(out));
+
+  QuietHost quiet;
+  {
+    PaletteTempWriter palette(temp / "level.qtx0", 20, 30, Palette{});
+    const std::vector<std::uint8_t> indices(20, 0);
+    for (int y = 0; y < 30; ++y) palette.WriteRow(indices.data());
+    palette.Finish();
+  }
+  for (const char* source : {"absent.qtxx0", "level.qtx0"}) {
+    SCOPED_TRACE(source);
+    EXPECT_THROW(SharpenTempImage((temp / source).string(), out, quiet), QuiltorError);
+    EXPECT_FALSE(std::filesystem::exists(out));
+  }
+  // Into itself: refused before anything is written, the merged map intact.
+  const auto mergedSize = std::filesystem::file_size(temp / "merged.qtxx0");
+  EXPECT_THROW(SharpenTempImage((temp / "merged.qtxx0").string(), (temp / "." / "merged.qtxx0").string(), quiet),
+               QuiltorError);
+  EXPECT_EQ(std::filesystem::file_size(temp / "merged.qtxx0"), mergedSize);
+}
+
+TEST(SharpenRowStreamTest, EqualsSharpenRowsAndRefusesAShortStream) {
+  testing::TempFolder temp;
+  const int w = 23, h = 29;
+  {
+    RowStreamWriter stream(temp / "temp.qtx0", w);
+    for (int y = 0; y < h; ++y) stream.WriteRow(PatternRow(y, w).data());
+    stream.Finish();
+  }
+  QuietHost host;
+  SharpenRowStream(temp / "temp.qtx0", temp / "temp2s.qtx0", w, h, host);
+  RowStreamReader sharpened(temp / "temp2s.qtx0", w);
+  const auto expected = SharpenedPattern(w, h);
+  std::vector<std::uint8_t> row(std::size_t(w) * 3);
+  for (int y = 0; y < h; ++y) {
+    ASSERT_TRUE(sharpened.ReadRow(row.data()));
+    ASSERT_EQ(row, expected[y]) << "row " << y;
+  }
+  EXPECT_FALSE(sharpened.ReadRow(row.data()));
+
+  EXPECT_THROW(SharpenRowStream(temp / "temp.qtx0", temp / "long.qtx0", w, h + 1, host), QuiltorError);
+}
+
+}  // namespace
+}  // namespace quiltor
