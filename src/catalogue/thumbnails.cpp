@@ -263,7 +263,8 @@ ThumbnailBuild BuildThumbnail(Map_record& record, const ThumbnailContext& contex
   return result;
 }
 
-int DeleteProjectedThumbnails(const ThumbnailFolders& folders) {
+int DeleteProjectedThumbnails(const ThumbnailFolders& folders, RebuildNeededFlag& rebuildNeeded) {
+  rebuildNeeded.Set();
   std::error_code ec;
   int deleted = 0;
   for (const char* extension : {".mv2", ".mv3"}) {

@@ -112,11 +112,6 @@ struct WarpBox {
 Bitmap WarpThumbnail(const Map_record& record, const Bitmap& imageThumbnail, double scale, const WarpBox& box,
                      const ThumbnailContext& context);
 
-// Deletes every projected thumbnail file (folders inside are skipped; the
-// first file that cannot be deleted stops it). Image thumbnails stay.
-// Returns the number of files deleted.
-int DeleteProjectedThumbnails(const ThumbnailFolders& folders);
-
 // Set when the thumbnails in memory no longer match the destination: its
 // projection changed or the cached files were deleted. Taken when the map
 // list is shown again.
@@ -134,6 +129,12 @@ class RebuildNeededFlag {
  private:
   bool set_ = false;
 };
+
+// "Delete Thumbnails": deletes every projected thumbnail file (folders
+// inside are skipped; the first file that cannot be deleted stops it) and
+// sets the rebuild-needed flag. Image thumbnails stay. Returns the number of
+// files deleted.
+int DeleteProjectedThumbnails(const ThumbnailFolders& folders, RebuildNeededFlag& rebuildNeeded);
 
 // The core of showing the map list again after the destination changed:
 // when the flag was set it is cleared and every map's thumbnail is freed;

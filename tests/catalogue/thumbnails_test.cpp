@@ -310,7 +310,9 @@ TEST_F(ThumbnailPassTest, DeletingRemovesOnlyProjectedFiles) {
   Scan(Utm("32"));
   fs::create_directories(folders.projected / "kept.mv3");  // a folder, not a thumbnail
   testing::WriteText(folders.projected / "notes.txt", "x");
-  EXPECT_EQ(DeleteProjectedThumbnails(folders), 3);
+  RebuildNeededFlag rebuildNeeded;
+  EXPECT_EQ(DeleteProjectedThumbnails(folders, rebuildNeeded), 3);
+  EXPECT_TRUE(rebuildNeeded.IsSet());
   EXPECT_TRUE(fs::is_directory(folders.projected / "kept.mv3"));
   EXPECT_TRUE(fs::exists(folders.projected / "notes.txt"));
   EXPECT_TRUE(fs::exists(folders.images / "west.bmp.mv3"));
