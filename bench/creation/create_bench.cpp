@@ -174,12 +174,13 @@ void BM_CreateRowLoop(benchmark::State& state) {
 }
 BENCHMARK(BM_CreateRowLoop)->Arg(2)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
 
-// Notes when each stage of the create window turns bold.
+// Notes when each create stage starts.
 class StageClock : public QuietHost {
  public:
   using Clock = std::chrono::steady_clock;
-  void SetStageBold(int stage, bool bold) override {
-    if (bold && stage >= 2 && stage <= 3 && started_[stage] == Clock::time_point{}) started_[stage] = Clock::now();
+  void StageStarted(Stage stage) override {
+    const int n = static_cast<int>(stage) + 1;
+    if (n >= 2 && started_[n] == Clock::time_point{}) started_[n] = Clock::now();
   }
   double Between(int from, int to) const { return std::chrono::duration<double>(started_[to] - started_[from]).count(); }
   void Start() { started_[1] = Clock::now(); }

@@ -29,17 +29,11 @@ namespace {
 namespace fs = std::filesystem;
 using creation::CreateMode;
 
-// The terminal shows the create window's stage names where the window
-// would make them bold.
 // An image that fails to open is an "Action List" line; on the terminal it
 // is shown even without --verbose, since that map is missing from the result.
 class CreateTerminal : public TerminalHost {
  public:
   explicit CreateTerminal(bool verbose) : TerminalHost(verbose), verbose_(verbose) {}
-  void SetStageBold(int stage, bool bold) override {
-    static const char* const kStages[] = {"Generating map ... ", "Sharpening ...", "Saving image ..."};
-    if (bold && stage >= 1 && stage <= 3) SetStatusText(kStages[stage - 1]);
-  }
   void AppendActionLine(const std::string& line) override {
     TerminalHost::AppendActionLine(line);
     if (!verbose_ && line.rfind("ERROR", 0) == 0) ShowMessage(line);

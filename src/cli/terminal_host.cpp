@@ -36,9 +36,11 @@ void TerminalHost::SetStatusText(const std::string& text) {
   Draw(text);
 }
 
-void TerminalHost::SetStageBold(int, bool) {}
+// The progress line names the running stage until the stage's own progress
+// texts take it over.
+void TerminalHost::StageStarted(Stage stage) { SetStatusText(StageCaption(stage)); }
 
-void TerminalHost::ShowStageTick(int) {}
+void TerminalHost::StageFinished(Stage) {}
 
 void TerminalHost::ResetActionList() {
   std::lock_guard lock(mutex_);

@@ -17,8 +17,8 @@ class TerminalHost : public WorkerHost {
 
   void SetProgressLabel(int label, const std::string& text) override;
   void SetStatusText(const std::string& text) override;
-  void SetStageBold(int stage, bool bold) override;
-  void ShowStageTick(int stage) override;
+  void StageStarted(Stage stage) override;
+  void StageFinished(Stage stage) override;
   void ResetActionList() override;
   void AppendActionLine(const std::string& line) override;
   void AppendMapError(const std::string& line) override;

@@ -8,6 +8,19 @@
 
 namespace quiltor {
 
+// The stages of a create, in the order they run.
+enum class Stage { GeneratingMap, Sharpening, SavingImage };
+
+// The stage as the create window labels it and the terminal shows it.
+constexpr const char* StageCaption(Stage stage) {
+  switch (stage) {
+    case Stage::GeneratingMap: return "Generating map ... ";
+    case Stage::Sharpening: return "Sharpening ...";
+    case Stage::SavingImage: return "Saving image ...";
+  }
+  return "";
+}
+
 class WorkerHost {
  public:
   virtual ~WorkerHost() = default;
@@ -18,10 +31,12 @@ class WorkerHost {
 
   // Create progress window: the status bar text (row and pass progress).
   virtual void SetStatusText(const std::string& text) = 0;
-  // Stage labels 1..3 of the create window ("Generating map", "Sharpening",
-  // "Saving image"): bold while running, a tick when done.
-  virtual void SetStageBold(int stage, bool bold) = 0;
-  virtual void ShowStageTick(int stage) = 0;
+  // A create stage began, or its work ended (an aborted row loop and a
+  // refused conversion end too; the create's result says how). The window
+  // makes the stage's label bold at the start and shows its tick at the end;
+  // the terminal names the running stage on its progress line.
+  virtual void StageStarted(Stage stage) = 0;
+  virtual void StageFinished(Stage stage) = 0;
 
   // "Action List" window: hide, clear and show; then append lines.
   virtual void ResetActionList() = 0;
@@ -40,8 +55,8 @@ class QuietHost : public WorkerHost {
  public:
   void SetProgressLabel(int, const std::string&) override {}
   void SetStatusText(const std::string&) override {}
-  void SetStageBold(int, bool) override {}
-  void ShowStageTick(int) override {}
+  void StageStarted(Stage) override {}
+  void StageFinished(Stage) override {}
   void ResetActionList() override {}
   void AppendActionLine(const std::string&) override {}
   void AppendMapError(const std::string&) override {}

@@ -133,8 +133,8 @@ CreateOutcome RunCreate(const CreateRequest& request, WorkerHost& host, CreateFl
     LogHost(WorkerHost& inner, CreateLog& log) : inner_(inner), log_(log) {}
     void SetProgressLabel(int l, const std::string& t) override { inner_.SetProgressLabel(l, t); }
     void SetStatusText(const std::string& t) override { inner_.SetStatusText(t); }
-    void SetStageBold(int s, bool b) override { inner_.SetStageBold(s, b); }
-    void ShowStageTick(int s) override { inner_.ShowStageTick(s); }
+    void StageStarted(Stage s) override { inner_.StageStarted(s); }
+    void StageFinished(Stage s) override { inner_.StageFinished(s); }
     void ResetActionList() override { inner_.ResetActionList(); }
     void AppendActionLine(const std::string& l) override { inner_.AppendActionLine(l); }
     void AppendMapError(const std::string& l) override {

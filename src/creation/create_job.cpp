@@ -185,15 +185,14 @@ CreateReport CreateJob::RunStages() {
 
   const std::string tempFile = NewWorkFile(ChangeExtension(FileNamePart(settings_.destinationFile), ".qtxx0"));
   const bool completed = RowLoop(tempFile);
-  host_.SetStageBold(1, true);
-  host_.ShowStageTick(1);
+  host_.StageFinished(Stage::GeneratingMap);
   if (!completed || flags_.abortRequested) {
     RemoveQuietly(tempFile);
     report.resultText = kResultAborted;
     return report;
   }
 
-  host_.SetStageBold(2, true);
+  host_.StageStarted(Stage::Sharpening);
   const std::string sharpened = NewWorkFile("temp" + FormatInt(seed() % 100000u) + ".qtxx0");
   const bool sharpenedWhole = stages_.sharpen(tempFile, sharpened);
   RemoveQuietly(tempFile);
@@ -202,12 +201,11 @@ CreateReport CreateJob::RunStages() {
     report.resultText = kResultAborted;
     return report;
   }
-  host_.ShowStageTick(2);
-  host_.SetStageBold(3, true);
+  host_.StageFinished(Stage::Sharpening);
+  host_.StageStarted(Stage::SavingImage);
   const bool converted = stages_.convertToTiled(sharpened, settings_.destinationFile, workFolder_->path().string());
   RemoveQuietly(sharpened);
-  host_.SetStageBold(3, false);
-  host_.ShowStageTick(3);
+  host_.StageFinished(Stage::SavingImage);
   if (flags_.abortRequested || flags_.conversionAbort) {
     // Only what this create wrote goes; a failed or aborted conversion has
     // left an earlier file of that name as it was.
@@ -233,7 +231,6 @@ CreateReport CreateJob::RunStages() {
                          ")");
     return report;
   }
-  host_.SetStageBold(3, true);
   report.resultText = kResultComplete;
   report.outputWritten = true;
   return report;
@@ -267,7 +264,7 @@ bool CreateJob::RowLoop(const std::string& tempFile) {
   loadedCount_ = 0;
   maxLoadedMaps_ = std::max(settings_.maxLoadedMaps, 3);
   host_.ResetActionList();
-  host_.SetStageBold(1, true);
+  host_.StageStarted(Stage::GeneratingMap);
   PrepareMaps();
   const int step = ProgressStep(grid_.width);
   double rowY = extent_.maxY;

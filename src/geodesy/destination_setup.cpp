@@ -73,15 +73,4 @@ DestinationSetup ReadDestinationSetup(const DestinationSettings& settings, const
   return ReadDestinationSetup(settings, catalogue, WGS84Datum(), sink);
 }
 
-std::array<ParameterFieldState, kParameterFieldCount> EnableParameterFields(std::string_view displayName) {
-  const ParameterFieldSet used = DestinationParameterFields(displayName);
-  std::array<ParameterFieldState, kParameterFieldCount> states{};
-  for (int i = 0; i < kParameterFieldCount; ++i) {
-    const auto field = static_cast<ParameterField>(i);
-    const bool enabled = used.Has(field);
-    states[static_cast<std::size_t>(i)] = {field, enabled, enabled ? kEnabledFieldColour : kDisabledFieldColour};
-  }
-  return states;
-}
-
 }  // namespace quiltor::geodesy

@@ -65,20 +65,4 @@ DestinationSetup ReadDestinationSetup(const DestinationSettings& settings, const
 DestinationSetup ReadDestinationSetup(const DestinationSettings& settings, const ProjectionCatalogue& catalogue,
                                       const MessageSink& sink = {});
 
-// What the tab shows for one parameter field.
-struct ParameterFieldState {
-  ParameterField field;
-  bool enabled;
-  std::uint32_t background;  // kEnabledFieldColour or kDisabledFieldColour (0xRRGGBB)
-};
-
-// An enabled field has the normal window background; a disabled one is silver.
-inline constexpr std::uint32_t kEnabledFieldColour = 0xFFFFFF;
-inline constexpr std::uint32_t kDisabledFieldColour = 0xC0C0C0;
-
-// EnableParameterFields: the state of all eight parameter fields for a
-// projection, in ParameterField order. A field is enabled exactly when its
-// value enters the set-up, so what the user can type is what is used.
-std::array<ParameterFieldState, kParameterFieldCount> EnableParameterFields(std::string_view displayName);
-
 }  // namespace quiltor::geodesy

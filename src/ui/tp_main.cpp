@@ -56,19 +56,24 @@ QString TpMain::SettingsMemoText() const {
 
 void TpMain::WriteSettingsMemo() { settingsMemo_->setPlainText(SettingsMemoText()); }
 
-// Used fields take the normal window colour, the others are greyed and
-// painted silver.
+// A field is enabled exactly when its value enters the projection's set-up,
+// so what the user can type is what is used. Used fields take the normal
+// window colour, the others are greyed and painted silver.
 void TpMain::EnableParameterFields(const QString& projectionName) {
+  static constexpr QRgb kUsedFieldColour = 0xFFFFFF;
+  static constexpr QRgb kUnusedFieldColour = 0xC0C0C0;
   QLineEdit* const fields[geodesy::kParameterFieldCount] = {cZone,      cLatOrigin,   cCentralMeridian,
                                                             cLatitude1, cLatitude2,   cScaleFactor,
                                                             cFalseEasting, cFalseNorthing};
-  const auto states = geodesy::EnableParameterFields(projectionName.toStdString());
-  for (const geodesy::ParameterFieldState& state : states) {
-    QLineEdit* field = fields[static_cast<int>(state.field)];
-    field->setEnabled(state.enabled);
+  const geodesy::ParameterFieldSet used = geodesy::DestinationParameterFields(projectionName.toStdString());
+  for (int i = 0; i < geodesy::kParameterFieldCount; ++i) {
+    QLineEdit* field = fields[i];
+    const bool enabled = used.Has(static_cast<geodesy::ParameterField>(i));
+    const QColor background = QColor::fromRgb(enabled ? kUsedFieldColour : kUnusedFieldColour);
+    field->setEnabled(enabled);
     QPalette palette = field->palette();
-    palette.setColor(QPalette::Base, QColor::fromRgb(state.background));
-    palette.setColor(QPalette::Disabled, QPalette::Base, QColor::fromRgb(state.background));
+    palette.setColor(QPalette::Base, background);
+    palette.setColor(QPalette::Disabled, QPalette::Base, background);
     field->setPalette(palette);
   }
 }

@@ -163,6 +163,13 @@ TEST(CreateJob, MostDetailedMapOnTopCollarsCutBackgroundKept) {
   EXPECT_LT(report.exactProjections, static_cast<std::int64_t>(report.grid.width) * report.grid.height / 10);
   EXPECT_TRUE(std::filesystem::exists(settings.destinationFile));
   EXPECT_TRUE(OnlyOutputLeft(m.temp));
+  // Each stage starts and finishes once, in order, for the window's labels and ticks.
+  std::vector<std::string> stages;
+  for (const std::string& e : m.host.events)
+    if (e.rfind("started: ", 0) == 0 || e.rfind("finished: ", 0) == 0) stages.push_back(e);
+  EXPECT_EQ(stages, (std::vector<std::string>{"started: Generating map ... ", "finished: Generating map ... ",
+                                              "started: Sharpening ...", "finished: Sharpening ...",
+                                              "started: Saving image ...", "finished: Saving image ..."}));
 }
 
 TEST(CreateJob, SourceThatCannotBeOpenedIsLoggedOnceAndSkipped) {

@@ -91,13 +91,13 @@ TEST(ReadDestinationSetup, AnUnknownProjectionIsTheFirstRow) {
   EXPECT_TRUE(d.handle.IsGeographic());
 }
 
-TEST(EnableParameterFields, EnablesExactlyTheUsedFields) {
+TEST(DestinationParameterFields, NamesExactlyTheUsedFields) {
   using F = ParameterField;
   const auto enabled = [](const char* projection) {
     std::vector<F> on;
-    for (const auto& s : EnableParameterFields(projection)) {
-      EXPECT_EQ(s.background, s.enabled ? kEnabledFieldColour : kDisabledFieldColour);
-      if (s.enabled) on.push_back(s.field);
+    const ParameterFieldSet used = DestinationParameterFields(projection);
+    for (int i = 0; i < kParameterFieldCount; ++i) {
+      if (used.Has(static_cast<F>(i))) on.push_back(static_cast<F>(i));
     }
     return on;
   };

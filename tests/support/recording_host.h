@@ -13,8 +13,8 @@ class RecordingHost : public WorkerHost {
  public:
   void SetProgressLabel(int label, const std::string& text) override { Add("label" + std::to_string(label) + ": " + text); }
   void SetStatusText(const std::string& text) override { Add("status: " + text); }
-  void SetStageBold(int stage, bool bold) override { Add("stage" + std::to_string(stage) + (bold ? " bold" : " normal")); }
-  void ShowStageTick(int stage) override { Add("tick" + std::to_string(stage)); }
+  void StageStarted(Stage stage) override { Add(std::string("started: ") + StageCaption(stage)); }
+  void StageFinished(Stage stage) override { Add(std::string("finished: ") + StageCaption(stage)); }
   void ResetActionList() override { Add("actions reset"); }
   void AppendActionLine(const std::string& line) override { Add("action: " + line); }
   void AppendMapError(const std::string& line) override {
