@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "catalogue/polynomial_fit.h"
+#include "common/error.h"
 #include "common/rounding.h"
 #include "common/text.h"
 #include "geodesy/datum.h"
@@ -40,14 +41,18 @@ struct UsablePoint {
   double X = 0, Y = 0;
 };
 
-class CalibrationFailed {};
+// Points that cannot define a transform; the text says which and why.
+class CalibrationFailed : public QuiltorError {
+ public:
+  using QuiltorError::QuiltorError;
+};
 
 const std::string& Text(const CalibrationPoint& p, CalibrationColumn c) { return p[c]; }
 bool Blank(const CalibrationPoint& p, CalibrationColumn c) { return IsBlank(p[c]); }
 
 double Number(const CalibrationPoint& p, CalibrationColumn c) {
   const std::optional<double> value = TryParseDecimal(Text(p, c));
-  if (!value) throw CalibrationFailed{};
+  if (!value) throw CalibrationFailed("\"" + Text(p, c) + "\" is not a number");
   return *value;
 }
 
@@ -101,7 +106,10 @@ std::vector<UsablePoint> CollectPoints(const Map_record& record, const Calibrati
     if (!gridUsable && !latLonUsable) continue;
     const std::optional<std::int32_t> px = TryParseInt(Text(p, C::pixelX));
     const std::optional<std::int32_t> py = TryParseInt(Text(p, C::pixelY));
-    if (!px || !py) throw CalibrationFailed{};
+    if (!px || !py) {
+      throw CalibrationFailed("point " + FormatInt(number) + ": pixel \"" + Text(p, C::pixelX) + "\", \"" +
+                              Text(p, C::pixelY) + "\" is not a pair of whole numbers");
+    }
     LatLon position{};
     if (latLonUsable) {
       position.longitude = DegMin(Number(p, C::lonDegrees), Number(p, C::lonMinutes), Text(p, C::lonHemisphere));
@@ -122,7 +130,7 @@ std::vector<UsablePoint> CollectPoints(const Map_record& record, const Calibrati
 void FitTwoPoint(Map_record& record, const std::vector<UsablePoint>& p, std::string_view shortName) {
   const double dRow = static_cast<double>(p[1].py) - p[0].py;
   const double dColumn = static_cast<double>(p[1].px) - p[0].px;
-  if (dRow == 0 || dColumn == 0) throw CalibrationFailed{};
+  if (dRow == 0 || dColumn == 0) throw CalibrationFailed("the two points share a pixel row or column");
   record.scaleY = (p[1].Y - p[0].Y) / dRow;
   record.scaleX = (p[1].X - p[0].X) / dColumn;
   // A latitude/longitude map whose points lie on both sides of 180 degrees
@@ -145,7 +153,7 @@ std::array<double, 3> SolveExactAffine(const std::array<long double, 3>& u, cons
   Matrix3 m{};
   for (int i = 0; i < 3; ++i) m[static_cast<std::size_t>(i)] = {u[static_cast<std::size_t>(i)], v[static_cast<std::size_t>(i)], 1.0L};
   const long double det = Determinant(m);
-  if (det == 0 || !std::isfinite(static_cast<double>(det))) throw CalibrationFailed{};
+  if (det == 0 || !std::isfinite(static_cast<double>(det))) throw CalibrationFailed("the three points lie on one line");
   std::array<double, 3> c{};
   for (std::size_t col = 0; col < 3; ++col) {
     Matrix3 replaced = m;
@@ -176,7 +184,8 @@ void FitPolynomial(Map_record& record, const std::vector<UsablePoint>& p, int or
   PolynomialCoefficients cX{}, cY{}, dX{}, dY{};
   // A fit that cannot be solved (all points on one line) leaves no usable
   // transform; the map is refused rather than kept with stale coefficients.
-  if (PolynomialFit(fit, order, cX, cY, dX, dY) != kFitSuccess) throw CalibrationFailed{};
+  if (PolynomialFit(fit, order, cX, cY, dX, dY) != kFitSuccess)
+    throw CalibrationFailed("the points do not fix a polynomial of order " + FormatInt(order));
   auto store = [order](std::array<double, 6>& target, const PolynomialCoefficients& c) {
     target = {c[0], c[1], c[2], 0.0, 0.0, 0.0};
     if (order == 2) target = {c[0], c[1], c[2], c[3], c[4], c[5]};
@@ -196,7 +205,7 @@ double Polynomial(const std::array<double, 6>& c, char method, double u, double 
 }  // namespace
 
 bool CalibrateMap(Map_record& record, const CalibrationPointTable& table,
-                  const geodesy::ProjectionCatalogue& catalogue) {
+                  const geodesy::ProjectionCatalogue& catalogue, std::string* cause) {
   const std::string shortName = geodesy::ShortProjectionName(record.projectionName);
   record.method = kMethodNone;
   try {
@@ -216,7 +225,8 @@ bool CalibrateMap(Map_record& record, const CalibrationPointTable& table,
       default: break;
     }
     record.method = method;
-  } catch (const CalibrationFailed&) {
+  } catch (const CalibrationFailed& failure) {
+    if (cause != nullptr) *cause = failure.what();
     return false;
   }
   return true;

@@ -39,9 +39,10 @@ struct ProjectedPoint {
 // two, '3' with three, '5' with four or more, '6' with more than six and
 // PolyCal. Returns false when the points cannot define a transform: a pixel
 // text that is not an integer, a coordinate text that is not a number, two
-// points on one pixel row or column ('2'), collinear points ('3', '5', '6').
+// points on one pixel row or column ('2'), collinear points ('3', '5', '6');
+// `cause`, when given, then says which.
 bool CalibrateMap(Map_record& record, const CalibrationPointTable& points,
-                  const geodesy::ProjectionCatalogue& catalogue);
+                  const geodesy::ProjectionCatalogue& catalogue, std::string* cause = nullptr);
 
 // Pixel (reals) to projected. Not finite when the map has no transform ('0').
 ProjectedPoint PixelToProjected(const Map_record& record, double x, double y);

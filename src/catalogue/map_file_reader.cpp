@@ -293,9 +293,9 @@ void CompleteRecord(Map_record& r, const MapReadContext& context) {
   r.selected = false;
 }
 
-// Steps after line 1; throws QuiltorError (or anything else) for a map that
-// must be reported. Returns false for a map reported here.
-bool ReadBody(ReadState& s, MapLineReader& lines) {
+// Steps after line 1; throws QuiltorError (or anything else) saying why for a
+// map that must be reported.
+void ReadBody(ReadState& s, MapLineReader& lines) {
   Map_record& r = s.record;
   const MapReadContext& context = s.context;
   r.title = lines.NextOrEmpty();
@@ -313,11 +313,12 @@ bool ReadBody(ReadState& s, MapLineReader& lines) {
   r.projectionIndex = context.catalogue.FindProjection(r.projectionName);
   r.projWGS84 = geodesy::CreateProjection(context.catalogue, r.projectionIndex, r.setup, r.wgs84Datum);
   r.projMapDatum = geodesy::CreateProjection(context.catalogue, r.projectionIndex, r.setup, r.datum);
-  if (!BorderInRange(r)) return false;
+  if (!BorderInRange(r)) throw QuiltorError("a border point lies off the globe");
   ProjectBorder(r);
-  if (!CalibrateMap(r, s.points, context.catalogue)) return false;
+  std::string calibrationFailure;
+  if (!CalibrateMap(r, s.points, context.catalogue, &calibrationFailure))
+    throw QuiltorError("the calibration failed: " + calibrationFailure);
   CompleteRecord(r, context);
-  return true;
 }
 
 }  // namespace
@@ -341,16 +342,17 @@ int ReadMapFile(const std::string& mapPath, Map_record& record, int mapNumber, i
     record = Map_record{};
     return kMapNotLoaded;
   }
-  bool loaded = false;
+  std::string failure;
   try {
     ReadState state{record, context, {}, 1.0, false};
-    loaded = ReadBody(state, lines);
-  } catch (const std::exception&) {
-    loaded = false;
+    ReadBody(state, lines);
+  } catch (const std::exception& e) {
+    failure = e.what();
+    if (failure.empty()) failure = "the map file could not be read";
   }
-  if (!loaded) {
+  if (!failure.empty()) {
     record = Map_record{};
-    host.AppendMapError(mapPath);
+    host.AppendMapError(mapPath, failure);
     return kMapNotLoaded;
   }
   if (context.buildThumbnail) {

@@ -87,7 +87,7 @@ creation::CreateConfiguration ConfigurationOf(const Args& args) {
 }
 
 void PrintJson(std::ostream& out, const creation::CreateOutcome& outcome, const std::string& destination,
-               const std::vector<std::string>& scanErrors) {
+               const std::vector<std::string>& scanErrors, const TerminalHost& host) {
   const creation::CreateReport& r = outcome.report;
   JsonWriter json;
   json.BeginObject()
@@ -99,8 +99,9 @@ void PrintJson(std::ostream& out, const creation::CreateOutcome& outcome, const 
       .Integer("height", r.grid.height)
       .Integer("maps", static_cast<std::int64_t>(outcome.selectedMaps.size()))
       .StringArray("log", outcome.log.lines)
-      .StringArray("mapErrors", scanErrors)
-      .EndObject();
+      .StringArray("mapErrors", scanErrors);
+  WriteMapErrorCauses(json, scanErrors, host.MapErrorCauses());
+  json.EndObject();
   out << json.Text() << "\n";
 }
 
@@ -121,7 +122,8 @@ int RunCreate(const Args& args, const Console& io) {
   create.destinationFile = fs::absolute(output).lexically_normal().string();
   RequireFolders(folders);
 
-  CreateTerminal host(args.Flag("verbose"));
+  const bool verbose = args.Flag("verbose");
+  CreateTerminal host(verbose);
   const geodesy::ProjectionCatalogue projections =
       geodesy::LoadProjectionCatalogue(geodesy::kReplacementListName, io.NoteSink());
   auto catalogue = std::make_unique<MapCatalogue>();
@@ -138,14 +140,16 @@ int RunCreate(const Args& args, const Console& io) {
     host.FinishProgress();
     scanErrors = host.MapErrors();
     if (!args.Flag("json"))
-      for (const std::string& e : scanErrors) io.err << "map error: " << e << "\n";
+      for (std::size_t i = 0; i < scanErrors.size(); ++i)
+        io.err << "map error: " << (verbose ? WithCause(scanErrors[i], host.MapErrorCauses()[i]) : scanErrors[i])
+               << "\n";
     if (scanAbort) throw Failed("interrupted");
     // Every usable map is ticked, as the scan leaves them.
     outcome = creation::CreateFromCatalogue(*catalogue, projections, create, host, flags);
   }
   host.FinishProgress();
   if (args.Flag("json")) {
-    PrintJson(io.out, outcome, create.destinationFile, scanErrors);
+    PrintJson(io.out, outcome, create.destinationFile, scanErrors, host);
   } else {
     if (outcome.log.show)
       for (const std::string& line : outcome.log.lines) io.out << line << "\n";
@@ -179,8 +183,8 @@ const CommandSpec& CreateCommand() {
               Text("region", "MINX,MAXX,MINY,MAXY", "only maps meeting this box (destination units)"),
               Flag("all-maps", "with --region: every map meeting it, not only the ticked ones"),
               Text("settings", "FILE.ini", "the window's settings file, for the options not given"),
-              Flag("verbose", "also list the images opened and closed"),
-              Flag("json", "print an object (result, written, image, map, width, height, maps, log, mapErrors)"),
+              Flag("verbose", "also list the images opened and closed, and say why maps could not be processed"),
+              Flag("json", "print an object (result, written, image, map, width, height, maps, log, mapErrors, mapErrorCauses)"),
           },
       }),
       .description =

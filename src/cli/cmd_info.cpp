@@ -208,9 +208,11 @@ int RunInfo(const Args& args, const Console& io) {
   if (result != kMapLoaded) {
     if (host.MapErrors().empty())
       throw Failed(mapPath + " cannot be opened or is not a map file (line 1 must name Tervane)");
-    throw Failed(mapPath +
-                 " has errors and could not be processed (a border point off the globe, a calibration that failed or "
-                 "a damaged line)");
+    std::string reason = mapPath +
+                         " has errors and could not be processed (a border point off the globe, a calibration that "
+                         "failed or a damaged line)";
+    if (args.Flag("verbose")) reason = WithCause(reason, host.MapErrorCauses().front());
+    throw Failed(reason);
   }
   std::vector<Conversion> points;
   for (const PointQuery& q : queries) points.push_back(Convert(map, q));
@@ -233,6 +235,7 @@ const CommandSpec& InfoCommand() {
               Text("pixel", "X,Y", "convert this pixel to WGS 84 latitude/longitude").Repeated(),
               Text("latlon", "LAT,LON", "convert this WGS 84 position to the nearest pixel").Repeated(),
               Flag("json", "print one object (title, imageFile, projection, datum, border, corners, points, ...)"),
+              Flag("verbose", "say why a map file could not be processed"),
           },
       .forms = {"FILE.map"},
       .description =

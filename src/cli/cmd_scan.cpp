@@ -21,7 +21,7 @@ namespace quiltor::cli {
 namespace {
 
 void PrintJson(const std::vector<FolderRow>& folders, const ThumbnailScan& scan, const std::vector<MapListRow>& rows,
-               bool thumbnails, const std::vector<std::string>& errors, std::ostream& out) {
+               bool thumbnails, const TerminalHost& host, std::ostream& out) {
   const FolderList& loaded = scan.loaded;
   const MapCatalogue& catalogue = *scan.catalogue;
   JsonWriter json;
@@ -52,12 +52,15 @@ void PrintJson(const std::vector<FolderRow>& folders, const ThumbnailScan& scan,
     }
     json.EndObject();
   }
-  json.EndArray().StringArray("mapErrors", errors).Bool("aborted", scan.aborted).EndObject();
+  json.EndArray().StringArray("mapErrors", host.MapErrors());
+  WriteMapErrorCauses(json, host.MapErrors(), host.MapErrorCauses());
+  json.Bool("aborted", scan.aborted).EndObject();
   out << json.Text() << "\n";
 }
 
 void PrintText(const std::vector<FolderRow>& folders, const ThumbnailScan& scan, const std::vector<MapListRow>& rows,
-               bool thumbnails, const std::vector<std::string>& errors, std::ostream& out) {
+               bool thumbnails, const TerminalHost& host, bool verbose, std::ostream& out) {
+  const std::vector<std::string>& errors = host.MapErrors();
   const bool aborted = scan.aborted;
   out << "Path  Folder\n";
   for (const FolderRow& f : folders) out << std::string(4 - std::min<std::size_t>(4, f.pathText.size()), ' ') << f.pathText << "  " << f.path << "\n";
@@ -81,7 +84,8 @@ void PrintText(const std::vector<FolderRow>& folders, const ThumbnailScan& scan,
   out << rows.size() << (rows.size() == 1 ? " map" : " maps") << "\n";
   if (!errors.empty()) {
     out << "\n" << kMapScanErrorsCaption << ": " << kMapScanErrorsHeading << "\n";
-    for (const auto& e : errors) out << "  " << e << "\n";
+    for (std::size_t i = 0; i < errors.size(); ++i)
+      out << "  " << (verbose ? WithCause(errors[i], host.MapErrorCauses()[i]) : errors[i]) << "\n";
   }
   if (aborted) out << "\nThe scan was interrupted; the folder being read was left out.\n";
 }
@@ -107,9 +111,9 @@ int RunScan(const Args& args, const Console& io) {
 
   const std::vector<MapListRow> rows = FillMapList(*scan.catalogue, folders);
   if (args.Flag("json")) {
-    PrintJson(folders, scan, rows, thumbnails, host.MapErrors(), io.out);
+    PrintJson(folders, scan, rows, thumbnails, host, io.out);
   } else {
-    PrintText(folders, scan, rows, thumbnails, host.MapErrors(), io.out);
+    PrintText(folders, scan, rows, thumbnails, host, args.Flag("verbose"), io.out);
   }
   return scan.aborted ? kExitFailed : kExitSuccess;
 }
@@ -128,7 +132,8 @@ const CommandSpec& ScanCommand() {
           DestinationOptions(false),
           {
               Integer("thumbnail-size", "N", "longer side of a projected thumbnail, 50 to 500 (default 200)"),
-              Flag("json", "print one object with folders, maps and mapErrors"),
+              Flag("json", "print one object with folders, maps, mapErrors and mapErrorCauses"),
+              Flag("verbose", "say beside each map error why the map could not be processed"),
           },
       }),
       .description =

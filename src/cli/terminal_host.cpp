@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "cli/json_writer.h"
+
 namespace quiltor::cli {
 
 TerminalHost::TerminalHost(bool verbose) : tty_(isatty(STDERR_FILENO) != 0), verbose_(verbose) {}
@@ -56,9 +58,10 @@ void TerminalHost::AppendActionLine(const std::string& line) {
   }
 }
 
-void TerminalHost::AppendMapError(const std::string& line) {
+void TerminalHost::AppendMapError(const std::string& line, const std::string& cause) {
   std::lock_guard lock(mutex_);
   mapErrors_.push_back(line);
+  mapErrorCauses_.push_back(cause);
 }
 
 void TerminalHost::ShowMessage(const std::string& text) {
@@ -66,6 +69,25 @@ void TerminalHost::ShowMessage(const std::string& text) {
   messages_.push_back(text);
   FinishProgress();
   std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+std::string WithCause(const std::string& line, const std::string& cause) {
+  return cause.empty() ? line : line + " (" + cause + ")";
+}
+
+void WriteMapErrorCauses(JsonWriter& json, const std::vector<std::string>& lines,
+                         const std::vector<std::string>& causes) {
+  json.Key("mapErrorCauses").BeginArray();
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    json.BeginObject().String("mapError", lines[i]);
+    if (i >= causes.size() || causes[i].empty()) {
+      json.Null("cause");
+    } else {
+      json.String("cause", causes[i]);
+    }
+    json.EndObject();
+  }
+  json.EndArray();
 }
 
 }  // namespace quiltor::cli

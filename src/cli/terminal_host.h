@@ -21,10 +21,12 @@ class TerminalHost : public WorkerHost {
   void StageFinished(Stage stage) override;
   void ResetActionList() override;
   void AppendActionLine(const std::string& line) override;
-  void AppendMapError(const std::string& line) override;
+  void AppendMapError(const std::string& line, const std::string& cause) override;
   void ShowMessage(const std::string& text) override;
 
   const std::vector<std::string>& MapErrors() const { return mapErrors_; }
+  // The cause beside each map error line, empty where the line says it all.
+  const std::vector<std::string>& MapErrorCauses() const { return mapErrorCauses_; }
   const std::vector<std::string>& Messages() const { return messages_; }
   const std::vector<std::string>& ActionLines() const { return actionLines_; }
   // Ends the progress line so that later output starts on a fresh line.
@@ -38,8 +40,20 @@ class TerminalHost : public WorkerHost {
   bool verbose_;
   bool lineOpen_ = false;
   std::vector<std::string> mapErrors_;
+  std::vector<std::string> mapErrorCauses_;
   std::vector<std::string> messages_;
   std::vector<std::string> actionLines_;
 };
+
+class JsonWriter;
+
+// A map error as --verbose shows it: "line (cause)", or the line alone.
+std::string WithCause(const std::string& line, const std::string& cause);
+
+// The member "mapErrorCauses" of a command's JSON object: one
+// {"mapError", "cause"} object per line, with the cause at the same index
+// (TerminalHost::MapErrorCauses), null when the line says it all.
+void WriteMapErrorCauses(JsonWriter& json, const std::vector<std::string>& lines,
+                         const std::vector<std::string>& causes);
 
 }  // namespace quiltor::cli

@@ -42,8 +42,12 @@ class WorkerHost {
   virtual void ResetActionList() = 0;
   virtual void AppendActionLine(const std::string& line) = 0;
 
-  // "Map Errors" memo (the scan's errors, reused as the create log).
-  virtual void AppendMapError(const std::string& line) = 0;
+  // "Map Errors" memo (the scan's errors, reused as the create log). The
+  // memo shows `line`, the fixed text; `cause` says why in the words of the
+  // part that failed (an exception's text, a reader's refusal), or is empty
+  // when the line says it all. The command line shows the cause with
+  // --verbose and in its JSON objects.
+  virtual void AppendMapError(const std::string& line, const std::string& cause) = 0;
 
   // A plain message box with a fixed text.
   virtual void ShowMessage(const std::string& text) = 0;
@@ -59,7 +63,7 @@ class QuietHost : public WorkerHost {
   void StageFinished(Stage) override {}
   void ResetActionList() override {}
   void AppendActionLine(const std::string&) override {}
-  void AppendMapError(const std::string&) override {}
+  void AppendMapError(const std::string&, const std::string&) override {}
   void ShowMessage(const std::string&) override {}
 };
 

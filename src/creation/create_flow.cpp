@@ -137,9 +137,9 @@ CreateOutcome RunCreate(const CreateRequest& request, WorkerHost& host, CreateFl
     void StageFinished(Stage s) override { inner_.StageFinished(s); }
     void ResetActionList() override { inner_.ResetActionList(); }
     void AppendActionLine(const std::string& l) override { inner_.AppendActionLine(l); }
-    void AppendMapError(const std::string& l) override {
+    void AppendMapError(const std::string& l, const std::string& cause) override {
       log_.lines.push_back(l);
-      inner_.AppendMapError(l);
+      inner_.AppendMapError(l, cause);
     }
     void ShowMessage(const std::string& t) override { inner_.ShowMessage(t); }
 

@@ -139,7 +139,7 @@ CreateReport CreateJob::Run() {
     report = RunStages();
   } catch (const std::exception& e) {
     report.resultText = kResultFailed;
-    host_.AppendMapError(std::string(kResultFailed) + " : " + e.what());
+    host_.AppendMapError(std::string(kResultFailed) + " : " + e.what(), {});
   }
   CloseAllMaps();
   workFolder_.reset();
@@ -218,7 +218,7 @@ CreateReport CreateJob::RunStages() {
     // instead of calling the create complete.
     report.resultText = kResultFailed;
     host_.AppendMapError(std::string(kResultFailed) + " : the tiled image " +
-                         FileNamePart(settings_.destinationFile) + " could not be written");
+                         FileNamePart(settings_.destinationFile) + " could not be written", {});
     return report;
   }
   try {
@@ -228,7 +228,7 @@ CreateReport CreateJob::RunStages() {
     RemoveQuietly(settings_.destinationFile);
     report.resultText = kResultFailed;
     host_.AppendMapError(std::string(kResultFailed) + " : the calibration file could not be written (" + e.what() +
-                         ")");
+                         ")", {});
     return report;
   }
   report.resultText = kResultComplete;

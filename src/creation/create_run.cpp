@@ -25,7 +25,7 @@ CreateOutcome CreateFromCatalogue(const MapCatalogue& catalogue, const geodesy::
                                   const CatalogueCreate& create, WorkerHost& host, CreateFlags& flags) {
   const CreateConfiguration& config = create.configuration;
   const geodesy::DestinationSetup destination = geodesy::ReadDestinationSetup(
-      config.destination, projections, [&host](const std::string& line) { host.AppendMapError(line); });
+      config.destination, projections, [&host](const std::string& line) { host.AppendMapError(line, {}); });
   if (!destination.handle) {
     host.ShowMessage(kNoDestinationProjection);
     return {};

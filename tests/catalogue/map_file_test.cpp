@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 
 #include "catalogue/calibration.h"
 #include "catalogue/map_file_reader.h"
@@ -101,13 +102,27 @@ TEST_F(MapFileTest, DamagedFilesEndInTheirResult) {
        "Tervane\r\nt\r\n" + image + "\r\n\r\nWGS 84\r\n\r\nMap Projection,(UTM) Universal Transverse Mercator\r\n", -1,
        true},
   };
+  // Why a reported map failed travels beside its line, in the words of the
+  // step that refused it.
+  const std::map<std::string, std::string> causes = {
+      {"border latitude beyond 90", "a border point lies off the globe"},
+      {"two points on one row", "the calibration failed: the two points share a pixel row or column"},
+      {"MSF of zero", "map scale factor MSF is zero"},
+      {"UTM map with no border and no zone", "UTM map without border points has no central meridian"},
+  };
   for (const auto& c : cases) {
     host.mapErrors.clear();
+    host.mapErrorCauses.clear();
     Map_record r;
     const auto path = (tmp / "case.map").string();
     EXPECT_EQ(Read(c.text, r, "case.map"), c.result) << c.what;
     EXPECT_EQ(host.mapErrors, c.reported ? std::vector<std::string>{path} : std::vector<std::string>{}) << c.what;
     if (c.result == kMapNotLoaded) EXPECT_TRUE(r.mapFile.empty()) << c.what;  // nothing of it stays in the slot
+    if (!c.reported) continue;
+    ASSERT_EQ(host.mapErrorCauses.size(), 1u) << c.what;
+    EXPECT_FALSE(host.mapErrorCauses[0].empty()) << c.what;
+    if (const auto cause = causes.find(c.what); cause != causes.end())
+      EXPECT_EQ(host.mapErrorCauses[0], cause->second) << c.what;
   }
 }
 

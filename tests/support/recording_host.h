@@ -17,9 +17,10 @@ class RecordingHost : public WorkerHost {
   void StageFinished(Stage stage) override { Add(std::string("finished: ") + StageCaption(stage)); }
   void ResetActionList() override { Add("actions reset"); }
   void AppendActionLine(const std::string& line) override { Add("action: " + line); }
-  void AppendMapError(const std::string& line) override {
+  void AppendMapError(const std::string& line, const std::string& cause) override {
     std::lock_guard lock(mutex_);
     mapErrors.push_back(line);
+    mapErrorCauses.push_back(cause);
     events.push_back("error: " + line);
   }
   void ShowMessage(const std::string& text) override {
@@ -30,6 +31,7 @@ class RecordingHost : public WorkerHost {
 
   std::vector<std::string> events;     // every call, in order
   std::vector<std::string> mapErrors;  // AppendMapError lines
+  std::vector<std::string> mapErrorCauses;  // and their causes
   std::vector<std::string> messages;   // ShowMessage texts
 
  private:
