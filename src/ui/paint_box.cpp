@@ -81,12 +81,12 @@ void PaintBox1::SetTool(ViewTool tool) {
 
 void PaintBox1::SetShowOutlines(bool show) {
   showOutlines_ = show;
-  update();
+  RedrawMapsLayer();
 }
 
 void PaintBox1::SetShowNames(bool show) {
   showNames_ = show;
-  update();
+  RedrawMapsLayer();
 }
 
 void PaintBox1::SetUseThumbnails(bool use) {
@@ -101,13 +101,18 @@ void PaintBox1::SetScanRunning(bool running) {
 
 void PaintBox1::SetOutlineColours(const OutlineColours& colours) {
   colours_ = colours;
-  update();
+  RedrawMapsLayer();
 }
 
 void PaintBox1::MarkForRedraw() {
   reproject_ = true;
   placedFor_.Clear();
   background_.Clear();
+  RedrawMapsLayer();
+}
+
+void PaintBox1::RedrawMapsLayer() {
+  mapsLayerValid_ = false;
   update();
 }
 
@@ -132,9 +137,14 @@ void PaintBox1::PlaceOutlines() {
   if (placedFor_.Matches(view_) && outlines_.count() == catalogue_.count()) return;
   if (reproject_ || outlines_.count() != catalogue_.count()) {
     outlines_.Project(catalogue_, projection_);
-    titles_.clear();
-    for (int m = 0; m < catalogue_.count(); ++m)
-      titles_.push_back(QLatin1Char(' ') + QString::fromStdString(catalogue_[m].title) + QLatin1Char(' '));
+    const QFontMetrics metrics(NamesFont());
+    names_.clear();
+    for (int m = 0; m < catalogue_.count(); ++m) {
+      MapName name;
+      name.text = QLatin1Char(' ') + QString::fromStdString(catalogue_[m].title) + QLatin1Char(' ');
+      name.width = metrics.horizontalAdvance(name.text);
+      names_.push_back(std::move(name));
+    }
     reproject_ = false;
   }
   outlines_.Place(view_);
@@ -143,9 +153,17 @@ void PaintBox1::PlaceOutlines() {
 
 void PaintBox1::EnsureBackground() {
   PlaceOutlines();
-  if (background_.Matches(view_)) return;
-  RebuildBackground();
-  background_.Store(view_);
+  if (!background_.Matches(view_)) {
+    RebuildBackground();
+    background_.Store(view_);
+    mapsLayerValid_ = false;
+  }
+  if (!mapsLayerValid_) {
+    mapsImage_ = backgroundImage_.copy();
+    QPainter painter(&mapsImage_);
+    PaintMapsLayer(painter);
+    mapsLayerValid_ = true;
+  }
 }
 
 void PaintBox1::RebuildBackground() {
@@ -168,18 +186,26 @@ void PaintBox1::paintEvent(QPaintEvent*) {
     painter.drawImage(QPoint(offset.x, offset.y), backgroundImage_);
     return;
   }
-  painter.drawImage(QPoint(0, 0), backgroundImage_);
+  painter.drawImage(QPoint(0, 0), mapsImage_);
   PaintOverlay(painter);
 }
 
-void PaintBox1::PaintOverlay(QPainter& painter) {
+// Every map in its plain colour over the background: unselected maps first,
+// then selected ones. Kept between frames, since hovering changes only the
+// highlighted maps, which the overlay draws over it.
+void PaintBox1::PaintMapsLayer(QPainter& painter) {
   painter.setFont(NamesFont());
   painter.setBrush(Qt::NoBrush);
   for (const bool selected : {false, true}) {
     painter.setPen(QPen(selected ? colours_.selected : colours_.unselected, 1));
     for (int m = 0; m < catalogue_.count(); ++m)
-      if (catalogue_[m].selected == selected && !catalogue_[m].highlighted) PaintMap(painter, m);
+      if (catalogue_[m].selected == selected) PaintMap(painter, m);
   }
+}
+
+void PaintBox1::PaintOverlay(QPainter& painter) {
+  painter.setFont(NamesFont());
+  painter.setBrush(Qt::NoBrush);
   // Maps under the mouse come last, so their wider outline lies on top.
   for (const bool selected : {false, true}) {
     painter.setPen(QPen(selected ? colours_.selectedHighlight : colours_.unselectedHighlight, 2));
@@ -201,14 +227,14 @@ void PaintBox1::PaintMap(QPainter& painter, int map) {
     painter.drawPolygon(polygon);
   }
   if (showNames_) {
-    const QString& name = titles_[static_cast<std::size_t>(map)];
+    const MapName& name = names_[static_cast<std::size_t>(map)];
     const QFontMetrics metrics = painter.fontMetrics();
-    const QRect area(box->minX + 2, box->minY + 2, metrics.horizontalAdvance(name), metrics.height());
+    const QRect area(box->minX + 2, box->minY + 2, name.width, metrics.height());
     if (!area.intersects(rect())) return;
     const QPen pen = painter.pen();
     painter.fillRect(area, kNameBackground);
     painter.setPen(pen.color());
-    painter.drawText(area, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, name);
+    painter.drawText(QPoint(area.left(), area.top() + metrics.ascent()), name.text);
     painter.setPen(pen);
   }
 }

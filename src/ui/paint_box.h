@@ -91,6 +91,8 @@ class PaintBox1 : public QWidget {
   void PlaceOutlines();
   void EnsureBackground();
   void RebuildBackground();
+  void RedrawMapsLayer();
+  void PaintMapsLayer(QPainter& painter);
   void PaintOverlay(QPainter& painter);
   void PaintMap(QPainter& painter, int map);
   void PaintRegion(QPainter& painter);
@@ -107,11 +109,17 @@ class PaintBox1 : public QWidget {
   mapview::ViewState view_;
   mapview::ViewTools tools_{view_, region_};
   mapview::ViewOutlines outlines_;
-  std::vector<QString> titles_;       // " title ", as the names are drawn
+  struct MapName {
+    QString text;  // " title ", as the name is drawn
+    int width = 0;
+  };
+  std::vector<MapName> names_;
   bool reproject_ = true;
   mapview::DrawnKeys placedFor_;      // the view the outlines are placed for
   mapview::DrawnKeys background_;     // the view the background is drawn for
-  QImage backgroundImage_;
+  QImage backgroundImage_;            // white and the thumbnail layer
+  QImage mapsImage_;                  // the background with every map's outline and name
+  bool mapsLayerValid_ = false;
   int backgroundBuilds_ = 0;
   bool liveDrag_ = false;
   bool showOutlines_ = true;
