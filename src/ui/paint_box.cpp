@@ -7,10 +7,12 @@
 #include <QPolygon>
 #include <QWheelEvent>
 #include <cmath>
+#include <cstring>
 
 #include "creation/catalogue_sources.h"
 #include "geodesy/datum.h"
 #include "mapview/position_text.h"
+#include "mapview/thumbnail_layer.h"
 #include "mapview/view_overlay.h"
 #include "ui/tfm_maps.h"
 
@@ -168,8 +170,14 @@ void PaintBox1::EnsureBackground() {
 
 void PaintBox1::RebuildBackground() {
   ++backgroundBuilds_;
-  backgroundImage_ = QImage(view_.width, view_.height, QImage::Format_RGB32);
-  backgroundImage_.fill(Qt::white);
+  const bool busy = useThumbnails_ && catalogue_.count() > kBusyCursorMaps;
+  if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
+  const Bitmap layer = mapview::DrawBackground(view_, catalogue_, outlines_, useThumbnails_);
+  // The layer's rows are blue-green-red, as every bitmap of the core.
+  QImage rows(layer.width(), layer.height(), QImage::Format_BGR888);
+  for (int y = 0; y < layer.height(); ++y) std::memcpy(rows.scanLine(y), layer.row(y), layer.stride());
+  backgroundImage_ = rows.convertToFormat(QImage::Format_RGB32);
+  if (busy) QApplication::restoreOverrideCursor();
 }
 
 void PaintBox1::paintEvent(QPaintEvent*) {

@@ -78,6 +78,19 @@ struct ViewFixture {
   }
 };
 
+// A 24-bit thumbnail of one colour (rows blue-green-red).
+quiltor::Bitmap SolidThumbnail(const QColor& colour) {
+  quiltor::Bitmap bitmap(20, 20, 24);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 20; ++x) {
+      std::uint8_t* p = bitmap.row(y) + 3 * x;
+      p[0] = static_cast<std::uint8_t>(colour.blue());
+      p[1] = static_cast<std::uint8_t>(colour.green());
+      p[2] = static_cast<std::uint8_t>(colour.red());
+    }
+  return bitmap;
+}
+
 bool IsColour(const QImage& image, QPoint at, const QColor& colour) { return image.pixelColor(at) == colour; }
 
 int CountColour(const QImage& image, QRect area, const QColor& colour) {
@@ -119,6 +132,25 @@ class MapViewTest : public QObject {
     QVERIFY(IsColour(picture, {100, 50}, colours.selected));
     QVERIFY(IsColour(picture, {60, 30}, colours.unselected));
     QVERIFY(IsColour(picture, {125, 75}, Qt::white));  // outlines only: the inside stays white
+  }
+
+  void ThumbnailsFillTheirMapsSelectedOnTop() {
+    ViewFixture f;
+    f.box.SetShowNames(false);
+    const int unselected = AddRectangleMap(f.catalogue, "Detailed, unselected", -34, 151, -33.5, 151.5, false);
+    const int selected = AddRectangleMap(f.catalogue, "Coarse, selected", -34.2, 151.3, -33.7, 151.8, true);
+    f.catalogue[unselected].thumbnail = SolidThumbnail(QColor(200, 40, 40));
+    f.catalogue[selected].thumbnail = SolidThumbnail(QColor(40, 40, 200));
+    f.box.MarkForRedraw();
+    const QImage picture = f.Picture();
+    // The unselected map spans pixels (100..150, 50..100), the selected one (130..180, 70..120).
+    QCOMPARE(picture.pixelColor(110, 60), QColor(200, 40, 40));
+    QCOMPARE(picture.pixelColor(170, 110), QColor(40, 40, 200));
+    QCOMPARE(picture.pixelColor(140, 85), QColor(40, 40, 200));  // both: the selected map lies on top
+    QCOMPARE(picture.pixelColor(300, 300), QColor(Qt::white));
+
+    f.box.SetUseThumbnails(false);
+    QCOMPARE(f.Picture().pixelColor(110, 60), QColor(Qt::white));
   }
 
   void TheRegionIsDrawnWhereTheDrawnRegionSays() {
