@@ -101,7 +101,10 @@ void PrintJson(std::ostream& out, const creation::CreateOutcome& outcome, const 
       .StringArray("log", outcome.log.lines)
       .StringArray("mapErrors", scanErrors);
   WriteMapErrorCauses(json, scanErrors, host.MapErrorCauses());
-  json.EndObject();
+  json.Key("openFailures").BeginArray();
+  for (const creation::MapOpenFailure& f : r.openFailures)
+    json.BeginObject().String("image", f.imageFile).String("cause", f.cause).EndObject();
+  json.EndArray().EndObject();
   out << json.Text() << "\n";
 }
 
@@ -148,6 +151,10 @@ int RunCreate(const Args& args, const Console& io) {
     outcome = creation::CreateFromCatalogue(*catalogue, projections, create, host, flags);
   }
   host.FinishProgress();
+  if (verbose && !args.Flag("json")) {
+    for (const creation::MapOpenFailure& f : outcome.report.openFailures)
+      io.err << "could not open " << f.imageFile << ": " << f.cause << "\n";
+  }
   if (args.Flag("json")) {
     PrintJson(io.out, outcome, create.destinationFile, scanErrors, host);
   } else {
@@ -184,7 +191,7 @@ const CommandSpec& CreateCommand() {
               Flag("all-maps", "with --region: every map meeting it, not only the ticked ones"),
               Text("settings", "FILE.ini", "the window's settings file, for the options not given"),
               Flag("verbose", "also list the images opened and closed, and say why maps could not be processed"),
-              Flag("json", "print an object (result, written, image, map, width, height, maps, log, mapErrors, mapErrorCauses)"),
+              Flag("json", "print an object (result, written, image, map, width, height, maps, log, mapErrors, mapErrorCauses, openFailures)"),
           },
       }),
       .description =

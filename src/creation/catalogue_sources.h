@@ -21,6 +21,7 @@ namespace quiltor::creation {
 // Forward and inverse through the destination handle, on WGS 84.
 DestinationProjection MakeDestinationProjection(const geodesy::DestinationSetup& setup);
 
+// Opens a source image; answers none, or throws saying why, when it cannot.
 using RasterOpener = std::function<std::unique_ptr<RasterReader>(const std::string& imageFile)>;
 
 // The map's outline, row spans and the chain from latitude/longitude to its

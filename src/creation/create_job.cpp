@@ -145,6 +145,7 @@ CreateReport CreateJob::Run() {
   workFolder_.reset();
   report.exactProjections = exactProjections_;
   report.maxLoadedMaps = maxLoadedMaps_;
+  report.openFailures = openFailures_;
   flags_.creationDone = true;
   return report;
 }
@@ -392,13 +393,17 @@ void CreateJob::OpenCachedMap(MapState& m) {
     }
   }
   const std::string name = FileNamePart(m.source.imageFile);
+  std::string cause = "no image opener";
   try {
-    m.raster = m.source.open ? m.source.open() : nullptr;
-  } catch (const std::exception&) {
+    if (m.source.open) m.raster = m.source.open();
+    if (!m.raster) cause = "the image could not be opened";
+  } catch (const std::exception& e) {
     m.raster.reset();
+    cause = e.what();
   }
   if (!m.raster) {
     m.openFailed = true;
+    openFailures_.push_back({m.source.imageFile, cause});
     host_.AppendActionLine("ERROR Opening Map : " + name);
     return;
   }

@@ -89,6 +89,12 @@ struct CreateFlags {
 // Milliseconds of a monotonic clock; tests pass their own.
 using MillisecondClock = std::function<std::uint32_t()>;
 
+// A source image the create could not open, and why.
+struct MapOpenFailure {
+  std::string imageFile;
+  std::string cause;  // the reader's or the opener's words
+};
+
 struct CreateReport {
   bool started = false;        // false: ended before the row loop (no extent, too small)
   std::string resultText;      // empty when the create ended before the row loop
@@ -97,6 +103,7 @@ struct CreateReport {
   DestinationGrid grid;
   std::int64_t exactProjections = 0;  // points sent through the whole projection chain
   int maxLoadedMaps = 0;              // at the end of the run
+  std::vector<MapOpenFailure> openFailures;  // each image once, in the order they failed
 };
 
 class CreateJob {
@@ -136,6 +143,7 @@ class CreateJob {
   int opensThisRow_ = 0;
   int maxLoadedMaps_ = 3;
   std::int64_t exactProjections_ = 0;
+  std::vector<MapOpenFailure> openFailures_;
 };
 
 // Bilinear weights of the four neighbours a (x0, y0), b (x1, y0), c (x0, y1),

@@ -1,11 +1,13 @@
 #include "creation/create_run.h"
 
 #include "catalogue/raster_image_queries.h"
+#include "common/error.h"
 #include "common/text.h"
 #include "creation/catalogue_sources.h"
 #include "creation/pipeline_stages.h"
 #include "geodesy/datum.h"
 #include "geodesy/destination_setup.h"
+#include "raster/raster_decode.h"
 #include "raster/raster_source.h"
 #include "settings/image_search.h"
 
@@ -48,7 +50,11 @@ CreateOutcome CreateFromCatalogue(const MapCatalogue& catalogue, const geodesy::
   request.overlaps = OutlinesOverlapTest;
   request.sourceOf = [&catalogue](int index) {
     return SourceFromRecord(catalogue[index], [](const std::string& image) -> std::unique_ptr<RasterReader> {
-      return OpenRaster(image);
+      RasterOpenResult failure = RasterOpenResult::NotOpened;
+      std::string refusal;
+      std::unique_ptr<RasterReader> source = OpenRaster(image, failure, refusal);
+      if (!source) throw QuiltorError(DescribeOpenFailure(image, failure, refusal));
+      return source;
     });
   };
   CalibrationTarget target;

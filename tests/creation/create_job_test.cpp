@@ -179,6 +179,9 @@ TEST(CreateJob, SourceThatCannotBeOpenedIsLoggedOnceAndSkipped) {
   EXPECT_EQ(report.resultText, kResultComplete);
   EXPECT_EQ(m.brokenOpens, 1);
   EXPECT_EQ(CountIf(m.host.events, "action: ERROR Opening Map : broken.png"), 1);
+  ASSERT_EQ(report.openFailures.size(), 1u);  // and why, for the command line's --verbose and JSON
+  EXPECT_EQ(report.openFailures[0].imageFile, "/maps/broken.png");
+  EXPECT_EQ(report.openFailures[0].cause, "the image could not be opened");
   const auto [ox, oy] = PixelOf(report, 0.05, 0.05);  // the next map fills what the broken one would have
   EXPECT_TRUE(IsColour(m.image.pixel(ox, oy), 0, 180, 0));
 }
