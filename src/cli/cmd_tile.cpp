@@ -40,7 +40,7 @@ int RunTile(const Args& args, const Console& io) {
   if (!result.ok) {
     std::string reason = "conversion failed";
     if (abort.load()) reason += " (interrupted)";
-    if (!result.error.empty()) reason += ": " + result.error;
+    if (!result.error.empty() && !result.shown) reason += ": " + result.error;
     throw Failed(reason);
   }
   io.out << result.writtenPath << "\n";

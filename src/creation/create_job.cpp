@@ -11,6 +11,7 @@
 #include "common/paths.h"
 #include "common/rounding.h"
 #include "common/text.h"
+#include "pipeline/zoom_plan.h"
 #include "raster/scratch/work_folder.h"
 
 namespace quiltor::creation {
@@ -165,7 +166,7 @@ CreateReport CreateJob::RunStages() {
   grid_ = ComputeDestinationGrid(settings_.projection, extent_, settings_.metresPerPixel);
   report.extent = extent_;
   report.grid = grid_;
-  if (DestinationTooSmall(grid_.width, grid_.height, settings_.resizePercent)) {
+  if (!LargeEnoughToTile(grid_.width, grid_.height, settings_.resizePercent)) {
     host_.ShowMessage(kImageTooSmallMessage);
     flags_.abortRequested = true;
     return report;

@@ -73,13 +73,6 @@ DestinationGrid ComputeDestinationGrid(const DestinationProjection& projection, 
   return grid;
 }
 
-bool DestinationTooSmall(std::int32_t width, std::int32_t height, int resizePercent) {
-  const auto scaled = [resizePercent](std::int32_t side) {
-    return static_cast<std::int64_t>(static_cast<double>(side) * resizePercent / 100.0);
-  };
-  return scaled(width) < 300 && scaled(height) < 300;
-}
-
 GeoOutline RegionOutline(const DestinationProjection& projection, const DrawnRegion& region) {
   double latN = region.maxY, lonW = region.minX, latS = region.minY, lonE = region.maxX;
   if (!projection.isLatLon()) {

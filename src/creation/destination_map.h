@@ -77,12 +77,6 @@ double DestinationPixelSize(const DestinationProjection& projection, const Desti
 DestinationGrid ComputeDestinationGrid(const DestinationProjection& projection, const DestinationExtent& extent,
                                        double mpp);
 
-// True when neither side reaches 300 pixels after resizing by `resizePercent`.
-bool DestinationTooSmall(std::int32_t width, std::int32_t height, int resizePercent);
-
-inline constexpr const char* kImageTooSmallMessage =
-    "Image is too small to process - have you specified a suitable Pixel Scale on the Destination Map tab";
-
 // The drawn region as the closed five-point latitude/longitude outline
 // (lonW, latN), (lonW, latS), (lonE, latS), (lonE, latN), (lonW, latN).
 GeoOutline RegionOutline(const DestinationProjection& projection, const DrawnRegion& region);

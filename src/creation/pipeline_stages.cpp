@@ -48,7 +48,7 @@ CreateStages PipelineStages(const PipelineOptions& options, const CalibrationTar
     request.scalePercent = options.resizePercent;
     request.scrambled = false;  // the host application opens the plain variant
     const TiledConversionResult result = ConvertToTiledImage(request, host, flags.conversionAbort);
-    if (!result.ok && !result.error.empty()) host.AppendMapError("Tiled image : " + result.error, {});
+    if (!result.ok && !result.error.empty() && !result.shown) host.AppendMapError("Tiled image : " + result.error, {});
     *written = result.ok ? result.writtenPath : std::string();
     return result.ok;
   };

@@ -9,19 +9,18 @@
 #include "common/mounts.h"
 #include "common/paths.h"
 #include "common/text.h"
-#include "raster/byte_file.h"
 #include "pipeline/level_pass.h"
-#include "raster/raster_source.h"
-#include "raster/tiled/tiled_writer.h"
-#include "raster/scratch/work_folder.h"
 #include "pipeline/zoom_plan.h"
+#include "raster/byte_file.h"
+#include "raster/raster_decode.h"
+#include "raster/raster_source.h"
+#include "raster/scratch/work_folder.h"
+#include "raster/tiled/tiled_writer.h"
 
 namespace quiltor {
 namespace {
 
 constexpr int kLevelColours = 62;
-constexpr const char* kTooSmall =
-    "Image is too small to process - have you specified a suitable Pixel Scale on the Destination Map tab";
 
 ZoomLevelImage AsLevelImage(RasterReader& reader) {
   if (reader.pixelMode() != 1) throw QuiltorError("zoom levels are palette images");
@@ -37,9 +36,27 @@ std::unique_ptr<RasterReader> OpenLevel(const PassContext& context, int n) {
   return level;
 }
 
-std::unique_ptr<RasterReader> OpenSource(const TiledConversionRequest& request) {
-  if (request.openSource) return request.openSource(request.sourcePath);
-  return OpenRaster(request.sourcePath);
+// The image to convert, or nullptr with why in `why`.
+std::unique_ptr<RasterReader> OpenSource(const TiledConversionRequest& request, std::string& why) {
+  if (request.openSource) {
+    std::unique_ptr<RasterReader> reader = request.openSource(request.sourcePath);
+    if (!reader) why = "cannot open " + request.sourcePath;
+    return reader;
+  }
+  RasterOpenResult failure = RasterOpenResult::NotOpened;
+  std::string refusal;
+  std::unique_ptr<RasterReader> source = OpenRaster(request.sourcePath, failure, refusal);
+  if (!source) why = "cannot open " + request.sourcePath + ": " + DescribeOpenFailure(request.sourcePath, failure, refusal);
+  return source;
+}
+
+// A failure whose words the host has just shown.
+TiledConversionResult Shown(WorkerHost& host, const std::string& message) {
+  host.ShowMessage(message);
+  TiledConversionResult result;
+  result.error = message;
+  result.shown = true;
+  return result;
 }
 
 // Steps after the checks: the base image, the smaller levels, the file.
@@ -117,33 +134,27 @@ TiledConversionResult ConvertToTiledImage(const TiledConversionRequest& request,
   TiledConversionResult result;
   const std::string tempFolder = StripTrailingSeparator(request.tempFolder);
   const FolderProblem temp = CheckFolderSetting(tempFolder);
-  if (temp == FolderProblem::NotAFolder) {
-    host.ShowMessage(kTempFolderNotValid);
-    return result;
-  }
+  if (temp == FolderProblem::NotAFolder) return Shown(host, kTempFolderNotValid);
   std::filesystem::path destinationFolder = std::filesystem::path(request.destinationPath).parent_path();
   if (destinationFolder.empty()) destinationFolder = ".";
   if (IsOnOpticalDisc(destinationFolder)) {
-    host.ShowMessage(FolderProblemMessage("Destination", FolderProblem::OnOpticalDisc));
-    return result;
+    return Shown(host, FolderProblemMessage("Destination", FolderProblem::OnOpticalDisc));
   }
-  if (temp == FolderProblem::OnOpticalDisc) {
-    host.ShowMessage(kTempFolderOnCdrom);
-    return result;
-  }
+  if (temp == FolderProblem::OnOpticalDisc) return Shown(host, kTempFolderOnCdrom);
   abort.store(false);
   const double scale = std::min(request.scalePercent, 100.0);
   const int colours = std::clamp(request.colourCount, 1, 254);
   const std::string destination = ChooseDestinationName(request.sourcePath, request.destinationPath);
 
   try {
-    std::unique_ptr<RasterReader> source = OpenSource(request);
+    std::unique_ptr<RasterReader> source = OpenSource(request, result.error);
     if (!source) return result;
-    if (!LargeEnoughToTile(source->width(), source->height(), scale)) {
-      host.ShowMessage(kTooSmall);
+    if (!LargeEnoughToTile(source->width(), source->height(), scale)) return Shown(host, kImageTooSmallMessage);
+    if (!SideRatioAcceptable(source->width(), source->height())) {
+      result.error = "the image is " + std::to_string(source->width()) + " x " + std::to_string(source->height()) +
+                     " pixels; one side may be at most 30 times the other";
       return result;
     }
-    if (!SideRatioAcceptable(source->width(), source->height())) return result;
 
     WorkFolder work(tempFolder);
     PendingFile pending(destination);

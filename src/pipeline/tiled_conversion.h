@@ -34,7 +34,11 @@ struct TiledConversionRequest {
 struct TiledConversionResult {
   bool ok = false;
   std::string writtenPath;  // the destination actually written (its name may change)
-  std::string error;        // why it failed, for logs; empty when ok or aborted
+  // Why it failed; empty only when ok or aborted. A refusal the host was
+  // shown (an unusable folder, an image too small) is its own words, with
+  // `shown` set so that the caller does not repeat it.
+  std::string error;
+  bool shown = false;
 };
 
 // The destination name the conversion writes: ".qtxt2" for a source whose

@@ -31,7 +31,8 @@ bool MadeFromLevelOne(const std::vector<float>& zoom, int n) {
 }
 
 bool LargeEnoughToTile(int width, int height, double scalePercent) {
-  return std::trunc(width * scalePercent / 100.0) >= 300 || std::trunc(height * scalePercent / 100.0) >= 300;
+  return std::trunc(width * scalePercent / 100.0) >= kMinTiledSide ||
+         std::trunc(height * scalePercent / 100.0) >= kMinTiledSide;
 }
 
 bool SideRatioAcceptable(int width, int height) {

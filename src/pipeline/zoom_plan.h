@@ -28,9 +28,14 @@ std::vector<float> ZoomPercentages(int baseWidth, int baseHeight, int thumbnailW
 // from a smaller one.
 bool MadeFromLevelOne(const std::vector<float>& zoom, int n);
 
-// The checks that refuse an image before any work: at least 300 pixels on
-// one side at the scale percent, and a side ratio of at least 1 : 30.
+// The checks that refuse an image before any work: at least kMinTiledSide
+// pixels on one side at the scale percent (whole pixels, the fraction
+// dropped), and a side ratio of at least 1 : 30. The create asks the first
+// of its destination grid before it reads any map.
+inline constexpr int kMinTiledSide = 300;
 bool LargeEnoughToTile(int width, int height, double scalePercent);
 bool SideRatioAcceptable(int width, int height);
+inline constexpr const char* kImageTooSmallMessage =
+    "Image is too small to process - have you specified a suitable Pixel Scale on the Destination Map tab";
 
 }  // namespace quiltor

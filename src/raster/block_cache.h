@@ -1,8 +1,9 @@
 #pragma once
-// Decoded rows, strips or tiles of a streamed reader kept within a byte
-// budget. Each load is stamped; when the cache is full before a new load, the
-// oldest loads are dropped in bulk (a tenth or a twentieth of the capacity at
-// a time, at least one) so that eviction runs rarely.
+// Decoded rows, strips or tiles of a streamed reader kept within a budget of
+// blocks. When the cache is full before a new load, blocks are dropped in
+// bulk (a tenth or a twentieth of the capacity at a time, at least one) so
+// that eviction runs rarely: the oldest loads first, or, for the tiled
+// reader, the lowest block numbers first whatever their age.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -10,13 +11,16 @@
 
 namespace quiltor {
 
+enum class Eviction { OldestFirst, LowestIndexFirst };
+
 class BlockCache {
  public:
   BlockCache() = default;
   // `capacity` blocks (at least 1) out of `blockCount`; a bulk eviction frees
   // down to capacity - capacity / evictDivisor.
-  BlockCache(std::size_t blockCount, std::size_t capacity, std::size_t evictDivisor)
-      : slotOf_(blockCount, kAbsent), capacity_(std::max<std::size_t>(capacity, 1)) {
+  BlockCache(std::size_t blockCount, std::size_t capacity, std::size_t evictDivisor,
+             Eviction order = Eviction::OldestFirst)
+      : slotOf_(blockCount, kAbsent), capacity_(std::max<std::size_t>(capacity, 1)), order_(order) {
     const std::size_t bulk = std::max<std::size_t>(capacity_ / std::max<std::size_t>(evictDivisor, 1), 1);
     keepAfterEviction_ = capacity_ - std::min(bulk, capacity_);
   }
@@ -31,7 +35,7 @@ class BlockCache {
   // stamped as the newest load. Buffers of blocks that stay cached keep
   // their addresses.
   std::uint8_t* Insert(std::size_t index, std::size_t bytes) {
-    if (slots_.size() >= capacity_) EvictOldest();
+    if (slots_.size() >= capacity_) Evict();
     slots_.push_back(Slot{index, ++clock_, std::vector<std::uint8_t>(bytes, 0)});
     slotOf_[index] = static_cast<std::int32_t>(slots_.size() - 1);
     return slots_.back().data.data();
@@ -43,6 +47,8 @@ class BlockCache {
     slots_.shrink_to_fit();
   }
 
+  // Number of blocks the cache was laid out for; 0 for a default cache.
+  std::size_t blockCount() const { return slotOf_.size(); }
   std::size_t cachedCount() const { return slots_.size(); }
   std::size_t capacity() const { return capacity_; }
 
@@ -55,8 +61,12 @@ class BlockCache {
     std::vector<std::uint8_t> data;
   };
 
-  void EvictOldest() {
-    std::sort(slots_.begin(), slots_.end(), [](const Slot& a, const Slot& b) { return a.stamp < b.stamp; });
+  void Evict() {
+    if (order_ == Eviction::OldestFirst) {
+      std::sort(slots_.begin(), slots_.end(), [](const Slot& a, const Slot& b) { return a.stamp < b.stamp; });
+    } else {
+      std::sort(slots_.begin(), slots_.end(), [](const Slot& a, const Slot& b) { return a.block < b.block; });
+    }
     const std::size_t drop = slots_.size() - std::min(slots_.size(), keepAfterEviction_);
     for (std::size_t i = 0; i < drop; ++i) slotOf_[slots_[i].block] = kAbsent;
     slots_.erase(slots_.begin(), slots_.begin() + static_cast<std::ptrdiff_t>(drop));
@@ -67,6 +77,7 @@ class BlockCache {
   std::vector<Slot> slots_;           // the cached blocks
   std::size_t capacity_ = 1;
   std::size_t keepAfterEviction_ = 0;
+  Eviction order_ = Eviction::OldestFirst;
   std::uint64_t clock_ = 0;
 };
 

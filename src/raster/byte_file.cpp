@@ -6,14 +6,30 @@
 
 namespace quiltor {
 
-ByteFile::ByteFile(const std::filesystem::path& path, const char* mode) : file_(std::fopen(path.c_str(), mode)) {
-  if (file_ == nullptr) throw QuiltorError("cannot open " + path.string());
+bool ByteFile::OpenAndMeasure(const std::filesystem::path& path, const char* mode) noexcept {
+  file_ = std::fopen(path.c_str(), mode);
+  if (file_ == nullptr) return false;
   if (mode[0] == 'r') {
-    if (fseeko(file_, 0, SEEK_END) != 0) throw QuiltorError("cannot measure " + path.string());
-    const off_t end = ftello(file_);
-    if (end < 0) throw QuiltorError("cannot measure " + path.string());
+    const bool measured = fseeko(file_, 0, SEEK_END) == 0;
+    const off_t end = measured ? ftello(file_) : -1;
+    if (end < 0 || fseeko(file_, 0, SEEK_SET) != 0) {
+      std::fclose(file_);
+      file_ = nullptr;
+      return false;
+    }
     size_ = static_cast<std::uint64_t>(end);
   }
+  return true;
+}
+
+ByteFile::ByteFile(const std::filesystem::path& path, const char* mode) {
+  if (!OpenAndMeasure(path, mode)) throw QuiltorError("cannot open " + path.string());
+}
+
+ByteFile ByteFile::TryOpen(const std::filesystem::path& path, const char* mode) noexcept {
+  ByteFile file;
+  file.OpenAndMeasure(path, mode);
+  return file;
 }
 
 ByteFile::~ByteFile() {
@@ -30,25 +46,37 @@ ByteFile& ByteFile::operator=(ByteFile&& other) noexcept {
   return *this;
 }
 
-std::size_t ByteFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
+std::size_t ByteFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) const {
   if (file_ == nullptr || count == 0 || offset >= size_) return 0;
   if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0) return 0;
   return std::fread(buffer, 1, count, file_);
 }
 
-void ByteFile::ReadExact(std::uint64_t offset, void* buffer, std::size_t count) {
-  if (count != 0 && ReadAt(offset, buffer, count) != count) throw QuiltorError("unexpected end of image file");
+void ByteFile::ReadExact(std::uint64_t offset, void* buffer, std::size_t count) const {
+  if (!ReadAll(offset, buffer, count)) throw QuiltorError("unexpected end of image file");
 }
 
 void ByteFile::Write(const void* buffer, std::size_t count) {
   if (file_ == nullptr || std::fwrite(buffer, 1, count, file_) != count) throw QuiltorError("cannot write image file");
 }
 
-void ByteFile::Close() {
-  if (file_ == nullptr) return;
+bool ByteFile::TryClose() noexcept {
+  if (file_ == nullptr) return true;
   const bool ok = std::fclose(file_) == 0;
   file_ = nullptr;
-  if (!ok) throw QuiltorError("cannot finish writing image file");
+  return ok;
+}
+
+void ByteFile::Close() {
+  if (!TryClose()) throw QuiltorError("cannot finish writing image file");
+}
+
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes) {
+  const ByteFile file = ByteFile::TryOpen(path, "rb");
+  if (!file || file.size() > maxBytes) return std::nullopt;
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.size()));
+  if (!file.ReadAll(0, bytes.data(), bytes.size())) return std::nullopt;
+  return bytes;
 }
 
 }  // namespace quiltor

@@ -1,13 +1,15 @@
 #pragma once
-// An owned read or write file for the tiled and temporary image readers and
-// writers: positioned reads that report how many bytes arrived, appends, and
-// the byte-order field helpers every image reader and writer uses.
-// Move-only; closes itself.
+// The owned read or write file of every image reader and writer: positioned
+// reads, appends, the FILE* handle the decoder libraries read through, whole
+// files with a size cap, and the byte-order field helpers. Move-only;
+// closes itself.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace quiltor {
 
@@ -15,8 +17,10 @@ class ByteFile {
  public:
   ByteFile() = default;
   // Opens for reading ("rb") or creates/truncates for writing ("wb"); throws
-  // QuiltorError when the file cannot be opened.
+  // QuiltorError when the file cannot be opened or, for reading, measured.
   ByteFile(const std::filesystem::path& path, const char* mode);
+  // The same without throwing: a closed file when it cannot be opened.
+  static ByteFile TryOpen(const std::filesystem::path& path, const char* mode) noexcept;
   ~ByteFile();
   ByteFile(ByteFile&& other) noexcept : file_(other.file_), size_(other.size_) { other.file_ = nullptr; }
   ByteFile& operator=(ByteFile&& other) noexcept;
@@ -24,22 +28,39 @@ class ByteFile {
   ByteFile& operator=(const ByteFile&) = delete;
 
   bool isOpen() const { return file_ != nullptr; }
+  explicit operator bool() const { return isOpen(); }
+  // The handle, for decoder libraries that read or write through a FILE*; a
+  // file opened for reading stands at its start.
+  std::FILE* get() const { return file_; }
   // Size when opened for reading.
   std::uint64_t size() const { return size_; }
 
   // Reads up to `count` bytes at `offset`; returns the number that arrived.
-  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count);
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) const;
+  // Reads exactly `count` bytes at `offset`; false on a short read.
+  bool ReadAll(std::uint64_t offset, void* buffer, std::size_t count) const {
+    return count == 0 || ReadAt(offset, buffer, count) == count;
+  }
   // Reads exactly `count` bytes at `offset` or throws QuiltorError.
-  void ReadExact(std::uint64_t offset, void* buffer, std::size_t count);
+  void ReadExact(std::uint64_t offset, void* buffer, std::size_t count) const;
   // Appends `count` bytes; throws QuiltorError on a write failure.
   void Write(const void* buffer, std::size_t count);
   // Flushes and closes; throws QuiltorError when buffered data was lost.
   void Close();
+  // Flushes and closes; false when buffered data was lost.
+  bool TryClose() noexcept;
 
  private:
+  // Opens and, for reading, measures; closed when either fails.
+  bool OpenAndMeasure(const std::filesystem::path& path, const char* mode) noexcept;
+
   std::FILE* file_ = nullptr;
   std::uint64_t size_ = 0;
 };
+
+// The whole file, or nullopt when it cannot be read or is larger than
+// `maxBytes` (a reader never trusts a file to fit in memory).
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes);
 
 inline std::uint16_t LoadLe16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 inline std::uint32_t LoadLe32(const std::uint8_t* p) {

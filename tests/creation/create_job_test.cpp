@@ -7,6 +7,7 @@
 
 #include "common/error.h"
 #include "creation_fakes.h"
+#include "pipeline/zoom_plan.h"
 #include "support/recording_host.h"
 #include "support/temp_folder.h"
 

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "pipeline/zoom_plan.h"
+
 namespace quiltor::creation {
 namespace {
 
@@ -47,7 +49,7 @@ TEST(DestinationGrid, RoundsSidesHalfToEvenAndRefusesSmallImages) {
       {29900, 29900, 100, true}, {30000, 100, 100, false}, {30000, 30000, 50, true}, {60000, 100, 50, false}};
   for (const Case& c : cases) {
     const auto g = ComputeDestinationGrid(Named("Trans"), {0, c.widthMetres, 0, c.heightMetres}, 100);
-    EXPECT_EQ(DestinationTooSmall(g.width, g.height, c.resize), c.tooSmall) << c.widthMetres << " x " << c.heightMetres;
+    EXPECT_EQ(!LargeEnoughToTile(g.width, g.height, c.resize), c.tooSmall) << c.widthMetres << " x " << c.heightMetres;
   }
 }
 

@@ -231,20 +231,35 @@ TEST_F(ConversionTest, Refusals) {
     auto r = Request();
     r.sourcePath = (temp / "s.qtxx0").string();
     r.scalePercent = c.scale;
-    EXPECT_FALSE(ConvertToTiledImage(r, host, abort).ok);
+    const TiledConversionResult result = ConvertToTiledImage(r, host, abort);
+    EXPECT_FALSE(result.ok);
     EXPECT_EQ(host.messages, std::string(c.message).empty() ? std::vector<std::string>{}
                                                             : std::vector<std::string>{c.message});
+    // The failure carries its reason: the words shown, or the cause when
+    // nothing was shown.
+    EXPECT_EQ(result.shown, !std::string(c.message).empty());
+    if (result.shown) {
+      EXPECT_EQ(result.error, c.message);
+    } else {
+      EXPECT_NE(result.error.find("30 times"), std::string::npos) << result.error;
+    }
     EXPECT_FALSE(std::filesystem::exists(temp / "out.qtx2"));
   }
   RecordingHost host;
   std::atomic<bool> abort{false};
   auto r = Request();
   r.tempFolder = (temp / "nowhere").string();
-  EXPECT_FALSE(ConvertToTiledImage(r, host, abort).ok);
+  const TiledConversionResult badTemp = ConvertToTiledImage(r, host, abort);
+  EXPECT_FALSE(badTemp.ok);
   EXPECT_EQ(host.messages, std::vector<std::string>{"Temp File Folder is not valid"});
+  EXPECT_EQ(badTemp.error, "Temp File Folder is not valid");
+  EXPECT_TRUE(badTemp.shown);
   r = Request();
   r.sourcePath = (temp / "absent.qtxx0").string();
-  EXPECT_FALSE(ConvertToTiledImage(r, host, abort).ok);
+  const TiledConversionResult absent = ConvertToTiledImage(r, host, abort);
+  EXPECT_FALSE(absent.ok);
+  EXPECT_FALSE(absent.shown);
+  EXPECT_EQ(absent.error, "cannot open " + r.sourcePath + ": no such file");
 }
 
 TEST_F(ConversionTest, ReducedScaleAndScrambledVariant) {

@@ -12,7 +12,6 @@
 
 #include "raster/byte_file.h"
 #include "raster/formats/format_readers.h"
-#include "raster/reader_io.h"
 
 namespace quiltor {
 namespace {
@@ -287,7 +286,7 @@ constexpr std::uint64_t kMaxBmpFileBytes = kMaxBitmapBytes / 3 * 4 + (1u << 20);
 }  // namespace
 
 std::optional<Bitmap> DecodeBmp(const std::filesystem::path& path) {
-  const auto file = reader_io::ReadWholeFile(path, kMaxBmpFileBytes);
+  const auto file = ReadWholeFile(path, kMaxBmpFileBytes);
   if (!file) return std::nullopt;
   const auto layout = ParseLayout(*file);
   if (!layout) return std::nullopt;
@@ -296,16 +295,16 @@ std::optional<Bitmap> DecodeBmp(const std::filesystem::path& path) {
 }
 
 bool QueryBmpInfo(const std::filesystem::path& path, ImageInfo& info) {
-  reader_io::CFile file(path, "rb");
+  const ByteFile file = ByteFile::TryOpen(path, "rb");
   std::uint8_t header[30] = {};
-  if (!file || !file.ReadAt(0, header, 26) || header[0] != 'B' || header[1] != 'M') return false;
+  if (!file.ReadAll(0, header, 26) || header[0] != 'B' || header[1] != 'M') return false;
   const std::uint32_t infoSize = LoadLe32(header + 14);
   int bitsPerPixel = 0;
   if (infoSize == kCoreHeaderBytes) {
     info.width = LoadLe16(header + 18);
     info.height = LoadLe16(header + 20);
     bitsPerPixel = LoadLe16(header + 24);
-  } else if (infoSize >= kInfoHeaderBytes && file.ReadAt(0, header, sizeof header)) {
+  } else if (infoSize >= kInfoHeaderBytes && file.ReadAll(0, header, sizeof header)) {
     const auto height = static_cast<std::int32_t>(LoadLe32(header + 22));
     info.width = static_cast<std::int32_t>(LoadLe32(header + 18));
     info.height = height == INT_MIN ? 0 : (height < 0 ? -height : height);

@@ -12,7 +12,6 @@
 #include "raster/block_cache.h"
 #include "raster/formats/format_readers.h"
 #include "raster/byte_file.h"
-#include "raster/reader_io.h"
 
 namespace quiltor {
 namespace {
@@ -36,13 +35,13 @@ struct ChartHeader {
 
 // The header text up to the first Ctrl-Z; nullopt when there is none within
 // the size a header can have (the file has no binary part then).
-std::optional<std::string> ReadHeaderText(const reader_io::CFile& file, std::uint64_t fileSize) {
+std::optional<std::string> ReadHeaderText(const ByteFile& file, std::uint64_t fileSize) {
   std::string text;
   std::vector<char> chunk(65536);
   std::uint64_t offset = 0;
   while (offset < fileSize && offset < kMaxHeaderBytes) {
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), fileSize - offset));
-    if (!file.ReadAt(offset, chunk.data(), want)) return std::nullopt;
+    if (!file.ReadAll(offset, chunk.data(), want)) return std::nullopt;
     const std::string_view piece(chunk.data(), want);
     const std::size_t end = piece.find(kEndOfText);
     if (end != std::string_view::npos) {
@@ -110,7 +109,7 @@ bool IsNosChart(const std::filesystem::path& path) {
   return ToUpperAscii(path.extension().string()).find(".NO") != std::string::npos;
 }
 
-std::optional<ChartHeader> ParseHeader(const std::filesystem::path& path, const reader_io::CFile& file,
+std::optional<ChartHeader> ParseHeader(const std::filesystem::path& path, const ByteFile& file,
                                        std::uint64_t fileSize) {
   const auto text = ReadHeaderText(file, fileSize);
   if (!text) return std::nullopt;
@@ -124,15 +123,15 @@ std::optional<ChartHeader> ParseHeader(const std::filesystem::path& path, const 
 }
 
 // The row positions, then the end of the last row; all inside the file.
-std::optional<std::vector<std::uint32_t>> ReadRowIndex(const reader_io::CFile& file, std::uint64_t fileSize,
+std::optional<std::vector<std::uint32_t>> ReadRowIndex(const ByteFile& file, std::uint64_t fileSize,
                                                        const ChartHeader& header) {
   std::uint8_t tail[4];
-  if (fileSize < 4 || !file.ReadAt(fileSize - 4, tail, 4)) return std::nullopt;
+  if (fileSize < 4 || !file.ReadAll(fileSize - 4, tail, 4)) return std::nullopt;
   const std::uint64_t indexAt = LoadBe32(tail);
   const std::uint64_t count = static_cast<std::uint64_t>(header.height / header.rowIndexStep) + 2;
   if (indexAt < header.textBytes || indexAt > fileSize || count * 4 > fileSize - indexAt) return std::nullopt;
   std::vector<std::uint8_t> raw(static_cast<std::size_t>(count * 4));
-  if (!file.ReadAt(indexAt, raw.data(), raw.size())) return std::nullopt;
+  if (!file.ReadAll(indexAt, raw.data(), raw.size())) return std::nullopt;
   std::vector<std::uint32_t> index(static_cast<std::size_t>(count));
   for (std::size_t i = 0; i < index.size(); ++i) {
     index[i] = LoadBe32(&raw[i * 4]);
@@ -167,7 +166,7 @@ void DecodeRuns(const std::vector<std::uint8_t>& bytes, int bitsPerPixel, int wi
 
 class ChartReader final : public RasterReader {
  public:
-  ChartReader(reader_io::CFile file, const ChartHeader& header, std::vector<std::uint32_t> rowIndex)
+  ChartReader(ByteFile file, const ChartHeader& header, std::vector<std::uint32_t> rowIndex)
       : file_(std::move(file)), header_(header), rowIndex_(std::move(rowIndex)),
         cache_(static_cast<std::size_t>(header.height), kRowCacheBytes / static_cast<std::size_t>(header.width),
                kEvictDivisor) {
@@ -209,13 +208,13 @@ class ChartReader final : public RasterReader {
   void Decode(std::size_t y, std::uint8_t* row) {
     if (y + 1 >= rowIndex_.size() || rowIndex_[y + 1] < rowIndex_[y]) return;
     std::vector<std::uint8_t> bytes(rowIndex_[y + 1] - rowIndex_[y]);
-    if (!bytes.empty() && !file_.ReadAt(rowIndex_[y], bytes.data(), bytes.size())) {
+    if (!bytes.empty() && !file_.ReadAll(rowIndex_[y], bytes.data(), bytes.size())) {
       throw QuiltorError("chart row could not be read");
     }
     DecodeRuns(bytes, header_.bitsPerPixel, width_, row);
   }
 
-  reader_io::CFile file_;
+  ByteFile file_;
   ChartHeader header_;
   std::vector<std::uint32_t> rowIndex_;
   BlockCache cache_;
@@ -224,13 +223,11 @@ class ChartReader final : public RasterReader {
 }  // namespace
 
 std::unique_ptr<RasterReader> OpenChartReader(const std::filesystem::path& path) {
-  reader_io::CFile file(path, "rb");
+  ByteFile file = ByteFile::TryOpen(path, "rb");
   if (!file) return nullptr;
-  const auto fileSize = file.Size();
-  if (!fileSize) return nullptr;
-  const auto header = ParseHeader(path, file, *fileSize);
+  const auto header = ParseHeader(path, file, file.size());
   if (!header) return nullptr;
-  auto rowIndex = ReadRowIndex(file, *fileSize, *header);
+  auto rowIndex = ReadRowIndex(file, file.size(), *header);
   if (!rowIndex) return nullptr;
   return std::make_unique<ChartReader>(std::move(file), *header, std::move(*rowIndex));
 }

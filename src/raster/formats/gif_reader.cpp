@@ -8,7 +8,6 @@
 
 #include "raster/formats/format_readers.h"
 #include "raster/byte_file.h"
-#include "raster/reader_io.h"
 
 namespace quiltor {
 namespace {
@@ -93,16 +92,15 @@ std::optional<Bitmap> DecodeFirstImage(GifFileType* gif, std::uint64_t fileSize)
 }  // namespace
 
 std::optional<Bitmap> DecodeGif(const std::filesystem::path& path) {
-  reader_io::CFile file(path, "rb");
-  const auto fileSize = file.Size();
-  if (!fileSize) return std::nullopt;
+  const ByteFile file = ByteFile::TryOpen(path, "rb");
+  if (!file) return std::nullopt;
   GifHandle handle(file.get());
   GifFileType* gif = handle.get();
   if (gif == nullptr) return std::nullopt;
   for (;;) {
     GifRecordType type = UNDEFINED_RECORD_TYPE;
     if (DGifGetRecordType(gif, &type) == GIF_ERROR) return std::nullopt;
-    if (type == IMAGE_DESC_RECORD_TYPE) return DecodeFirstImage(gif, *fileSize);
+    if (type == IMAGE_DESC_RECORD_TYPE) return DecodeFirstImage(gif, file.size());
     if (type != EXTENSION_RECORD_TYPE || !SkipExtension(gif)) return std::nullopt;
   }
 }
@@ -111,16 +109,16 @@ std::optional<Bitmap> DecodeGif(const std::filesystem::path& path) {
 // when an image descriptor follows the global colour table at once. A file
 // without a global colour table reports nothing.
 bool QueryGifInfo(const std::filesystem::path& path, ImageInfo& info) {
-  reader_io::CFile file(path, "rb");
+  const ByteFile file = ByteFile::TryOpen(path, "rb");
   std::uint8_t screen[13] = {};
-  if (!file || !file.ReadAt(0, screen, sizeof screen)) return false;
+  if (!file.ReadAll(0, screen, sizeof screen)) return false;
   if (screen[0] != 'G' || screen[1] != 'I' || screen[2] != 'F') return false;
   if ((screen[10] & 0x80) == 0) return false;
   int width = LoadLe16(screen + 6);
   int height = LoadLe16(screen + 8);
   const std::uint64_t tableBytes = 3u << ((screen[10] & 0x07) + 1);
   std::uint8_t image[9] = {};
-  if (file.ReadAt(sizeof screen + tableBytes, image, sizeof image) && image[0] == ',') {
+  if (file.ReadAll(sizeof screen + tableBytes, image, sizeof image) && image[0] == ',') {
     width = LoadLe16(image + 5);
     height = LoadLe16(image + 7);
   }

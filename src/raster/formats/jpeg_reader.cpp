@@ -15,7 +15,7 @@
 #include <optional>
 
 #include "raster/formats/format_readers.h"
-#include "raster/reader_io.h"
+#include "raster/byte_file.h"
 
 namespace quiltor {
 namespace {
@@ -118,7 +118,7 @@ bool RunHeader(JpegSession& session, std::FILE* file, ImageInfo& result) {
 }  // namespace
 
 std::optional<Bitmap> DecodeJpeg(const std::filesystem::path& path) {
-  reader_io::CFile file(path, "rb");
+  const ByteFile file = ByteFile::TryOpen(path, "rb");
   if (!file) return std::nullopt;
   JpegSession session;
   std::optional<Bitmap> bitmap;
@@ -127,7 +127,7 @@ std::optional<Bitmap> DecodeJpeg(const std::filesystem::path& path) {
 }
 
 bool QueryJpegInfo(const std::filesystem::path& path, ImageInfo& info) {
-  reader_io::CFile file(path, "rb");
+  const ByteFile file = ByteFile::TryOpen(path, "rb");
   if (!file) return false;
   JpegSession session;
   ImageInfo header;

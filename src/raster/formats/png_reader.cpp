@@ -12,7 +12,6 @@
 #include "raster/formats/format_readers.h"
 #include "raster/formats/png_session.h"
 #include "raster/byte_file.h"
-#include "raster/reader_io.h"
 
 namespace quiltor {
 namespace {
@@ -87,13 +86,12 @@ bool RunDecoder(ReadSession& session, std::FILE* file, std::uint64_t fileSize, s
 }  // namespace
 
 std::optional<Bitmap> DecodePng(const std::filesystem::path& path) {
-  reader_io::CFile file(path, "rb");
-  const auto fileSize = file ? file.Size() : std::nullopt;
-  if (!fileSize) throw QuiltorError("Error Opening File : " + path.string());
+  const ByteFile file = ByteFile::TryOpen(path, "rb");
+  if (!file) throw QuiltorError("Error Opening File : " + path.string());
   ReadSession session;
   std::optional<Bitmap> bitmap;
   int paletteSize = 256;
-  if (!session.valid() || !RunDecoder(session, file.get(), *fileSize, bitmap, paletteSize)) {
+  if (!session.valid() || !RunDecoder(session, file.get(), file.size(), bitmap, paletteSize)) {
     throw QuiltorError("Error Reading File!");
   }
   if (bitmap->bitsPerPixel() == 8 && !bitmap->IndicesWithin(paletteSize)) throw QuiltorError("Error Reading File!");
@@ -102,9 +100,9 @@ std::optional<Bitmap> DecodePng(const std::filesystem::path& path) {
 
 bool QueryPngInfo(const std::filesystem::path& path, ImageInfo& info) {
   static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  reader_io::CFile file(path, "rb");
+  const ByteFile file = ByteFile::TryOpen(path, "rb");
   std::uint8_t head[29] = {};
-  if (!file || !file.ReadAt(0, head, sizeof head)) return false;
+  if (!file.ReadAll(0, head, sizeof head)) return false;
   if (!std::equal(kSignature, kSignature + 8, head)) return false;
   if (LoadBe32(head + 8) != 13 || !std::equal(head + 12, head + 16, "IHDR")) return false;
   const std::uint32_t width = LoadBe32(head + 16);

@@ -5,7 +5,7 @@
 
 #include "raster/formats/format_readers.h"
 #include "raster/formats/png_session.h"
-#include "raster/reader_io.h"
+#include "raster/byte_file.h"
 
 namespace quiltor {
 namespace {
@@ -45,7 +45,7 @@ bool RunWriter(WriteSession& session, std::FILE* file, const Bitmap& bitmap) {
 
 bool WritePngImage(const std::filesystem::path& path, const Bitmap& bitmap) {
   if (bitmap.empty()) return false;
-  reader_io::CFile file(path, "wb");
+  ByteFile file = ByteFile::TryOpen(path, "wb");
   if (!file) return false;
   bool ok = false;
   {
@@ -55,7 +55,7 @@ bool WritePngImage(const std::filesystem::path& path, const Bitmap& bitmap) {
       ok = RunWriter(session, file.get(), bitmap);
     }
   }
-  ok = file.Close() && ok;
+  ok = file.TryClose() && ok;
   // A half-written thumbnail would later be read as a damaged image.
   if (!ok) {
     std::error_code ignored;

@@ -29,7 +29,13 @@ TiledReader::Opening TiledReader::Open(const std::filesystem::path& path, bool c
   std::unique_ptr<TiledReader> reader(new TiledReader(ByteFile(path, "rb")));
   opening.status = reader->ReadHeaders(opening.message);
   if (opening.status != TiledOpenStatus::Opened) return opening;
-  if (cached) reader->tileCache_.resize(static_cast<std::size_t>(reader->tilesX_) * reader->tilesY_);
+  if (cached) {
+    // A tenth of the tiles go when the cache is full, lowest indices first:
+    // pixel access during reprojection is scattered, and one sweep per 307
+    // new tiles keeps eviction cheap.
+    reader->tileCache_ = BlockCache(static_cast<std::size_t>(reader->tilesX_) * reader->tilesY_, kTileCacheCapacity, 10,
+                                    Eviction::LowestIndexFirst);
+  }
   opening.reader = std::move(reader);
   return opening;
 }
@@ -161,8 +167,7 @@ void TiledReader::LoadZoomLevel(int level) {
   tilesX_ = across;
   tilesY_ = down;
   // Cached tiles belong to the level they came from.
-  for (auto& tile : tileCache_) tile.reset();
-  cachedTiles_ = 0;
+  tileCache_.Clear();
   scratchIndex_ = -1;
 }
 
@@ -195,7 +200,7 @@ bool TiledReader::DecodeTile(int index, std::uint8_t* buffer) {
 
 const std::uint8_t* TiledReader::CachedTile(int index) {
   if (index < 0 || index >= tilesX_ * tilesY_) return nullptr;
-  if (static_cast<std::size_t>(index) >= tileCache_.size()) {
+  if (static_cast<std::size_t>(index) >= tileCache_.blockCount()) {
     // Uncached reader, or a level with more tiles than the full-size level
     // the cache was laid out for: one tile of scratch serves neighbouring
     // reads.
@@ -206,22 +211,10 @@ const std::uint8_t* TiledReader::CachedTile(int index) {
     }
     return scratch_.data();
   }
-  auto& slot = tileCache_[index];
-  if (slot) return slot->data();
-  if (cachedTiles_ >= kTileCacheCapacity) {
-    const int keep = kTileCacheCapacity - kTileCacheCapacity / 10;
-    for (std::size_t i = 0; i < tileCache_.size() && cachedTiles_ > keep; ++i) {
-      if (tileCache_[i]) {
-        tileCache_[i].reset();
-        --cachedTiles_;
-      }
-    }
-  }
-  slot = std::make_unique<Tile>();
-  slot->fill(0);
-  DecodeTile(index, slot->data());
-  ++cachedTiles_;
-  return slot->data();
+  if (const std::uint8_t* cached = tileCache_.Find(static_cast<std::size_t>(index))) return cached;
+  std::uint8_t* tile = tileCache_.Insert(static_cast<std::size_t>(index), tiled::kTileBytes);
+  DecodeTile(index, tile);
+  return tile;
 }
 
 void TiledReader::ReadRow(int y, std::uint8_t* buffer) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "raster/bitmap.h"
+#include "raster/block_cache.h"
 #include "raster/byte_file.h"
 #include "raster/raster_format.h"
 #include "raster/raster_reader.h"
@@ -63,8 +64,10 @@ class TiledReader : public RasterReader {
   int tilesX() const { return tilesX_; }
   int tilesY() const { return tilesY_; }
   const std::array<Rgbquad, 256>& levelPalette() const { return levelPalette_; }
-  int cachedTiles() const { return cachedTiles_; }
-  bool tileCached(int index) const { return index >= 0 && index < static_cast<int>(tileCache_.size()) && tileCache_[index]; }
+  int cachedTiles() const { return static_cast<int>(tileCache_.cachedCount()); }
+  bool tileCached(int index) const {
+    return index >= 0 && static_cast<std::size_t>(index) < tileCache_.blockCount() && tileCache_.Find(index) != nullptr;
+  }
 
  private:
   explicit TiledReader(ByteFile file) : file_(std::move(file)) {}
@@ -92,8 +95,8 @@ class TiledReader : public RasterReader {
   std::array<Rgbquad, 256> levelPalette_{};
   std::vector<std::uint32_t> tileOffsets_;
   std::vector<std::uint8_t> stored_;  // one tile as stored in the file
-  std::vector<std::unique_ptr<Tile>> tileCache_;
-  int cachedTiles_ = 0;
+  // Level-0 tiles in cached mode; empty otherwise.
+  BlockCache tileCache_;
   Tile scratch_{};
   int scratchIndex_ = -1;
 };
