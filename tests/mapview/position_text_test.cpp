@@ -6,6 +6,7 @@
 
 #include "creation/catalogue_sources.h"
 #include "geodesy/destination_setup.h"
+#include "support/rectangle_maps.h"
 
 namespace quiltor::mapview {
 namespace {
@@ -26,10 +27,7 @@ TEST(PositionText, EachQuadrantHasItsHemisphereLetters) {
 }
 
 TEST(PositionAt, TheInverseOfTheDestinationGivesThePositionUnderTheMouse) {
-  geodesy::DestinationSettings settings;
-  settings.mapProjection = "(UTM) Universal Transverse Mercator";
-  settings.zone = "56";
-  const auto setup = geodesy::ReadDestinationSetup(settings, geodesy::BuiltInProjectionCatalogue());
+  const auto setup = testing::DestinationNamed("(UTM) Universal Transverse Mercator");
   const auto projection = creation::MakeDestinationProjection(setup);
   double x = 0, y = 0;
   projection.forward(-33.873616666666667, 151.208333333333333, x, y);

@@ -67,10 +67,7 @@ TEST(ViewOutlines, OnLatitudeLongitudeXIsTheLongitude) {
 }
 
 TEST(ViewOutlines, AProjectedDestinationPlacesTheProjectedBorder) {
-  geodesy::DestinationSettings settings;
-  settings.mapProjection = "(UTM) Universal Transverse Mercator";
-  settings.zone = "56";
-  const auto setup = geodesy::ReadDestinationSetup(settings, geodesy::BuiltInProjectionCatalogue());
+  const auto setup = testing::DestinationNamed("(UTM) Universal Transverse Mercator");
   const auto projection = creation::MakeDestinationProjection(setup);
   MapCatalogue catalogue;
   AddRectangleMap(catalogue, "Harbour", -33.9, 151.1, -33.8, 151.3);

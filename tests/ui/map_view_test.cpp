@@ -19,13 +19,6 @@ using quiltor::ui::PaintBox1;
 
 namespace {
 
-quiltor::geodesy::DestinationSetup Destination(const char* projection) {
-  quiltor::geodesy::DestinationSettings settings;
-  settings.mapProjection = projection;
-  settings.zone = "56";
-  return quiltor::geodesy::ReadDestinationSetup(settings, quiltor::geodesy::BuiltInProjectionCatalogue());
-}
-
 // A 400 x 400 view in degrees: longitude 150 at the left edge, latitude -33
 // at the top, 0.01 degrees per pixel.
 struct ViewFixture {
@@ -34,7 +27,7 @@ struct ViewFixture {
   PaintBox1 box{catalogue, region};
 
   explicit ViewFixture(const char* projection = "Latitude/Longitude") {
-    box.SetDestination(Destination(projection));
+    box.SetDestination(quiltor::testing::DestinationNamed(projection));
     box.resize(400, 400);
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
@@ -78,17 +71,11 @@ struct ViewFixture {
   }
 };
 
-// A 24-bit thumbnail of one colour (rows blue-green-red).
+// A thumbnail of one colour.
 quiltor::Bitmap SolidThumbnail(const QColor& colour) {
-  quiltor::Bitmap bitmap(20, 20, 24);
-  for (int y = 0; y < 20; ++y)
-    for (int x = 0; x < 20; ++x) {
-      std::uint8_t* p = bitmap.row(y) + 3 * x;
-      p[0] = static_cast<std::uint8_t>(colour.blue());
-      p[1] = static_cast<std::uint8_t>(colour.green());
-      p[2] = static_cast<std::uint8_t>(colour.red());
-    }
-  return bitmap;
+  return quiltor::testing::SolidThumbnail(static_cast<std::uint8_t>(colour.blue()),
+                                          static_cast<std::uint8_t>(colour.green()),
+                                          static_cast<std::uint8_t>(colour.red()));
 }
 
 bool IsColour(const QImage& image, QPoint at, const QColor& colour) { return image.pixelColor(at) == colour; }
