@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "common/paths.h"
+#include "common/text.h"
 
 namespace quiltor {
 namespace {
@@ -24,18 +25,6 @@ std::string DecodeMountField(std::string_view field) {
   return out;
 }
 
-std::vector<std::string> SplitBlanks(const std::string& line) {
-  std::vector<std::string> fields;
-  std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-    const std::size_t start = i;
-    while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-    if (i > start) fields.push_back(line.substr(start, i - start));
-  }
-  return fields;
-}
-
 // True when `mountPoint` is `path` or one of its parent folders.
 bool Holds(const std::string& mountPoint, const std::string& path) {
   if (mountPoint == "/") return !path.empty() && path.front() == '/';
@@ -54,7 +43,7 @@ std::vector<MountedFileSystem> ReadMountTable(const std::filesystem::path& table
     if (line.size() > kLongestLine) continue;
     const auto fields = SplitBlanks(line);
     if (fields.size() < 3) continue;
-    mounts.push_back({DecodeMountField(fields[1]), fields[2]});
+    mounts.push_back({DecodeMountField(fields[1]), std::string(fields[2])});
   }
   return mounts;
 }

@@ -244,6 +244,18 @@ constexpr std::uint16_t kWindows1252High[32] = {
 
 }  // namespace
 
+std::vector<std::string_view> SplitBlanks(std::string_view text) {
+  std::vector<std::string_view> words;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    const std::size_t start = i;
+    while (i < text.size() && text[i] != ' ' && text[i] != '\t') ++i;
+    if (i > start) words.push_back(text.substr(start, i - start));
+  }
+  return words;
+}
+
 std::string ValidUtf8(std::string_view text) {
   bool valid = true;
   for (std::size_t i = 0; i < text.size() && valid;) {

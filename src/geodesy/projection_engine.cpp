@@ -249,18 +249,6 @@ std::string KeywordParameter(std::string_view word, const ProjectionSetup& s) {
   return {};  // "bng", "ig", "ntfd", "height" and unknown words add nothing
 }
 
-std::vector<std::string_view> Tokens(std::string_view text) {
-  std::vector<std::string_view> tokens;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-    const std::size_t start = i;
-    while (i < text.size() && text[i] != ' ' && text[i] != '\t') ++i;
-    if (i > start) tokens.push_back(text.substr(start, i - start));
-  }
-  return tokens;
-}
-
 bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
 // The value text of the first "+name=value" token, or nothing.
@@ -283,7 +271,7 @@ std::string ProjectionDefinition(const Tmapprojection_record& row, const Project
 }
 
 std::string LibraryDefinition(std::string_view definition) {
-  const std::vector<std::string_view> tokens = Tokens(definition);
+  const std::vector<std::string_view> tokens = SplitBlanks(definition);
   std::string given;
   for (const std::string_view t : tokens) {
     if (StartsWith(t, "+towgs84=") || t == "+towgs84" || StartsWith(t, "+pm=")) continue;

@@ -65,5 +65,12 @@ TEST(Formatting, PadsAndFixedWidth) {
   EXPECT_EQ(FormatInt(-42), "-42");
 }
 
+TEST(SplitBlanks, RunsOfBlanksAndTabsSeparateWords) {
+  using Words = std::vector<std::string_view>;
+  EXPECT_EQ(SplitBlanks("  /dev/sr0\t/media/cd  iso9660 ro 0 0 "), (Words{"/dev/sr0", "/media/cd", "iso9660", "ro", "0", "0"}));
+  EXPECT_EQ(SplitBlanks(" \t "), Words{});
+  EXPECT_EQ(SplitBlanks("+proj=utm"), Words{"+proj=utm"});
+}
+
 }  // namespace
 }  // namespace quiltor
