@@ -82,23 +82,26 @@ void PaintBox1::SetTool(ViewTool tool) {
 }
 
 void PaintBox1::SetShowOutlines(bool show) {
+  if (show == showOutlines_) return;
   showOutlines_ = show;
   RedrawMapsLayer();
 }
 
 void PaintBox1::SetShowNames(bool show) {
+  if (show == showNames_) return;
   showNames_ = show;
   RedrawMapsLayer();
 }
 
 void PaintBox1::SetUseThumbnails(bool use) {
+  if (use == useThumbnails_) return;
   useThumbnails_ = use;
-  MarkForRedraw();
+  RedrawLayers();
 }
 
 void PaintBox1::SetScanRunning(bool running) {
   scanRunning_ = running;
-  MarkForRedraw();
+  update();
 }
 
 void PaintBox1::SetOutlineColours(const OutlineColours& colours) {
@@ -109,6 +112,10 @@ void PaintBox1::SetOutlineColours(const OutlineColours& colours) {
 void PaintBox1::MarkForRedraw() {
   reproject_ = true;
   placedFor_.Clear();
+  RedrawLayers();
+}
+
+void PaintBox1::RedrawLayers() {
   background_.Clear();
   RedrawMapsLayer();
 }
@@ -351,7 +358,7 @@ void PaintBox1::mouseDoubleClickEvent(QMouseEvent* event) {
   const mapview::DoubleClickOutcome outcome = mapview::DoubleClickMaps(catalogue_, outlines_.MapsAt(at));
   if (outcome.toggled >= 0) {
     emit mapSelectionChanged(outcome.toggled, catalogue_[outcome.toggled].selected);
-    background_.Clear();  // selected thumbnails lie on top
+    RedrawLayers();  // selected thumbnails lie on top, in the selected colour
   } else if (!outcome.choose.empty()) {
     selectMap_->ShowMaps(catalogue_, outcome.choose);
   }
@@ -361,8 +368,7 @@ void PaintBox1::mouseDoubleClickEvent(QMouseEvent* event) {
 void PaintBox1::MapTicked(int mapIndex, bool ticked) {
   if (mapIndex < 0 || mapIndex >= catalogue_.count()) return;
   emit mapSelectionChanged(mapIndex, mapview::SetMapSelected(catalogue_[mapIndex], ticked));
-  background_.Clear();
-  update();
+  RedrawLayers();
 }
 
 // The wheel zooms about the point under the mouse, one 1.4 step a notch.

@@ -59,6 +59,9 @@ class PaintBox1 : public QWidget {
   // rebuilt (after a scan, a selection command, "Refresh", a destination
   // change).
   void MarkForRedraw();
+  // Redraws the background and the maps over it for the same outlines (the
+  // selection or the drawing options changed).
+  void RedrawLayers();
   // "Show All Maps Extents" / "Show Selected Maps Extents": fits the view to
   // the maps' borders in the destination projection. False, and the view
   // unchanged, when no map has a border point.
