@@ -20,16 +20,19 @@ class BlockCache {
   // down to capacity - capacity / evictDivisor.
   BlockCache(std::size_t blockCount, std::size_t capacity, std::size_t evictDivisor,
              Eviction order = Eviction::OldestFirst)
-      : slotOf_(blockCount, kAbsent), capacity_(std::max<std::size_t>(capacity, 1)), order_(order) {
+      : bufferOf_(blockCount, nullptr), capacity_(std::max<std::size_t>(capacity, 1)), order_(order) {
     const std::size_t bulk = std::max<std::size_t>(capacity_ / std::max<std::size_t>(evictDivisor, 1), 1);
     keepAfterEviction_ = capacity_ - std::min(bulk, capacity_);
   }
+  // Moving keeps every buffer where it is; a copy would point into the
+  // original's buffers.
+  BlockCache(BlockCache&&) noexcept = default;
+  BlockCache& operator=(BlockCache&&) noexcept = default;
+  BlockCache(const BlockCache&) = delete;
+  BlockCache& operator=(const BlockCache&) = delete;
 
   // The buffer of block `index` when it is cached, else nullptr.
-  const std::uint8_t* Find(std::size_t index) const {
-    const std::int32_t slot = slotOf_[index];
-    return slot == kAbsent ? nullptr : slots_[static_cast<std::size_t>(slot)].data.data();
-  }
+  const std::uint8_t* Find(std::size_t index) const { return bufferOf_[index]; }
 
   // Makes room, then returns a zeroed buffer of `bytes` for block `index`,
   // stamped as the newest load. Buffers of blocks that stay cached keep
@@ -37,24 +40,23 @@ class BlockCache {
   std::uint8_t* Insert(std::size_t index, std::size_t bytes) {
     if (slots_.size() >= capacity_) Evict();
     slots_.push_back(Slot{index, ++clock_, std::vector<std::uint8_t>(bytes, 0)});
-    slotOf_[index] = static_cast<std::int32_t>(slots_.size() - 1);
-    return slots_.back().data.data();
+    std::uint8_t* buffer = slots_.back().data.data();
+    bufferOf_[index] = buffer;
+    return buffer;
   }
 
   void Clear() {
-    for (const Slot& slot : slots_) slotOf_[slot.block] = kAbsent;
+    for (const Slot& slot : slots_) bufferOf_[slot.block] = nullptr;
     slots_.clear();
     slots_.shrink_to_fit();
   }
 
   // Number of blocks the cache was laid out for; 0 for a default cache.
-  std::size_t blockCount() const { return slotOf_.size(); }
+  std::size_t blockCount() const { return bufferOf_.size(); }
   std::size_t cachedCount() const { return slots_.size(); }
   std::size_t capacity() const { return capacity_; }
 
  private:
-  static constexpr std::int32_t kAbsent = -1;
-
   struct Slot {
     std::size_t block = 0;
     std::uint64_t stamp = 0;
@@ -68,13 +70,13 @@ class BlockCache {
       std::sort(slots_.begin(), slots_.end(), [](const Slot& a, const Slot& b) { return a.block < b.block; });
     }
     const std::size_t drop = slots_.size() - std::min(slots_.size(), keepAfterEviction_);
-    for (std::size_t i = 0; i < drop; ++i) slotOf_[slots_[i].block] = kAbsent;
+    for (std::size_t i = 0; i < drop; ++i) bufferOf_[slots_[i].block] = nullptr;
+    // The buffers that stay move with their slots but keep their addresses.
     slots_.erase(slots_.begin(), slots_.begin() + static_cast<std::ptrdiff_t>(drop));
-    for (std::size_t i = 0; i < slots_.size(); ++i) slotOf_[slots_[i].block] = static_cast<std::int32_t>(i);
   }
 
-  std::vector<std::int32_t> slotOf_;  // per block: its slot, or kAbsent
-  std::vector<Slot> slots_;           // the cached blocks
+  std::vector<std::uint8_t*> bufferOf_;  // per block: its cached buffer, or nullptr
+  std::vector<Slot> slots_;              // the cached blocks
   std::size_t capacity_ = 1;
   std::size_t keepAfterEviction_ = 0;
   Eviction order_ = Eviction::OldestFirst;

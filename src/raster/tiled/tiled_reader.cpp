@@ -337,6 +337,19 @@ constexpr std::string_view kWholeTiledExtensions[] = {".qtx"};
 constexpr std::string_view kTiledExtensions[] = {".qtx2"};
 constexpr std::string_view kProtectedTiledExtensions[] = {".qtxx3"};
 
+// Plain and scrambled tiled files read tile by tile through the tile cache.
+constexpr RasterFormat StreamedTiledFormat(std::span<const std::string_view> extensions, bool refusesNewerScheme) {
+  return {.extensions = extensions,
+          .mapImage = true,
+          .openStreamed = OpenCachedTiled,
+          .queryHeader = QueryTiledInfo,
+          .thumbnail = ThumbnailRoute::StretchSmallImage,
+          .decodeSmall = DecodeThumbnailLevel,
+          .zoomLevels = true,
+          .refusesNewerScheme = refusesNewerScheme,
+          .describeRefusal = DescribeTiledRefusal};
+}
+
 }  // namespace
 
 // The older extension: the tiled file decoded whole at full size.
@@ -346,25 +359,10 @@ extern const RasterFormat kWholeTiledFormat{.extensions = kWholeTiledExtensions,
                                             .queryHeader = QueryTiledInfo,
                                             .zoomLevels = true,
                                             .describeRefusal = DescribeTiledRefusal};
-// Plain and scrambled tiled files read tile by tile through the tile cache;
-// only the scrambled extension is checked for a scheme this program cannot
+
+// Only the scrambled extension is checked for a scheme this program cannot
 // read before a map names it.
-extern const RasterFormat kTiledFormat{.extensions = kTiledExtensions,
-                                       .mapImage = true,
-                                       .openStreamed = OpenCachedTiled,
-                                       .queryHeader = QueryTiledInfo,
-                                       .thumbnail = ThumbnailRoute::StretchSmallImage,
-                                       .decodeSmall = DecodeThumbnailLevel,
-                                       .zoomLevels = true,
-                                       .describeRefusal = DescribeTiledRefusal};
-extern const RasterFormat kProtectedTiledFormat{.extensions = kProtectedTiledExtensions,
-                                                .mapImage = true,
-                                                .openStreamed = OpenCachedTiled,
-                                                .queryHeader = QueryTiledInfo,
-                                                .thumbnail = ThumbnailRoute::StretchSmallImage,
-                                                .decodeSmall = DecodeThumbnailLevel,
-                                                .zoomLevels = true,
-                                                .refusesNewerScheme = true,
-                                                .describeRefusal = DescribeTiledRefusal};
+extern const RasterFormat kTiledFormat = StreamedTiledFormat(kTiledExtensions, false);
+extern const RasterFormat kProtectedTiledFormat = StreamedTiledFormat(kProtectedTiledExtensions, true);
 
 }  // namespace quiltor
