@@ -4,6 +4,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 
 #include "common/mounts.h"
@@ -86,38 +87,60 @@ bool FolderWritable(const std::string& folder) {
 
 }  // namespace
 
-CreateOutcome RunCreate(const CreateRequest& request, WorkerHost& host, CreateFlags& flags) {
-  CreateOutcome outcome;
+namespace {
+
+// Before the save dialog: a drawn region for the region modes, at least one
+// map, and a usable Temp File Folder (checked with its own texts first,
+// then again as the create checks every folder it uses).
+bool StartChecks(const CreateRequest& request, WorkerHost& host, std::vector<int>& selectedMaps) {
   const CreateSettings& settings = request.settings;
   if (settings.mode != CreateMode::SelectedMaps && !settings.region.drawn()) {
     host.ShowMessage(kNoRegionMessage);
-    return outcome;
+    return false;
   }
-  outcome.selectedMaps =
+  selectedMaps =
       GetSelectedMapArray(settings.mode, settings.projection, settings.region, request.catalogue, request.overlaps);
-  if (outcome.selectedMaps.empty()) {
+  if (selectedMaps.empty()) {
     host.ShowMessage(kNoMapsMessage);
-    return outcome;
+    return false;
   }
   // The Temp File Folder is checked with its own texts first, then again as
   // the create itself checks every folder it uses.
   switch (CheckFolderSetting(settings.tempFolder)) {
-    case FolderProblem::NotAFolder: host.ShowMessage(kTempFolderNotValid); return outcome;
-    case FolderProblem::OnOpticalDisc: host.ShowMessage(kTempFolderOnCdrom); return outcome;
+    case FolderProblem::NotAFolder: host.ShowMessage(kTempFolderNotValid); return false;
+    case FolderProblem::OnOpticalDisc: host.ShowMessage(kTempFolderOnCdrom); return false;
     case FolderProblem::None: break;
   }
-  if (!ValidateFolderSetting(settings.tempFolder, "Temp File", host)) return outcome;
+  return ValidateFolderSetting(settings.tempFolder, "Temp File", host);
+}
+
+// After the save dialog: the folders the create writes into.
+bool DestinationChecks(const CreateSettings& settings, WorkerHost& host) {
   const std::string destinationFolder = FolderPart(settings.destinationFile);
-  if (!ValidateFolderSetting(destinationFolder.empty() ? "." : destinationFolder, "Destination", host))
-    return outcome;
+  if (!ValidateFolderSetting(destinationFolder.empty() ? "." : destinationFolder, "Destination", host)) return false;
   if (!FolderWritable(destinationFolder.empty() ? "." : destinationFolder)) {
     host.ShowMessage("The Destination Folder cannot be written to");
-    return outcome;
+    return false;
   }
   if (!FolderWritable(StripTrailingSeparator(TrimSpaces(settings.tempFolder)))) {
     host.ShowMessage("The Temp File Folder cannot be written to");
-    return outcome;
+    return false;
   }
+  return true;
+}
+
+}  // namespace
+
+CreateOutcome RunCreate(const CreateRequest& request, WorkerHost& host, CreateFlags& flags) {
+  CreateOutcome outcome;
+  if (!StartChecks(request, host, outcome.selectedMaps)) return outcome;
+  CreateSettings settings = request.settings;
+  if (request.interaction.chooseDestination) {
+    const std::optional<std::string> chosen = request.interaction.chooseDestination();
+    if (!chosen) return outcome;
+    settings.destinationFile = *chosen;
+  }
+  if (!DestinationChecks(settings, host)) return outcome;
 
   outcome.started = true;
   const auto start = std::chrono::system_clock::now();
@@ -148,9 +171,21 @@ CreateOutcome RunCreate(const CreateRequest& request, WorkerHost& host, CreateFl
     CreateLog& log_;
   } logHost(host, outcome.log);
 
-  TCreateThread thread(std::make_unique<CreateJob>(settings, std::move(sources), request.stages, logHost, flags,
-                                                   request.clock));
-  outcome.report = thread.Join();
+  std::optional<TCreateThread> thread;
+  const auto startJob = [&] {
+    thread.emplace(std::make_unique<CreateJob>(settings, std::move(sources), request.stages, logHost, flags,
+                                               request.clock));
+  };
+  if (request.interaction.runJob)
+    request.interaction.runJob(startJob);
+  else
+    startJob();
+  if (!thread) {  // the window ended its wait without starting the job
+    outcome.started = false;
+    outcome.log.lines.clear();
+    return outcome;
+  }
+  outcome.report = thread->Join();
 
   const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - startSteady).count();
   outcome.log.lines.push_back("End : " + FormatLogTime(std::chrono::system_clock::now()));

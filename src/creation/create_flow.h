@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,18 @@ struct CreateLog {
   bool show = false;  // false after an abort or a too-small refusal
 };
 
+// What a window adds to a create. Without them the destination is
+// settings.destinationFile and the creation thread starts at once.
+struct CreateInteraction {
+  // The save dialog, asked once the Temp File Folder has passed its checks;
+  // no answer means cancelled: nothing is shown and nothing is created.
+  std::function<std::optional<std::string>()> chooseDestination;
+  // Waits for the creation thread, given the function that starts it: a
+  // window calls it from its progress window and keeps its own event loop
+  // running until CreationDone.
+  std::function<void(const std::function<void()>& startJob)> runJob;
+};
+
 struct CreateRequest {
   CreateSettings settings;                 // destinationFile is the chosen output file
   std::vector<CatalogueEntry> catalogue;   // the catalogue, in catalogue order
@@ -58,6 +71,7 @@ struct CreateRequest {
   std::function<CreationSource(int index)> sourceOf;
   CreateStages stages;
   MillisecondClock clock;
+  CreateInteraction interaction;
 };
 
 struct CreateOutcome {

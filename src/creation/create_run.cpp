@@ -63,6 +63,7 @@ CreateOutcome CreateFromCatalogue(const MapCatalogue& catalogue, const geodesy::
   target.metersPerPixelText = TrimSpaces(config.destination.metersPerPixel);
   request.stages = PipelineStages({config.configure.numberOfColors, config.configure.resizePercent}, target, host,
                                   flags);
+  request.interaction = create.interaction;
   return RunCreate(request, host, flags);
 }
 

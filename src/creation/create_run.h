@@ -30,6 +30,7 @@ struct CatalogueCreate {
   CreateMode mode = CreateMode::SelectedMaps;
   DrawnRegion region;
   std::string destinationFile;  // the tiled image to write; its ".map" goes beside it
+  CreateInteraction interaction;  // the window's save dialog and progress window
 };
 
 // The whole create of the ticked maps of `catalogue` (RunCreate with the

@@ -146,5 +146,60 @@ TEST(RunCreate, FailedTiledImageIsReportedInTheLog) {
   EXPECT_TRUE(outcome.log.show);
 }
 
+// The window's save dialog comes after the Temp File Folder checks and
+// before the destination checks; cancelling it ends the create silently.
+TEST(RunCreate, SaveDialogSitsBetweenTheFolderChecks) {
+  {
+    FlowFixture f;
+    CreateRequest request = f.Request();
+    request.settings.tempFolder = (f.temp.path() / "gone").string();
+    bool asked = false;
+    request.interaction.chooseDestination = [&]() -> std::optional<std::string> {
+      asked = true;
+      return std::nullopt;
+    };
+    EXPECT_FALSE(RunCreate(request, f.host, f.flags).started);
+    EXPECT_FALSE(asked) << "a bad Temp File Folder is refused before the dialog";
+    EXPECT_EQ(f.host.messages, std::vector<std::string>{kTempFolderNotValid});
+  }
+  {
+    FlowFixture f;
+    CreateRequest request = f.Request();
+    request.interaction.chooseDestination = [] { return std::optional<std::string>(); };
+    const CreateOutcome outcome = RunCreate(request, f.host, f.flags);
+    EXPECT_FALSE(outcome.started);
+    EXPECT_TRUE(f.host.messages.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(f.temp.path()));
+  }
+  {
+    FlowFixture f;
+    CreateRequest request = f.Request();
+    const std::string gone = (f.temp.path() / "gone" / "m.qtx2").string();
+    request.interaction.chooseDestination = [&] { return std::optional<std::string>(gone); };
+    EXPECT_FALSE(RunCreate(request, f.host, f.flags).started);
+    EXPECT_EQ(f.host.messages, std::vector<std::string>{"The Destination Folder is not valid"});
+  }
+}
+
+// The chosen file is written, and the job starts only when the window's
+// wait asks for it.
+TEST(RunCreate, WindowChoosesTheFileAndStartsTheJob) {
+  FlowFixture f;
+  CreateRequest request = f.Request();
+  const std::string chosen = (f.temp.path() / "chosen.qtx2").string();
+  request.interaction.chooseDestination = [&] { return std::optional<std::string>(chosen); };
+  int waits = 0;
+  request.interaction.runJob = [&](const std::function<void()>& startJob) {
+    ++waits;
+    EXPECT_FALSE(f.flags.creationDone);
+    startJob();
+  };
+  const CreateOutcome outcome = RunCreate(request, f.host, f.flags);
+  EXPECT_TRUE(outcome.started);
+  EXPECT_EQ(waits, 1);
+  EXPECT_TRUE(std::filesystem::exists(chosen));
+  EXPECT_FALSE(std::filesystem::exists(f.temp.path() / "merged.qtx2"));
+}
+
 }  // namespace
 }  // namespace quiltor::creation
