@@ -10,6 +10,7 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QToolButton>
@@ -30,6 +31,25 @@ QSpinBox* Spin(const char* name, int minimum, int maximum, int step, int value) 
 }
 
 }  // namespace
+
+QColor ColourOf(std::uint32_t stored) {
+  return QColor(static_cast<int>(stored & 0xFF), static_cast<int>((stored >> 8) & 0xFF),
+                static_cast<int>((stored >> 16) & 0xFF));
+}
+
+std::uint32_t StoredColour(const QColor& colour) {
+  return static_cast<std::uint32_t>(colour.red()) | static_cast<std::uint32_t>(colour.green()) << 8 |
+         static_cast<std::uint32_t>(colour.blue()) << 16;
+}
+
+// Each colour button carries a swatch of its colour.
+void TpMain::ShowOutlineColours() {
+  for (int i = 0; i < 4; ++i) {
+    QPixmap swatch(16, 16);
+    swatch.fill(ColourOf(outlineColours_[i]));
+    outlineColourButtons_[i]->setIcon(QIcon(swatch));
+  }
+}
 
 QWidget* TpMain::BuildConfigureTab() {
   auto* tab = Named(new QWidget, "TabConfigure");
@@ -69,6 +89,8 @@ QWidget* TpMain::BuildConfigureTab() {
   };
   cThumbnailSize = Spin("cThumbnailSize", 50, 500, 25, 100);
   valueRow("Map Thumbnail Size", cThumbnailSize);
+  cPreviewSize = Spin("cPreviewSize", 100, 1000, 50, 300);
+  valueRow("Preview Size (pixels)", cPreviewSize);
   bDeleteThumbnails = Named(new QPushButton(QStringLiteral("Delete Thumbnails")), "bDeleteThumbnails");
   grid->addWidget(bDeleteThumbnails, row++, 1);
   cMaxLoadedMaps = Named(new QLineEdit(QStringLiteral("10")), "cMaxLoadedMaps");
@@ -88,6 +110,13 @@ QWidget* TpMain::BuildConfigureTab() {
   for (int i = 0; i < 4; ++i) {
     outlineColourButtons_[i] = Named(new QPushButton(QString::fromLatin1(captions[i])), names[i]);
     colourGrid->addWidget(outlineColourButtons_[i], i / 2, i % 2);
+    connect(outlineColourButtons_[i], &QPushButton::clicked, this, [this, i] {
+      const QColor chosen = QColorDialog::getColor(ColourOf(outlineColours_[i]), this);
+      if (!chosen.isValid()) return;
+      outlineColours_[i] = StoredColour(chosen);
+      ShowOutlineColours();
+      emit ViewRedrawRequested(false);
+    });
   }
   grid->addWidget(colours, row++, 0, 1, 3);
   grid->setColumnStretch(2, 1);

@@ -6,6 +6,8 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QSplitter>
 #include <QToolBar>
@@ -23,6 +25,23 @@ namespace {
 constexpr int kFolderPanelWidth = 316;
 // The view panel's colour, 15530493 in the original's blue-green-red order.
 const QColor kViewPanelColour = QColor::fromRgb(0xFD, 0xFA, 0xEC);
+
+// A frame around map sheets: all of them filled, or only the selected ones.
+QIcon ExtentIcon(bool selectedOnly) {
+  QPixmap glyph(20, 20);
+  glyph.fill(Qt::transparent);
+  QPainter painter(&glyph);
+  painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
+  painter.drawRect(1, 1, 17, 17);
+  painter.setPen(Qt::NoPen);
+  const QRect sheets[3] = {{4, 4, 6, 5}, {10, 8, 6, 6}, {4, 11, 5, 5}};
+  for (int i = 0; i < 3; ++i) {
+    const bool filled = !selectedOnly || i == 1;
+    painter.setBrush(filled ? QColor(0, 0, 255) : QColor(192, 192, 192));
+    painter.drawRect(sheets[i]);
+  }
+  return QIcon(glyph);
+}
 
 QAction* AddTool(QToolBar* bar, const char* name, const char* caption, const char* hint) {
   QAction* action = Named(bar->addAction(QString::fromUtf8(caption)), name);
@@ -127,8 +146,15 @@ QWidget* TpMain::BuildMapPanel() {
     viewTools->addAction(tool);
   }
   tools->addSeparator();
-  Named(tools->addAction(QStringLiteral("Show All Maps Extents")), "bShowAllExtents");
-  Named(tools->addAction(QStringLiteral("Show Selected Maps Extents")), "bShowSelectedExtents");
+  // The two fit commands show as glyphs; their captions are their hints.
+  for (const bool selectedOnly : {false, true}) {
+    const char* caption = selectedOnly ? "Show Selected Maps Extents" : "Show All Maps Extents";
+    QAction* fit = Named(tools->addAction(ExtentIcon(selectedOnly), QString::fromLatin1(caption)),
+                         selectedOnly ? "bShowSelectedExtents" : "bShowAllExtents");
+    SetHint(fit, caption);
+    if (auto* button = qobject_cast<QToolButton*>(tools->widgetForAction(fit)))
+      button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  }
   layout->addWidget(tools);
 
   auto* memoRow = new QHBoxLayout;

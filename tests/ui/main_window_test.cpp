@@ -12,7 +12,9 @@
 #include <QtTest>
 
 #include "ui/tp_main.h"
+#include "ui/ui_fixture.h"
 
+using quiltor::testing::WindowFixture;
 using quiltor::ui::TpMain;
 
 class MainWindowTest : public QObject {
@@ -20,7 +22,9 @@ class MainWindowTest : public QObject {
 
  private slots:
   void CaptionTabsAndStatusPanels() {
-    TpMain window;
+    WindowFixture f;
+    const auto owned = f.Window();
+    TpMain& window = *owned;
     QCOMPARE(window.windowTitle(), QStringLiteral("Quiltor for Tervane - Beta Version 1.15"));
     auto* pages = window.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
     QVERIFY(pages);
@@ -36,7 +40,9 @@ class MainWindowTest : public QObject {
   }
 
   void ListColumns() {
-    TpMain window;
+    WindowFixture f;
+    const auto owned = f.Window();
+    TpMain& window = *owned;
     auto* folders = window.findChild<QTreeWidget*>(QStringLiteral("FolderList"));
     auto* maps = window.findChild<QTreeWidget*>(QStringLiteral("MapList"));
     QVERIFY(folders && maps);
@@ -64,7 +70,9 @@ class MainWindowTest : public QObject {
   void CommandHints() {
     QFETCH(QString, name);
     QFETCH(QString, hint);
-    TpMain window;
+    WindowFixture f;
+    const auto owned = f.Window();
+    TpMain& window = *owned;
     auto* action = window.findChild<QAction*>(name);
     QVERIFY2(action, qPrintable(name));
     QCOMPARE(action->toolTip(), hint);
@@ -76,7 +84,9 @@ class MainWindowTest : public QObject {
     QTest::addColumn<int>("maximum");
     QTest::addColumn<int>("step");
     QTest::addColumn<int>("value");
-    QTest::newRow("thumbnail size") << "cThumbnailSize" << 50 << 500 << 25 << 100;
+    // A new installation's thumbnail size is 200 (the control's design value 100 is replaced).
+    QTest::newRow("thumbnail size") << "cThumbnailSize" << 50 << 500 << 25 << 200;
+    QTest::newRow("preview size") << "cPreviewSize" << 100 << 1000 << 50 << 300;
     QTest::newRow("colours") << "cNumColors" << 8 << 256 << 1 << 256;
     QTest::newRow("resize") << "cResize" << 10 << 100 << 1 << 100;
   }
@@ -86,7 +96,9 @@ class MainWindowTest : public QObject {
     QFETCH(int, maximum);
     QFETCH(int, step);
     QFETCH(int, value);
-    TpMain window;
+    WindowFixture f;
+    const auto owned = f.Window();
+    TpMain& window = *owned;
     auto* spin = window.findChild<QSpinBox*>(name);
     QVERIFY2(spin, qPrintable(name));
     QCOMPARE(spin->minimum(), minimum);
@@ -96,7 +108,9 @@ class MainWindowTest : public QObject {
   }
 
   void ProjectionAndDatumLists() {
-    TpMain window;
+    WindowFixture f;
+    const auto owned = f.Window();
+    TpMain& window = *owned;
     auto* projections = window.findChild<QComboBox*>(QStringLiteral("cMapProjection"));
     auto* datums = window.findChild<QComboBox*>(QStringLiteral("cMapDatum"));
     QVERIFY(projections && datums);
@@ -134,7 +148,9 @@ class MainWindowTest : public QObject {
   void EnableParameterFieldsPerProjection() {
     QFETCH(QString, projection);
     QFETCH(QStringList, enabled);
-    TpMain window;
+    WindowFixture f;
+    const auto owned = f.Window();
+    TpMain& window = *owned;
     auto* list = window.findChild<QComboBox*>(QStringLiteral("cMapProjection"));
     // Start from a projection that enables a different set, so that every
     // field has to change.
@@ -152,7 +168,9 @@ class MainWindowTest : public QObject {
   }
 
   void SettingsMemo() {
-    TpMain window;
+    WindowFixture f;
+    const auto owned = f.Window();
+    TpMain& window = *owned;
     window.findChild<QComboBox*>(QStringLiteral("cMapProjection"))->setCurrentText(QStringLiteral("Mercator"));
     window.findChild<QLineEdit*>(QStringLiteral("cMpp"))->setText(QStringLiteral("25"));
     QCOMPARE(window.SettingsMemoText(),

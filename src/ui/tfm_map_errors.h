@@ -1,0 +1,30 @@
+#pragma once
+// TfmMapErrors: a memo above a "Close" button. A scan lists the maps it
+// could not read in it ("Map Scanning Errors"); a create reuses it as the
+// "Map Create Log".
+#include <QDialog>
+#include <QStringList>
+
+class QPlainTextEdit;
+
+namespace quiltor::ui {
+
+inline constexpr const char* kCreateLogCaption = "Map Create Log";
+
+class TfmMapErrors : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TfmMapErrors(QWidget* parent = nullptr);
+
+  // Clears the memo and sets the caption and the client height.
+  void Prepare(const QString& caption, int clientHeight);
+  void AppendLine(const QString& line);
+  QStringList Lines() const;
+
+ private:
+  QPlainTextEdit* memo_ = nullptr;
+  QStringList lines_;
+};
+
+}  // namespace quiltor::ui
