@@ -63,8 +63,8 @@ struct UserDialogs {
 };
 UserDialogs DesktopDialogs(QWidget* parent);
 
-// Colours are stored as 0x00BBGGRR.
-QColor ColourOf(std::uint32_t stored);
+// A colour as the settings file stores it (0x00BBGGRR); ColourOfBgr is the
+// reverse.
 std::uint32_t StoredColour(const QColor& colour);
 
 class TpMain : public QMainWindow {

@@ -15,6 +15,7 @@
 #include <QSpinBox>
 #include <QToolButton>
 
+#include "ui/paint_box.h"
 #include "ui/tp_main.h"
 #include "ui/widget_names.h"
 
@@ -32,11 +33,6 @@ QSpinBox* Spin(const char* name, int minimum, int maximum, int step, int value) 
 
 }  // namespace
 
-QColor ColourOf(std::uint32_t stored) {
-  return QColor(static_cast<int>(stored & 0xFF), static_cast<int>((stored >> 8) & 0xFF),
-                static_cast<int>((stored >> 16) & 0xFF));
-}
-
 std::uint32_t StoredColour(const QColor& colour) {
   return static_cast<std::uint32_t>(colour.red()) | static_cast<std::uint32_t>(colour.green()) << 8 |
          static_cast<std::uint32_t>(colour.blue()) << 16;
@@ -46,7 +42,7 @@ std::uint32_t StoredColour(const QColor& colour) {
 void TpMain::ShowOutlineColours() {
   for (int i = 0; i < 4; ++i) {
     QPixmap swatch(16, 16);
-    swatch.fill(ColourOf(outlineColours_[i]));
+    swatch.fill(ColourOfBgr(outlineColours_[i]));
     outlineColourButtons_[i]->setIcon(QIcon(swatch));
   }
 }
@@ -111,7 +107,7 @@ QWidget* TpMain::BuildConfigureTab() {
     outlineColourButtons_[i] = Named(new QPushButton(QString::fromLatin1(captions[i])), names[i]);
     colourGrid->addWidget(outlineColourButtons_[i], i / 2, i % 2);
     connect(outlineColourButtons_[i], &QPushButton::clicked, this, [this, i] {
-      const QColor chosen = QColorDialog::getColor(ColourOf(outlineColours_[i]), this);
+      const QColor chosen = QColorDialog::getColor(ColourOfBgr(outlineColours_[i]), this);
       if (!chosen.isValid()) return;
       outlineColours_[i] = StoredColour(chosen);
       ShowOutlineColours();
