@@ -85,10 +85,6 @@ bool FolderWritable(const std::string& folder) {
   return ok;
 }
 
-}  // namespace
-
-namespace {
-
 // Before the save dialog: a drawn region for the region modes, at least one
 // map, and a usable Temp File Folder (checked with its own texts first,
 // then again as the create checks every folder it uses).
