@@ -29,9 +29,10 @@ void TfmMapErrors::Prepare(const QString& caption, int clientHeight) {
   lines_.clear();
 }
 
-void TfmMapErrors::AppendLine(const QString& line) {
+void TfmMapErrors::AppendLine(const QString& line, const QString& cause) {
   lines_.append(line);
   memo_->appendPlainText(line);
+  if (!cause.isEmpty()) memo_->appendPlainText(QStringLiteral("    ") + cause);
 }
 
 QStringList TfmMapErrors::Lines() const { return lines_; }

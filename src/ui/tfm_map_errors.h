@@ -19,7 +19,9 @@ class TfmMapErrors : public QDialog {
 
   // Clears the memo and sets the caption and the client height.
   void Prepare(const QString& caption, int clientHeight);
-  void AppendLine(const QString& line);
+  // The memo shows `line`, and below it, indented, why (when known).
+  void AppendLine(const QString& line, const QString& cause = QString());
+  // The lines without their causes.
   QStringList Lines() const;
 
  private:

@@ -46,8 +46,9 @@ void WindowHost::AppendActionLine(const std::string& line) {
   RunOnMainThread(windows_.actionList, [this, &line] { windows_.actionList->AppendLine(Text(line)); });
 }
 
-void WindowHost::AppendMapError(const std::string& line) {
-  RunOnMainThread(windows_.mapErrors, [this, &line] { windows_.mapErrors->AppendLine(Text(line)); });
+void WindowHost::AppendMapError(const std::string& line, const std::string& cause) {
+  RunOnMainThread(windows_.mapErrors,
+                  [this, &line, &cause] { windows_.mapErrors->AppendLine(Text(line), Text(cause)); });
 }
 
 void WindowHost::ShowMessage(const std::string& text) {

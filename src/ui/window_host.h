@@ -37,7 +37,7 @@ class WindowHost : public WorkerHost {
   void StageFinished(Stage stage) override;
   void ResetActionList() override;
   void AppendActionLine(const std::string& line) override;
-  void AppendMapError(const std::string& line) override;
+  void AppendMapError(const std::string& line, const std::string& cause) override;
   void ShowMessage(const std::string& text) override;
 
  private:
