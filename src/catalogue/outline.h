@@ -6,9 +6,8 @@
 // from it when a map is read; creation builds on the catalogue and uses the
 // same functions.
 //
-// An outline is n points (1..100) given as two parallel arrays; the polygon
-// is closed by the edge from the last point back to the first. The arrays are
-// 0-based spans here (point k of a record at index k - 1).
+// An outline is n points (1..100) given as two spans of coordinates; the
+// polygon is closed by the edge from the last point back to the first.
 #include <cstdint>
 #include <span>
 #include <vector>
