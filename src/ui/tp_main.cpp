@@ -1,4 +1,5 @@
 #include "ui/tp_main.h"
+#include "ui/map_view_panel.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -97,6 +98,7 @@ TpMain::TpMain(std::filesystem::path settingsFile, QWidget* parent)
   EnableParameterFields(cMapProjection->currentText());
   WriteSettingsMemo();
   ConnectCommands();
+  PlaceMapView(*this);
   loadingSettings_ = false;  // change tracking of the destination fields begins
 }
 

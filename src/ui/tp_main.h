@@ -99,6 +99,7 @@ class TpMain : public QMainWindow {
   // What the window holds, for the view and the tests.
   MapCatalogue& Catalogue() { return *catalogue_; }
   creation::DrawnRegion& Region() { return region_; }
+  const geodesy::ProjectionCatalogue& Projections() const { return projections_; }
   bool RebuildNeeded() const { return rebuildNeeded_; }
   QString ResultText() const;
   // The settings as the window shows them (what SaveSettings writes).
