@@ -2,6 +2,8 @@
 
 #include <ostream>
 
+#include "raster/formats/plugin_library.h"
+
 namespace quiltor::cli {
 
 // Each command lives in its own cmd_*.cpp with its spec; this table is the
@@ -62,6 +64,10 @@ int RunCommand(const CommandSpec& spec, const std::vector<std::string>& argv, st
 }  // namespace
 
 int RunCommandLine(const std::vector<std::string>& argv, std::ostream& out, std::ostream& err) {
+  // A decoder library that is missing is told once, when a file of its kind
+  // is first met.
+  PluginMessageScope pluginMessages([&err](const std::string& text) { err << "quiltor-cli: " << text << "\n"; });
+  LoadStartupDecoders();
   if (argv.empty() || argv[0] == "--help" || argv[0] == "-h" || argv[0] == "help") {
     PrintUsage(argv.empty() ? err : out);
     return argv.empty() ? kExitBadArguments : kExitSuccess;

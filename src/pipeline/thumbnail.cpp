@@ -26,15 +26,31 @@ namespace {
 
 // The thumbnail resampler may let its row cache grow to four times its
 // limit before trimming: thumbnails are small and fast matters more.
-Bitmap ResampleReader(RasterReader& reader, double percent) {
-  const int dstWidth = ResampledLength(reader.width(), percent);
-  const int dstHeight = ResampledLength(reader.height(), percent);
-  Resampler resampler(
-      reader.width(), reader.height(), reader.pixelMode(), reader.palette(), dstWidth, dstHeight,
-      [&reader](int row, std::uint8_t* buffer) { reader.ReadRow(row, buffer); }, 4);
+Bitmap ResampleRows(int width, int height, int pixelMode, const Palette& palette, int dstWidth, int dstHeight,
+                    SourceRowReader readRow) {
+  Resampler resampler(width, height, pixelMode, palette, dstWidth, dstHeight, std::move(readRow), 4);
   Bitmap out(dstWidth, dstHeight, 24);
   for (int y = 0; y < dstHeight; ++y) resampler.NextRow(out.row(y));
   return out;
+}
+
+Bitmap ResampleReader(RasterReader& reader, double percent) {
+  return ResampleRows(reader.width(), reader.height(), reader.pixelMode(), reader.palette(),
+                      ResampledLength(reader.width(), percent), ResampledLength(reader.height(), percent),
+                      [&reader](int row, std::uint8_t* buffer) { reader.ReadRow(row, buffer); });
+}
+
+// A decoder's reduced image, resampled down to the target when wider.
+std::optional<Bitmap> ReducedThumbnail(const RasterFormat& format, const std::string& path, int targetWidth,
+                                       int targetHeight) {
+  std::optional<Bitmap> reduced = format.decodeReduced(path, targetWidth);
+  if (!reduced || reduced->empty()) return std::nullopt;
+  if (reduced->width() <= targetWidth) return reduced;
+  const Bitmap& image = *reduced;
+  return ResampleRows(image.width(), image.height(), image.bitsPerPixel() == 8 ? 1 : 3, image.palette(),
+                      targetWidth, targetHeight, [&image](int row, std::uint8_t* buffer) {
+                        std::copy(image.row(row), image.row(row) + image.stride(), buffer);
+                      });
 }
 
 }  // namespace
@@ -58,6 +74,13 @@ std::optional<Thumbnail> MakeThumbnail(const std::string& path, int targetWidth,
       std::optional<Bitmap> small = format->decodeSmall(path);
       if (!small) return std::nullopt;
       thumb.bitmap = StretchToBitmap(*small, targetWidth, targetHeight);
+    } else if (format != nullptr && format->thumbnail == ThumbnailRoute::ReducedImage) {
+      ImageInfo info;
+      if (!format->queryHeader(path, info) || info.width <= 0) return std::nullopt;
+      std::optional<Bitmap> reduced = ReducedThumbnail(*format, path, targetWidth, targetHeight);
+      if (!reduced) return std::nullopt;
+      thumb.bitmap = std::move(*reduced);
+      thumb.scale = static_cast<double>(info.width) / thumb.bitmap.width();
     } else {
       std::unique_ptr<RasterSource> source = OpenRaster(path);
       if (!source || source->width() <= 0) return std::nullopt;

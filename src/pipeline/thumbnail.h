@@ -16,9 +16,10 @@ struct Thumbnail {
 };
 
 // A thumbnail about `targetWidth` pixels wide: tiled images stretch one of
-// their small zoom levels to targetWidth x targetHeight, every other kind is
-// resampled from the full image. Kinds decoded by outside plug-ins (ECW,
-// MrSID) and images that cannot be read give nullopt.
+// their small zoom levels to targetWidth x targetHeight, the kinds whose
+// decoders reduce the whole image (ECW, MrSID) resample that reduction,
+// every other kind is resampled from the full image. Images that cannot be
+// read give nullopt.
 std::optional<Thumbnail> MakeThumbnail(const std::string& path, int targetWidth, int targetHeight);
 
 // Opens an image file and resamples it into a 24-bit bitmap at `percent`

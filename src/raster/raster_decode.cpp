@@ -29,6 +29,7 @@ std::string DescribeOpenFailure(const std::filesystem::path& path, RasterOpenRes
   if (failure == RasterOpenResult::NotDecoded) {
     return "the " + kind + " image could not be decoded (damaged, or a variant the decoder does not read)";
   }
+  if (format != nullptr && !format->Loaded()) return "the library that decodes " + kind + " images is not loaded";
   if (format != nullptr && !format->Available()) return "no decoder for " + kind + " images in this build";
   if (!refusal.empty()) return refusal;
   if (format != nullptr) return "the " + kind + " reader refused the file (damaged, or a layout it does not read)";

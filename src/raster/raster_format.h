@@ -32,6 +32,8 @@ enum class ThumbnailRoute {
   None,               // no thumbnail is attempted
   ResampleRows,       // the image is opened and its rows resampled
   StretchSmallImage,  // the reader's own small image (decodeSmall) is stretched
+  ReducedImage,       // the decoder reduces the whole image (decodeReduced),
+                      // which is resampled when still wider than asked
 };
 
 struct RasterFormat {
@@ -62,6 +64,9 @@ struct RasterFormat {
   ThumbnailRoute thumbnail = ThumbnailRoute::ResampleRows;
   // StretchSmallImage: a small image of the whole map, or nullopt.
   std::optional<Bitmap> (*decodeSmall)(const std::filesystem::path&) = nullptr;
+  // ReducedImage: the whole image reduced for a thumbnail about targetWidth
+  // pixels wide (at least that wide), or nullopt.
+  std::optional<Bitmap> (*decodeReduced)(const std::filesystem::path&, int targetWidth) = nullptr;
 
   // The file holds zoom levels that can be listed and read one by one.
   bool zoomLevels = false;

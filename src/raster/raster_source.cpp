@@ -124,7 +124,8 @@ bool QueryRasterInfo(const std::filesystem::path& path, std::int32_t& width, std
 
 int CheckRasterExtension(const std::filesystem::path& path) {
   const RasterFormat* format = FormatOf(path);
-  if (format == nullptr || !format->mapImage) return 1;
+  // A kind whose decoder library is missing cannot be opened either.
+  if (format == nullptr || !format->mapImage || !format->Available()) return 1;
   if (format->refusesNewerScheme) {
     std::int32_t w, h, scheme, mode;
     QueryRasterInfo(path, w, h, scheme, mode);

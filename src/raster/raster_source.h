@@ -67,7 +67,7 @@ void ReleaseRasterCaches(RasterSource* source);
 bool QueryRasterInfo(const std::filesystem::path& path, std::int32_t& width, std::int32_t& height,
                      std::int32_t& schemeVersion, std::int32_t& pixelMode);
 bool QueryRasterInfo(const std::filesystem::path& path, std::int32_t& width, std::int32_t& height, std::int32_t& pixelMode);
-// 1: not a map image extension; 2: a protected tiled image this program
+// 1: not a map image extension, or one whose decoder library is missing; 2: a protected tiled image this program
 // cannot read (newer or unknown scheme); 0 otherwise.
 int CheckRasterExtension(const std::filesystem::path& path);
 
