@@ -6,15 +6,14 @@
 #include <cstring>
 #include <vector>
 
+#include "raster/block_cache.h"
 #include "raster/formats/plugin_readers.h"
 
 namespace quiltor {
 namespace {
 
-constexpr std::size_t kBlockRowBytes = kPluginBlockSide * 3;
-constexpr std::size_t kBlockBytes = kBlockRowBytes * kPluginBlockSide;
-// A full cache is freed down to this many blocks (205).
-constexpr int kEcwKeepAfterEviction = kEcwBlockCapacity - kEcwBlockCapacity / 5;
+// A full cache drops a fifth of its blocks at once (down to 205).
+constexpr std::size_t kEcwEvictDivisor = 5;
 
 // One open view of the library, closed when dropped.
 class EcwView {
@@ -70,68 +69,56 @@ class EcwReader : public RasterReader {
     if (!view_->open() || !view_->Size(width_, height_)) return false;
     pixelMode_ = 3;
     columns_ = width_ / kPluginBlockSide + 1;
-    blocks_.resize(static_cast<std::size_t>(columns_) * static_cast<std::size_t>(height_ / kPluginBlockSide + 1));
+    const std::size_t blocks = static_cast<std::size_t>(columns_) * static_cast<std::size_t>(height_ / kPluginBlockSide + 1);
+    blocks_ = BlockCache(blocks, kEcwBlockCapacity, kEcwEvictDivisor, Eviction::LowestIndexFirst);
     return true;
   }
 
   void FetchPixel(int x, int y, std::uint8_t* out) override {
     const std::uint8_t* block = Block(x / kPluginBlockSide, y / kPluginBlockSide);
     if (block == nullptr) return;
-    std::memcpy(out, block + static_cast<std::size_t>(y % kPluginBlockSide) * kBlockRowBytes +
-                         static_cast<std::size_t>(x % kPluginBlockSide) * 3, 3);
+    std::memcpy(out, PluginBlockPixel(block, x, y), 3);
   }
 
   // A row is gathered from the blocks it crosses; a block the library
   // refuses leaves its part of the buffer as it was.
   void ReadRow(int y, std::uint8_t* buffer) override {
-    const std::size_t offset = static_cast<std::size_t>(y % kPluginBlockSide) * kBlockRowBytes;
+    const std::size_t offset = static_cast<std::size_t>(y % kPluginBlockSide) * kPluginBlockRowBytes;
     for (int bx = 0; bx * kPluginBlockSide < width_; ++bx) {
       const std::uint8_t* block = Block(bx, y / kPluginBlockSide);
       if (block == nullptr) continue;
       const int pixels = std::min(kPluginBlockSide, width_ - bx * kPluginBlockSide);
-      std::memcpy(buffer + static_cast<std::size_t>(bx) * kBlockRowBytes, block + offset,
+      std::memcpy(buffer + static_cast<std::size_t>(bx) * kPluginBlockRowBytes, block + offset,
                   static_cast<std::size_t>(pixels) * 3);
     }
   }
 
   void ReleaseCaches() override {
     view_->Close();
-    for (std::vector<std::uint8_t>& block : blocks_) std::vector<std::uint8_t>().swap(block);
-    present_ = 0;
+    blocks_.Clear();
   }
 
  private:
   // The block at (bx, by), loaded when absent; nullptr when the view cannot
   // be set or read.
   const std::uint8_t* Block(int bx, int by) {
-    std::vector<std::uint8_t>& block = blocks_[static_cast<std::size_t>(by) * columns_ + bx];
-    if (!block.empty()) return block.data();
-    if (!view_->open() && !Reopen()) return nullptr;
-    if (present_ >= kEcwBlockCapacity) Evict();
-    if (!view_->open()) return nullptr;
+    const std::size_t index = static_cast<std::size_t>(by) * columns_ + bx;
+    if (const std::uint8_t* cached = blocks_.Find(index)) return cached;
+    // The library's own cache grows with the view, so a full block cache
+    // (which then drops blocks from the top-left onwards) starts it afresh.
+    const bool full = blocks_.cachedCount() >= blocks_.capacity();
+    if ((full || !view_->open()) && !Reopen()) return nullptr;
     const int x0 = bx * kPluginBlockSide, y0 = by * kPluginBlockSide;
     const int x1 = std::min(x0 + kPluginBlockSide - 1, width_ - 1);
     const int y1 = std::min(y0 + kPluginBlockSide - 1, height_ - 1);
     if (!view_->Set(x0, y0, x1, y1, x1 - x0 + 1, y1 - y0 + 1)) return nullptr;
-    std::vector<std::uint8_t> loaded(kBlockBytes, 0);
+    scratch_.assign(kPluginBlockBytes, 0);
     for (int line = 0; line <= y1 - y0; ++line) {
-      if (!view_->ReadLine(loaded.data() + static_cast<std::size_t>(line) * kBlockRowBytes)) return nullptr;
+      if (!view_->ReadLine(scratch_.data() + static_cast<std::size_t>(line) * kPluginBlockRowBytes)) return nullptr;
     }
-    block = std::move(loaded);
-    ++present_;
-    return block.data();
-  }
-
-  // The library's own cache grows with the view, so a full block cache
-  // starts the view afresh and frees blocks from the top-left onwards.
-  void Evict() {
-    Reopen();
-    for (std::vector<std::uint8_t>& block : blocks_) {
-      if (present_ <= kEcwKeepAfterEviction) break;
-      if (block.empty()) continue;
-      std::vector<std::uint8_t>().swap(block);
-      --present_;
-    }
+    std::uint8_t* block = blocks_.Insert(index, kPluginBlockBytes);
+    std::memcpy(block, scratch_.data(), kPluginBlockBytes);
+    return block;
   }
 
   // Closes the view, then opens it again on the same file.
@@ -146,8 +133,8 @@ class EcwReader : public RasterReader {
   std::string path_;
   std::unique_ptr<EcwView> view_;
   int columns_ = 0;
-  std::vector<std::vector<std::uint8_t>> blocks_;
-  int present_ = 0;
+  BlockCache blocks_;
+  std::vector<std::uint8_t> scratch_;
 };
 
 std::unique_ptr<RasterReader> OpenEcwFromTable(const std::filesystem::path& path, std::string&) {

@@ -12,8 +12,6 @@
 namespace quiltor {
 namespace {
 
-constexpr std::size_t kBlockRowBytes = kPluginBlockSide * 3;
-constexpr std::size_t kBlockBytes = kBlockRowBytes * kPluginBlockSide;
 // A full cache drops a tenth of its blocks at once (down to 480).
 constexpr std::size_t kMrSidEvictDivisor = 10;
 // A strip starts this many rows above the row asked for, so that a reader
@@ -72,8 +70,7 @@ class MrSidReader : public RasterReader {
   void FetchPixel(int x, int y, std::uint8_t* out) override {
     const std::uint8_t* block = Block(x / kPluginBlockSide, y / kPluginBlockSide);
     if (block == nullptr) return;
-    std::memcpy(out, block + static_cast<std::size_t>(y % kPluginBlockSide) * kBlockRowBytes +
-                         static_cast<std::size_t>(x % kPluginBlockSide) * 3, 3);
+    std::memcpy(out, PluginBlockPixel(block, x, y), 3);
   }
 
   void ReadRow(int y, std::uint8_t* buffer) override {
@@ -101,9 +98,9 @@ class MrSidReader : public RasterReader {
     // rows 128 pixels apart, so a narrower last column is spread out.
     scratch_.assign(static_cast<std::size_t>(w) * 3 * static_cast<std::size_t>(h), 0);
     if (!handles_.Load(x0, y0, w, h, scratch_.data())) return nullptr;
-    std::uint8_t* block = blocks_.Insert(index, kBlockBytes);
+    std::uint8_t* block = blocks_.Insert(index, kPluginBlockBytes);
     for (int row = 0; row < h; ++row) {
-      std::memcpy(block + static_cast<std::size_t>(row) * kBlockRowBytes,
+      std::memcpy(block + static_cast<std::size_t>(row) * kPluginBlockRowBytes,
                   scratch_.data() + static_cast<std::size_t>(row) * w * 3, static_cast<std::size_t>(w) * 3);
     }
     return block;

@@ -3,6 +3,8 @@
 // Maptech). Each takes the library it calls, so that tests can hand it a
 // stand-in; the table of formats hands them the process's decoders. A
 // reader keeps its library loaded while it lives.
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -14,11 +16,20 @@
 
 namespace quiltor {
 
-// Both block caches hold 128 x 128 pixel blocks of blue, green, red.
+// Both block caches hold 128 x 128 pixel blocks of blue, green, red, rows
+// 384 bytes apart whatever the block's width.
 inline constexpr int kPluginBlockSide = 128;
+inline constexpr std::size_t kPluginBlockRowBytes = kPluginBlockSide * 3;
+inline constexpr std::size_t kPluginBlockBytes = kPluginBlockRowBytes * kPluginBlockSide;
 inline constexpr int kEcwBlockCapacity = 256;
 inline constexpr int kMrSidBlockCapacity = 533;
 inline constexpr int kMrSidStripRows = 100;
+
+// The three bytes of image pixel (x, y) in the block that holds it.
+inline const std::uint8_t* PluginBlockPixel(const std::uint8_t* block, int x, int y) {
+  return block + static_cast<std::size_t>(y % kPluginBlockSide) * kPluginBlockRowBytes +
+         static_cast<std::size_t>(x % kPluginBlockSide) * 3;
+}
 
 // ECW: pixels through a cache of blocks, each read by setting the view to
 // it; rows are gathered from the same blocks. nullptr when the library
