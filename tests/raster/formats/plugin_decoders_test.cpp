@@ -44,29 +44,19 @@ Bgr Fetch(RasterReader& reader, int x, int y) {
 }
 
 
-EcwLibrary Ecw() {
+// A stand-in library, loaded from the build's stand-in folder alone.
+template <typename Library>
+Library Standin(std::optional<Library> (*load)(std::span<const std::filesystem::path>, PluginMissing&)) {
   PluginMissing missing;
   const std::vector<std::filesystem::path> folders{kStandins};
-  std::optional<EcwLibrary> library = LoadEcwLibrary(folders, missing);
+  std::optional<Library> library = load(folders, missing);
   EXPECT_TRUE(library) << missing.reason;
   return *library;
 }
 
-MrSidLibrary MrSid() {
-  PluginMissing missing;
-  const std::vector<std::filesystem::path> folders{kStandins};
-  std::optional<MrSidLibrary> library = LoadMrSidLibrary(folders, missing);
-  EXPECT_TRUE(library) << missing.reason;
-  return *library;
-}
-
-MaptechLibrary Maptech() {
-  PluginMissing missing;
-  const std::vector<std::filesystem::path> folders{kStandins};
-  std::optional<MaptechLibrary> library = LoadMaptechLibrary(folders, missing);
-  EXPECT_TRUE(library) << missing.reason;
-  return *library;
-}
+EcwLibrary Ecw() { return Standin(LoadEcwLibrary); }
+MrSidLibrary MrSid() { return Standin(LoadMrSidLibrary); }
+MaptechLibrary Maptech() { return Standin(LoadMaptechLibrary); }
 
 struct EcwCounts {
   int opens = 0, closes = 0, sets = 0;
