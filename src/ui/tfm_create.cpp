@@ -65,7 +65,7 @@ void TfmCreate::CreateMap2(const std::function<void()>& startJob, creation::Crea
   statusBar_->setGeometry(0, kCreateHeight - barHeight, kDesignWidth, barHeight);
   statusBar_->clearMessage();
   flags_ = &flags;
-  RunModal(startJob, flags.creationDone);
+  RunModal(startJob, [&flags] { return flags.creationDone.load(); });
   flags_ = nullptr;
 }
 

@@ -3,8 +3,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <exception>
-#include <thread>
 
 #include "ui/widget_names.h"
 
@@ -29,7 +27,9 @@ TfmThumbnail::TfmThumbnail(QWidget* parent) : WorkerDialog(parent, kStartDelayMs
   bAbort = Named(new QPushButton(QStringLiteral("Abort"), this), "bAbort");
   SetHint(bAbort, "Abort the creation of the map");
   layout->addWidget(bAbort, 0, Qt::AlignHCenter);
-  connect(bAbort, &QPushButton::clicked, this, [this] { scanAbort_.store(true); });
+  connect(bAbort, &QPushButton::clicked, this, [this] {
+    if (worker_) worker_->Abort();
+  });
   ClearLabels();
 }
 
@@ -45,27 +45,11 @@ QString TfmThumbnail::ProgressLabel(int label) const {
   return label >= 1 && label <= 3 ? labels_[label - 1]->text() : QString();
 }
 
-void TfmThumbnail::RunWorker(const std::function<void(const std::atomic<bool>& scanAbort)>& work) {
-  scanAbort_.store(false);
-  workerDone_.store(false);
+void TfmThumbnail::RunWorker(OpenMapThread& worker) {
   ClearLabels();
-  std::thread worker;
-  std::exception_ptr failure;
-  RunModal(
-      [&] {
-        worker = std::thread([this, &work, &failure] {
-          try {
-            work(scanAbort_);
-          } catch (...) {
-            failure = std::current_exception();
-          }
-          workerDone_.store(true);
-        });
-      },
-      workerDone_);
-  worker.join();
-  // A failure of the worker reaches the caller on the main thread.
-  if (failure) std::rethrow_exception(failure);
+  worker_ = &worker;
+  RunModal([&worker] { worker.Start(); }, [&worker] { return worker.WorkerDone(); });
+  worker_ = nullptr;
 }
 
 }  // namespace quiltor::ui

@@ -2,9 +2,7 @@
 // TfmThumbnail: the progress window of a scan or a thumbnail rebuild
 // ("Scanning maps and creating thumbnails"): three progress labels and an
 // Abort button, shown modally while the worker runs.
-#include <atomic>
-#include <functional>
-
+#include "catalogue/open_map_thread.h"
 #include "ui/worker_dialog.h"
 
 class QLabel;
@@ -20,11 +18,10 @@ class TfmThumbnail : public WorkerDialog {
  public:
   explicit TfmThumbnail(QWidget* parent = nullptr);
 
-  // RunWorker: runs `work` on a worker thread 100 ms after the window has
-  // opened and answers once it has ended and the window has closed. `work`
-  // watches the ScanAbort flag it is given, which Abort sets. An exception
-  // thrown by `work` is thrown again here once the window has closed.
-  void RunWorker(const std::function<void(const std::atomic<bool>& scanAbort)>& work);
+  // RunWorker: starts the worker's pass 100 ms after the window has opened
+  // and answers once the pass has ended and the window has closed. Abort
+  // asks the worker to stop.
+  void RunWorker(OpenMapThread& worker);
 
   // Label 1 what is being loaded, 2 which map, 3 thumbnail progress.
   void SetProgressLabel(int label, const QString& text);
@@ -35,8 +32,7 @@ class TfmThumbnail : public WorkerDialog {
 
   QLabel* labels_[3] = {nullptr, nullptr, nullptr};
   QPushButton* bAbort = nullptr;
-  std::atomic<bool> scanAbort_{false};
-  std::atomic<bool> workerDone_{false};
+  OpenMapThread* worker_ = nullptr;
 };
 
 }  // namespace quiltor::ui

@@ -74,7 +74,8 @@ TpMain::TpMain(std::filesystem::path settingsFile, QWidget* parent)
       settingsFile_(std::move(settingsFile)),
       dialogs_(DesktopDialogs(this)),
       projections_(geodesy::LoadProjectionCatalogue()),
-      catalogue_(std::make_unique<MapCatalogue>()) {
+      catalogue_(std::make_unique<MapCatalogue>()),
+      imageSearch_(LoadImageSearchContext()) {
   setObjectName(QStringLiteral("pMain"));
   setWindowTitle(QString::fromLatin1(kMainCaption));
   resize(kDesignWidth, kDesignHeight);
@@ -95,6 +96,10 @@ TpMain::TpMain(std::filesystem::path settingsFile, QWidget* parent)
   host_ = std::make_unique<WindowHost>(windows);
 
   ApplySettings(LoadSettings(settingsFile_, ProgramFolder().string()));
+  // Thumbnails need their cache folders; without them maps are drawn as outlines.
+  std::string thumbnailProblem;
+  thumbnailFolders_ = PrepareThumbnailFolders(
+      ThumbnailFolderLocation(settingsFile_, ProgramFolder(), CacheFolder()), thumbnailProblem);
   EnableParameterFields(cMapProjection->currentText());
   WriteSettingsMemo();
   ConnectCommands();
@@ -149,7 +154,7 @@ void TpMain::EnableParameterFields(const QString& projectionName) {
 // A change of the projection or of a parameter field makes the thumbnails
 // stale; the datum and the pixel scale do not enter them.
 void TpMain::DestinationChanged() {
-  if (!loadingSettings_) rebuildNeeded_ = true;
+  if (!loadingSettings_) rebuildNeeded_.Set();
 }
 
 void TpMain::OpenHelp() {

@@ -19,9 +19,12 @@
 #include "catalogue/folder_scan.h"
 #include "catalogue/map_list.h"
 #include "catalogue/map_record.h"
+#include "catalogue/open_map_thread.h"
+#include "catalogue/thumbnails.h"
 #include "creation/create_configuration.h"
 #include "creation/destination_map.h"
 #include "geodesy/projection_catalogue.h"
+#include "settings/image_search.h"
 #include "settings/program_settings.h"
 #include "ui/window_host.h"
 
@@ -100,7 +103,7 @@ class TpMain : public QMainWindow {
   MapCatalogue& Catalogue() { return *catalogue_; }
   creation::DrawnRegion& Region() { return region_; }
   const geodesy::ProjectionCatalogue& Projections() const { return projections_; }
-  bool RebuildNeeded() const { return rebuildNeeded_; }
+  bool RebuildNeeded() const { return rebuildNeeded_.IsSet(); }
   QString ResultText() const;
   // The settings as the window shows them (what SaveSettings writes).
   ProgramSettings CurrentSettings() const;
@@ -157,6 +160,9 @@ class TpMain : public QMainWindow {
   void OpenHelp();
 
   bool RunCreateFlow(creation::CreateMode mode);
+  // Runs a scan or a thumbnail pass behind TfmThumbnail.
+  void RunWorker(WorkerMode mode);
+  void DeleteThumbnails();
 
   std::filesystem::path settingsFile_;
   bool settingsSaved_ = false;
@@ -167,7 +173,9 @@ class TpMain : public QMainWindow {
   std::unique_ptr<MapCatalogue> catalogue_;
   quiltor::FolderList loadedFolders_;
   creation::DrawnRegion region_;
-  bool rebuildNeeded_ = false;
+  RebuildNeededFlag rebuildNeeded_;
+  ImageSearchContext imageSearch_;
+  std::optional<ThumbnailFolders> thumbnailFolders_;  // none: maps are used without thumbnails
   QString lastMapsFolder_;
   std::string resultText_;
   std::uint32_t outlineColours_[4] = {0, 0, 0, 0};

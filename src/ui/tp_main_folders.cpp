@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -18,7 +19,7 @@
 
 #include "catalogue/map_list.h"
 #include "common/error.h"
-#include "creation/create_run.h"
+#include "catalogue/raster_image_queries.h"
 #include "ui/tfm_map_errors.h"
 #include "ui/tfm_thumbnail.h"
 #include "ui/tp_main.h"
@@ -64,6 +65,7 @@ void TpMain::ConnectCommands() {
   on("bNone", [this] { TickMaps([](bool) { return false; }); });
   on("bInvert", [this] { TickMaps([](bool ticked) { return !ticked; }); });
   on("bScanFolders", [this] { ScanFolders(); });
+  connect(bDeleteThumbnails, &QPushButton::clicked, this, &TpMain::DeleteThumbnails);
   on("bRefresh", [this] { emit ViewRedrawRequested(true); });
   on("bShowAllExtents", [this] { emit ViewFitRequested(false); });
   on("bShowSelectedExtents", [this] { emit ViewFitRequested(true); });
@@ -196,20 +198,33 @@ void TpMain::ScanFolders() {
   fmMapErrors_->Prepare(QString::fromLatin1(kMapScanErrorsCaption), kScanErrorsHeight);
   fmMapErrors_->AppendLine(QString::fromLatin1(kMapScanErrorsHeading));
   fmMapErrors_->AppendLine(QString());
-  const std::vector<std::string> ticked = TickedFolderPaths(FolderRows());
-  try {
-    fmThumbnail_->RunWorker([this, &ticked](const std::atomic<bool>& scanAbort) {
-      creation::ScanMapFolders(ticked, *catalogue_, loadedFolders_, projections_, *host_, scanAbort);
-    });
-  } catch (const std::exception& e) {
-    dialogs_.message(QString::fromUtf8(e.what()));
-  }
+  RunWorker(WorkerMode::Scan);
   FillMapList();
   emit ViewFitRequested(false);
-  QStringList lines = fmMapErrors_->Lines();
   std::vector<std::string> memo;
-  for (const QString& line : lines) memo.push_back(line.toStdString());
+  for (const QString& line : fmMapErrors_->Lines()) memo.push_back(line.toStdString());
   if (MapErrorsWorthShowing(memo)) dialogs_.showModal(*fmMapErrors_);
+}
+
+// The pass reads a snapshot of the settings taken here; the window stays in
+// the progress window's event loop until it ends.
+void TpMain::RunWorker(WorkerMode mode) {
+  WorkerSettings settings;
+  settings.destination = CurrentConfiguration().destination;
+  settings.thumbnailSize = cThumbnailSize->value();
+  settings.useThumbnails = cUseThumbnails->isChecked();
+  WorkerJob job{*catalogue_,       loadedFolders_,          quiltor::FolderList(TickedFolderPaths(FolderRows())),
+                projections_,      imageSearch_,            RasterImageQueries(),
+                thumbnailFolders_, settings};
+  OpenMapThread worker(mode, std::move(job), *host_);
+  fmThumbnail_->RunWorker(worker);
+}
+
+void TpMain::DeleteThumbnails() {
+  if (thumbnailFolders_)
+    DeleteProjectedThumbnails(*thumbnailFolders_, rebuildNeeded_);
+  else
+    rebuildNeeded_.Set();
 }
 
 // ---------------------------------------------------------------------------
@@ -264,10 +279,10 @@ void TpMain::TickMaps(const std::function<bool(bool ticked)>& newTick) {
 // cleared.
 void TpMain::SourceMapsShown() {
   WriteSettingsMemo();
-  if (!rebuildNeeded_) return;
-  rebuildNeeded_ = false;
-  for (int i = 0; i < catalogue_->count(); ++i) (*catalogue_)[i].thumbnail.reset();
+  const ThumbnailRebuild rebuild = PrepareThumbnailRebuild(rebuildNeeded_, *catalogue_, cUseThumbnails->isChecked());
+  if (rebuild == ThumbnailRebuild::NotNeeded) return;
   emit ViewFitRequested(false);
+  if (rebuild == ThumbnailRebuild::RunWorker) RunWorker(WorkerMode::Thumbnails);
   region_ = {};
   emit ViewRedrawRequested(true);
 }

@@ -15,16 +15,16 @@ WorkerDialog::WorkerDialog(QWidget* parent, int startDelayMs) : QDialog(parent) 
     watchTimer_.start();
   });
   connect(&watchTimer_, &QTimer::timeout, this, [this] {
-    if (!done_->load()) return;
+    if (!done_()) return;
     watchTimer_.stop();
     WorkerFinished();
     done(QDialog::Accepted);
   });
 }
 
-void WorkerDialog::RunModal(const std::function<void()>& start, const std::atomic<bool>& done) {
+void WorkerDialog::RunModal(const std::function<void()>& start, const std::function<bool()>& done) {
   start_ = start;
-  done_ = &done;
+  done_ = done;
   startTimer_.start();
   exec();
   start_ = nullptr;

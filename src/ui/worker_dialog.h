@@ -6,7 +6,6 @@
 // worker's marshalled calls run.
 #include <QDialog>
 #include <QTimer>
-#include <atomic>
 #include <functional>
 
 namespace quiltor::ui {
@@ -18,8 +17,8 @@ class WorkerDialog : public QDialog {
   WorkerDialog(QWidget* parent, int startDelayMs);
 
   // Shows the window modally; `start` runs from the start timer, then the
-  // window closes once `done` is set. Answers when the window has closed.
-  void RunModal(const std::function<void()>& start, const std::atomic<bool>& done);
+  // window closes once `done` answers true. Answers when the window has closed.
+  void RunModal(const std::function<void()>& start, const std::function<bool()>& done);
 
  protected:
   // Called by the watch timer just before the window closes.
@@ -32,7 +31,7 @@ class WorkerDialog : public QDialog {
   QTimer startTimer_;
   QTimer watchTimer_;
   std::function<void()> start_;
-  const std::atomic<bool>* done_ = nullptr;
+  std::function<bool()> done_;
 };
 
 }  // namespace quiltor::ui
