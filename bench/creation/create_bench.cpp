@@ -113,7 +113,7 @@ BenchCreate MakeCreate(int divisor, const std::string& tempFolder) {
         s.outline.lat.push_back(ll.latitude);
         s.outline.lon.push_back(ll.longitude);
       }
-      s.rowSpans.assign(static_cast<std::size_t>(h), {0, w - 1});
+      s.rowSpans = [w](std::int32_t) { return std::vector<std::int32_t>{0, w - 1}; };
       s.toPixel = [utm, wgs84, west, north, sourceMpp](double lat, double lon, double& col, double& row) {
         const auto en = geodesy::ProjectForward(utm->handle, utm->shortName, lat, lon, utm->setup, wgs84);
         col = (en.easting - west) / sourceMpp;

@@ -52,12 +52,17 @@ bool Blank(const CalibrationPoint& p, CalibrationColumn c) { return IsBlank(p[c]
 
 double Number(const CalibrationPoint& p, CalibrationColumn c) {
   const std::optional<double> value = TryParseDecimal(Text(p, c));
-  if (!value) throw CalibrationFailed("\"" + Text(p, c) + "\" is not a number");
+  if (!value || !std::isfinite(*value)) throw CalibrationFailed("\"" + Text(p, c) + "\" is not a number");
   return *value;
 }
 
 // |degrees| + |minutes| / 60, negative in the south and the west.
-double DegMin(double degrees, double minutes, std::string_view hemisphere) {
+// Degrees beyond `maxDegrees` or minutes beyond 60 place the point nowhere
+// on earth.
+double DegMin(double degrees, double minutes, std::string_view hemisphere, double maxDegrees) {
+  if (std::fabs(minutes) > 60 || std::fabs(degrees) + std::fabs(minutes) / 60.0 > maxDegrees)
+    throw CalibrationFailed("a point at " + FormatShortest(degrees) + " degrees " + FormatShortest(minutes) +
+                            " minutes is off the globe");
   double value = std::fabs(degrees) + std::fabs(minutes) / 60.0;
   const std::string h = ToUpperAscii(hemisphere);
   if (h == "S" || h == "W") value = -value;
@@ -85,8 +90,12 @@ std::optional<LatLon> GridToLatLon(const Map_record& record, const CalibrationPo
   using C = CalibrationColumn;
   const double easting = Number(p, C::gridEasting);
   const double northing = Number(p, C::gridNorthing);
-  if (gridCode == "utm")
+  if (gridCode == "utm") {
+    const std::optional<int> zone = UtmZoneNumber(Text(p, C::gridZone));
+    if (zone && (*zone < 1 || *zone > 60))
+      throw CalibrationFailed("UTM zone \"" + Text(p, C::gridZone) + "\" is outside 1..60");
     return geodesy::UTMToLatLon(Text(p, C::gridZone), Text(p, C::gridHemisphere), record.datum, easting, northing);
+  }
   if (gridCode == "bng") return geodesy::BNGToLatLon(Text(p, C::gridZone), record.datum, easting, northing);
   if (gridCode == "ig") return geodesy::IGToLatLon(Text(p, C::gridZone), record.datum, easting, northing);
   if (gridCode == "pj")
@@ -112,8 +121,9 @@ std::vector<UsablePoint> CollectPoints(const Map_record& record, const Calibrati
     }
     LatLon position{};
     if (latLonUsable) {
-      position.longitude = DegMin(Number(p, C::lonDegrees), Number(p, C::lonMinutes), Text(p, C::lonHemisphere));
-      position.latitude = DegMin(Number(p, C::latDegrees), Number(p, C::latMinutes), Text(p, C::latHemisphere));
+      position.longitude =
+          DegMin(Number(p, C::lonDegrees), Number(p, C::lonMinutes), Text(p, C::lonHemisphere), 180);
+      position.latitude = DegMin(Number(p, C::latDegrees), Number(p, C::latMinutes), Text(p, C::latHemisphere), 90);
     } else {
       const std::optional<LatLon> fromGrid = GridToLatLon(record, p, gridCode, shortName);
       if (!fromGrid) continue;  // a grid reference of no known kind cannot place the point
@@ -203,6 +213,14 @@ double Polynomial(const std::array<double, 6>& c, char method, double u, double 
 }
 
 }  // namespace
+
+std::optional<int> UtmZoneNumber(std::string_view zone) {
+  const std::string text = TrimSpaces(zone);
+  std::size_t n = 0;
+  while (n < text.size() && n < 3 && text[n] >= '0' && text[n] <= '9') ++n;
+  if (n == 0) return std::nullopt;
+  return TryParseInt(text.substr(0, n));
+}
 
 bool CalibrateMap(Map_record& record, const CalibrationPointTable& table,
                   const geodesy::ProjectionCatalogue& catalogue, std::string* cause) {

@@ -10,6 +10,7 @@
 // latitude for "Latitude/Longitude"); latitude/longitude are decimal degrees
 // on WGS 84.
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "catalogue/map_record.h"
@@ -40,9 +41,14 @@ struct ProjectedPoint {
 // PolyCal. Returns false when the points cannot define a transform: a pixel
 // text that is not an integer, a coordinate text that is not a number, two
 // points on one pixel row or column ('2'), collinear points ('3', '5', '6');
-// `cause`, when given, then says which.
+// `cause`, when given, then says which. Points placed off the globe
+// (latitude beyond 90, longitude beyond 180, minutes beyond 60) and UTM
+// zones outside 1..60 fail as well.
 bool CalibrateMap(Map_record& record, const CalibrationPointTable& points,
                   const geodesy::ProjectionCatalogue& catalogue, std::string* cause = nullptr);
+
+// The zone number of a UTM zone text: its leading digits ("55H" gives 55).
+std::optional<int> UtmZoneNumber(std::string_view zone);
 
 // Pixel (reals) to projected. Not finite when the map has no transform ('0').
 ProjectedPoint PixelToProjected(const Map_record& record, double x, double y);

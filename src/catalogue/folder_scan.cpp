@@ -5,6 +5,7 @@
 #include <system_error>
 #include <utility>
 
+#include "catalogue/map_file_reader.h"
 #include "common/paths.h"
 #include "common/text.h"
 
@@ -111,7 +112,14 @@ void CountMapFiles(ScanSession& s, std::string_view folder) {
 bool ScanFolder(ScanSession& s, std::string_view folder) {
   const std::vector<std::string> files = MapFilesOf(folder);
   for (std::size_t n = 0; n < files.size(); ++n) {
-    if (s.abort.load() || s.catalogue.full()) return false;
+    if (s.abort.load()) return false;
+    if (s.catalogue.full()) {
+      for (; n < files.size(); ++n) {
+        s.read.host.AppendMapError(files[n], "left out: the catalogue holds " + FormatInt(kMaxMaps) + " maps");
+        ++s.leftOut;
+      }
+      return false;
+    }
     Map_record& slot = s.catalogue.workSlot();
     if (ReadMapFile(files[n], slot, s.mapNumber + 1, s.mapTotal, s.read) == kMapNotLoaded) continue;
     slot.selected = slot.status == kMapUsable;

@@ -51,6 +51,7 @@ struct ScanSession {
   const std::atomic<bool>& abort;  // ScanAbort, set by the progress window
   int mapNumber = 0;  // maps loaded so far in this scan
   int mapTotal = 0;   // map files counted in the new folders (at most 2500)
+  int leftOut = 0;    // map files not read because the catalogue was full
 };
 
 // The scan worker's body. Afterwards LoadedFolders lists exactly the folders
@@ -66,7 +67,8 @@ void CountMapFiles(ScanSession& session, std::string_view folder);
 // maps or the scan is aborted. Maps that read with status 0 start selected.
 // True when every map file of the folder was tried (the last one may have
 // filled the catalogue); false when the abort or a full catalogue stopped it
-// before.
+// before. Every map file a full catalogue keeps out is counted in `leftOut`
+// and named in the map errors list.
 bool ScanFolder(ScanSession& session, std::string_view folder);
 
 // True when a map of the folder is in the catalogue.

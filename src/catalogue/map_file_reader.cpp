@@ -2,12 +2,13 @@
 
 #include <array>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
+#include <limits>
 #include <optional>
 #include <vector>
 
 #include "catalogue/calibration.h"
-#include "catalogue/row_spans.h"
 #include "common/error.h"
 #include "common/paths.h"
 #include "common/rounding.h"
@@ -88,8 +89,22 @@ struct ReadState {
   // record's border once all lines are read, since a later MMPNUM may still
   // take in points that were given beyond the count so far.
   std::array<BorderPoint, kMaxBorderPoints> border{};
+  std::array<bool, kMaxBorderPoints> borderPlaced{};  // an MMPLL or MM1C line gave the slot its position
   std::int32_t borderCount = 0;
 };
+
+// A border coordinate: a well-formed finite number, or the map is refused.
+// A missing, empty or digit-free field would put the point at 0 degrees,
+// so that the map spans half the globe.
+double BorderCoordinate(const std::string& line, int n, const char* what) {
+  const std::string field = CsvField(line, n, "");
+  const double value = MapReal(line, n, std::numeric_limits<double>::quiet_NaN());
+  bool digits = false;
+  for (const char c : field) digits = digits || (c >= '0' && c <= '9');
+  if (!digits || !std::isfinite(value))
+    throw QuiltorError(std::string("border ") + what + " \"" + field + "\" is not a number");
+  return value;
+}
 
 // Pixel coordinate of the file divided by the MSF, rounded (ties to even).
 std::int32_t ScalePixel(double value, double msf) {
@@ -175,10 +190,11 @@ void ReadBorderLatLonLine(ReadState& s, const std::string& line) {
   const std::int32_t index = CsvInt(line, 2, 1);
   if (!IsBorderIndex(index)) return;
   DefaultBorderCount(s);
-  double lon = MapReal(line, 3, 0);
-  double lat = MapReal(line, 4, 0);
+  double lon = BorderCoordinate(line, 3, "longitude");
+  double lat = BorderCoordinate(line, 4, "latitude");
   geodesy::ConvertDatum(s.record.datum, s.record.wgs84Datum, lat, lon);
   const auto k = static_cast<std::size_t>(index - 1);
+  s.borderPlaced[k] = true;
   s.border[k].latitude = RoundToMultiple(lat, 0.000001);
   s.border[k].longitude = RoundToMultiple(lon, 0.000001);
 }
@@ -188,9 +204,10 @@ void ReadCornersLine(ReadState& s, const std::string& line) {
   // Corner k from its longitude field and the latitude field after it.
   const int lonFields[] = {2, 4, 8, 6};
   for (std::size_t k = 0; k < 4; ++k) {
-    double lon = MapReal(line, lonFields[k], 0);
-    double lat = MapReal(line, lonFields[k] + 1, 0);
+    double lon = BorderCoordinate(line, lonFields[k], "longitude");
+    double lat = BorderCoordinate(line, lonFields[k] + 1, "latitude");
     geodesy::ConvertDatum(s.record.datum, s.record.wgs84Datum, lat, lon);
+    s.borderPlaced[k] = true;
     s.border[k].latitude = lat;
     s.border[k].longitude = lon;
   }
@@ -208,15 +225,6 @@ void ReadKeywordLine(ReadState& s, const std::string& line) {
   if (Contains(field1, "MM1B")) s.record.metresPerPixel = MapReal(line, 2, 99999) * s.msf;
 }
 
-// The leading digits of a UTM zone text ("55H" gives 55).
-std::optional<int> LeadingZoneNumber(const std::string& zone) {
-  const std::string text = TrimSpaces(zone);
-  std::size_t n = 0;
-  while (n < text.size() && n < 3 && text[n] >= '0' && text[n] <= '9') ++n;
-  if (n == 0) return std::nullopt;
-  return TryParseInt(text.substr(0, n));
-}
-
 // A UTM map's central meridian: from the zone of point 1 when that point is
 // the image origin, otherwise from the mean longitude of the border.
 void CompleteUtmSetup(ReadState& s) {
@@ -225,7 +233,11 @@ void CompleteUtmSetup(ReadState& s) {
   const CalibrationPoint& first = s.points.point(1);
   if (first[CalibrationColumn::pixelX] == "0" && first[CalibrationColumn::pixelY] == "0" &&
       !IsBlank(first[CalibrationColumn::gridZone])) {
-    if (const auto zone = LeadingZoneNumber(first[CalibrationColumn::gridZone])) setup.utmlon0 = *zone * 6.0 - 183.0;
+    if (const auto zone = UtmZoneNumber(first[CalibrationColumn::gridZone])) {
+      if (*zone < 1 || *zone > 60)
+        throw QuiltorError("UTM zone \"" + first[CalibrationColumn::gridZone] + "\" is outside 1..60");
+      setup.utmlon0 = *zone * 6.0 - 183.0;
+    }
   }
   if (setup.utmlon0 == geodesy::kUtmMeridianPending) {
     const auto& border = s.record.border;
@@ -241,12 +253,18 @@ void CompleteUtmSetup(ReadState& s) {
   setup.y0 = 0;
 }
 
-bool BorderInRange(const Map_record& r) {
-  for (const BorderPoint& p : r.border) {
-    const double lat = p.latitude, lon = p.longitude;
-    if (!(lat <= 90 && lat >= -90 && lon <= 180 && lon >= -180)) return false;
+// Every point of the border placed, at least three of them, and on the globe.
+void CheckBorder(const ReadState& s) {
+  if (s.borderCount < 3) throw QuiltorError("the border has fewer than three points");
+  for (std::size_t k = 0; k < static_cast<std::size_t>(s.borderCount); ++k) {
+    const std::string number = FormatInt(static_cast<std::int64_t>(k) + 1);
+    if (!s.borderPlaced[k])
+      throw QuiltorError("border point " + number + " has no latitude and longitude (an MMPLL line is missing)");
+    const double lat = s.border[k].latitude, lon = s.border[k].longitude;
+    if (!(lat <= 90 && lat >= -90 && lon <= 180 && lon >= -180))
+      throw QuiltorError("border point " + number + " is off the globe (" + FormatShortest(lat) + ", " +
+                         FormatShortest(lon) + ")");
   }
-  return true;
 }
 
 void ProjectBorder(Map_record& r) {
@@ -269,6 +287,9 @@ void ResolveImage(Map_record& r, const std::string& writtenPath, const MapReadCo
     r.imageFile = writtenPath;
     r.status = kMapImageNotFound;
   }
+  // A FIFO or a device is never opened as an image: it would block the read.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(r.imageFile, ec) && r.status == kMapUsable) r.status = kMapImageNotFound;
   const int check = context.images.checkExtension ? context.images.checkExtension(r.imageFile) : 0;
   if (check == 1) r.status = kMapFormatUnsupported;
   if (check == 2) r.status = kMapProtectedImage;
@@ -279,26 +300,28 @@ void CompleteRecord(Map_record& r, const MapReadContext& context) {
   r.width = 0;
   r.height = 0;
   r.pixelMode = 1;
-  if (context.images.queryInfo) {
+  std::error_code ec;
+  if (context.images.queryInfo && std::filesystem::is_regular_file(r.imageFile, ec)) {
     std::int32_t w = 0, h = 0, mode = 1;
     if (context.images.queryInfo(r.imageFile, w, h, mode) && w > 0 && h > 0) {
       r.width = w;
       r.height = h;
       r.pixelMode = mode;
+    } else if (r.status == kMapUsable) {
+      r.status = kMapImageUnreadable;  // listed, but it has no pixels to merge
     }
   }
-  BuildRowSpans(r);
   r.thumbnail.reset();
   r.highlighted = false;
   r.selected = false;
 }
 
-// Steps after line 1; throws QuiltorError (or anything else) saying why for a
-// map that must be reported.
+// Steps after line 1; throws QuiltorError (or anything else) with the reason
+// of a map that must be reported.
 void ReadBody(ReadState& s, MapLineReader& lines) {
   Map_record& r = s.record;
   const MapReadContext& context = s.context;
-  r.title = lines.NextOrEmpty();
+  r.title = ValidUtf8(lines.NextOrEmpty());
   ResolveImage(r, TrimSpaces(lines.NextOrEmpty()), context);
   lines.NextOrEmpty();  // map code
   r.datum = geodesy::FindDatum(CsvField(lines.NextOrEmpty(), 1, "WGS 84"));
@@ -306,6 +329,7 @@ void ReadBody(ReadState& s, MapLineReader& lines) {
   const std::string msfLine = lines.NextOrEmpty();
   if (Contains(msfLine, "MSF")) s.msf = MapReal(msfLine, 2, 1.0);
   while (const auto line = lines.Next()) ReadKeywordLine(s, *line);
+  CheckBorder(s);
   r.border.assign(s.border.begin(), s.border.begin() + s.borderCount);
 
   r.shortProjection = geodesy::ShortProjectionName(r.projectionName);
@@ -313,12 +337,14 @@ void ReadBody(ReadState& s, MapLineReader& lines) {
   r.projectionIndex = context.catalogue.FindProjection(r.projectionName);
   r.projWGS84 = geodesy::CreateProjection(context.catalogue, r.projectionIndex, r.setup, r.wgs84Datum);
   r.projMapDatum = geodesy::CreateProjection(context.catalogue, r.projectionIndex, r.setup, r.datum);
-  if (!BorderInRange(r)) throw QuiltorError("a border point lies off the globe");
   ProjectBorder(r);
   std::string calibrationFailure;
   if (!CalibrateMap(r, s.points, context.catalogue, &calibrationFailure))
     throw QuiltorError("the calibration failed: " + calibrationFailure);
+  if (r.method == kMethodNone) throw QuiltorError("fewer than two usable calibration points");
   CompleteRecord(r, context);
+  if (!(r.metresPerPixel > 0) || !std::isfinite(r.metresPerPixel))
+    throw QuiltorError("the calibration gives no scale at the map's centre");
 }
 
 }  // namespace
@@ -332,6 +358,14 @@ int ReadMapFile(const std::string& mapPath, Map_record& record, int mapNumber, i
   record.status = kMapUsable;
   record.mapFile = mapPath;
 
+  // A FIFO or a device would block the read (or never end); only regular
+  // files are map files. One that exists is named with the reason.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(mapPath, ec)) {
+    record = Map_record{};
+    if (std::filesystem::exists(mapPath, ec)) host.AppendMapError(mapPath, "not a regular file");
+    return kMapNotLoaded;
+  }
   MapLineReader lines(mapPath);
   if (!lines.opened()) {
     record = Map_record{};

@@ -52,9 +52,13 @@ struct MapReadContext {
 // the map it held before survives. Returns kMapLoaded (the map's status may
 // still report an image problem) or kMapNotLoaded; on kMapNotLoaded the
 // record is left empty. Maps that fail after their first line was accepted
-// (bad border, failed calibration, a damaged line) are added by full path to
-// the map errors list; an unreadable file or one that does not name the host
-// on line 1 is skipped silently. `mapNumber` and `mapTotal` only feed the
+// (a border point missing, not a number or off the globe, a border of fewer
+// than three points, fewer than two usable calibration points, a failed
+// calibration, a damaged line) and anything named ".map" that is not a
+// regular file are added to the map errors list by full path, with the
+// cause; an
+// unreadable file or one that does not name the host on line 1 is skipped
+// silently. `mapNumber` and `mapTotal` only feed the
 // progress text.
 int ReadMapFile(const std::string& mapPath, Map_record& record, int mapNumber, int mapTotal,
                 const MapReadContext& context);

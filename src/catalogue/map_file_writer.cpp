@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 
 #include "common/error.h"
@@ -129,17 +130,33 @@ double RoundAwayFullMinute(double degrees) {
   return degrees;
 }
 
-bool WriteMapFile(const std::string& basePath, std::int32_t width, std::int32_t height, double west, double east,
-                  double north, double south, std::int32_t resizePercent, const MapFileDestination& destination) {
+std::unique_ptr<PendingFile> PrepareMapFile(const std::string& basePath, std::int32_t width, std::int32_t height,
+                                            double west, double east, double north, double south,
+                                            std::int32_t resizePercent, const MapFileDestination& destination) {
   const auto corners = CornerPositions(west, east, north, south, destination);
   const std::int32_t w = RoundHalfEvenToInt(static_cast<double>(width) * resizePercent / 100.0);
   const std::int32_t h = RoundHalfEvenToInt(static_cast<double>(height) * resizePercent / 100.0);
   const std::string mapPath = ChangeExtension(basePath, ".map");
-  std::ofstream out(mapPath, std::ios::binary | std::ios::trunc);
+  std::error_code ec;
+  const auto status = std::filesystem::status(mapPath, ec);
+  if (std::filesystem::exists(status)) {
+    if (!std::filesystem::is_regular_file(status)) throw QuiltorError(mapPath + " exists and is not a regular file");
+    using std::filesystem::perms;
+    if ((status.permissions() & (perms::owner_write | perms::group_write | perms::others_write)) == perms::none)
+      throw QuiltorError(mapPath + " is read-only");
+  }
+  auto pending = std::make_unique<PendingFile>(mapPath);
+  std::ofstream out(pending->temporaryPath(), std::ios::binary | std::ios::trunc);
   if (!out) throw QuiltorError("cannot create the map file " + mapPath);
   for (const auto& line : MapFileLines(basePath, w, h, corners, destination)) out << line << "\r\n";
   out.close();
   if (!out) throw QuiltorError("cannot write the map file " + mapPath);
+  return pending;
+}
+
+bool WriteMapFile(const std::string& basePath, std::int32_t width, std::int32_t height, double west, double east,
+                  double north, double south, std::int32_t resizePercent, const MapFileDestination& destination) {
+  PrepareMapFile(basePath, width, height, west, east, north, south, resizePercent, destination)->Commit();
   return true;
 }
 

@@ -2,10 +2,12 @@
 // Writing the ".map" calibration file of a created map, so that the host
 // application and this program open the new image directly.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "geodesy/projection_catalogue.h"
 #include "geodesy/projection_engine.h"
+#include "raster/scratch/work_folder.h"
 
 namespace quiltor {
 
@@ -28,6 +30,16 @@ struct MapFileDestination {
 // when the file cannot be created or written; returns true when written.
 bool WriteMapFile(const std::string& basePath, std::int32_t width, std::int32_t height, double west, double east,
                   double north, double south, std::int32_t resizePercent, const MapFileDestination& destination);
+
+// The file WriteMapFile writes, finished under a pending name beside its
+// place and put there by the caller's Commit, so that an image and its map
+// file can be put in place together once both are written. Throws
+// QuiltorError when it cannot be written, or when what has the name now is
+// not a regular file or is read-only (a commit would replace what the user
+// protected).
+std::unique_ptr<PendingFile> PrepareMapFile(const std::string& basePath, std::int32_t width, std::int32_t height,
+                                            double west, double east, double north, double south,
+                                            std::int32_t resizePercent, const MapFileDestination& destination);
 
 // The minute rounding of written corners: a value whose minutes would read
 // "60.0000" becomes the next whole degree away from zero.

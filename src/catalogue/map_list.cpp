@@ -37,6 +37,7 @@ std::string MapStatusText(std::int32_t status) {
     case kMapImageNotFound: return "not found";
     case kMapFormatUnsupported: return "unsupported";
     case kMapProtectedImage: return "Protected Map Image";
+    case kMapImageUnreadable: return "image cannot be read";
     default: return FormatInt(status);
   }
 }

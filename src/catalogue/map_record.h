@@ -34,6 +34,7 @@ inline constexpr std::int32_t kMapUsable = 0;
 inline constexpr std::int32_t kMapImageNotFound = -1;
 inline constexpr std::int32_t kMapFormatUnsupported = -2;
 inline constexpr std::int32_t kMapProtectedImage = -3;
+inline constexpr std::int32_t kMapImageUnreadable = -4;  // found, but its header cannot be read
 
 // Map_record::method: which pixel <-> projected transform the calibration fitted.
 inline constexpr char kMethodNone = '0';
@@ -47,8 +48,9 @@ inline constexpr double kNoGeographicPosition = -777.0;
 inline constexpr std::int32_t kNoPixelPosition = -1;
 
 // The record owns everything it points to: its strings, its two projection
-// handles, its row spans and its thumbnail. It is move-only (the handles are
-// RAII owners); the catalogue moves records when it sorts or compacts.
+// handles and its thumbnail; row spans are computed from the border when
+// asked for (RowSpans in row_spans.h), never stored per image row. It is
+// move-only (the handles are RAII owners); the catalogue moves records when it sorts or compacts.
 // What a worker needs beside it while it uses a map (the creation thread's
 // open image and row work, the view's screen points) the worker keeps itself.
 struct Map_record {
@@ -88,7 +90,6 @@ struct Map_record {
   bool selected = false;      // ticked in the map list
   std::optional<Bitmap> thumbnail;  // projected thumbnail
 
-  std::vector<TLineXY> rowSpans;  // one per image row: where the row enters and leaves the border
 
   geodesy::ProjectionHandle projWGS84;     // the map's projection on WGS 84
   geodesy::ProjectionHandle projMapDatum;  // the map's projection on the map's own datum

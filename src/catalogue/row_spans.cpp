@@ -1,6 +1,7 @@
 #include "catalogue/row_spans.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <utility>
 
@@ -72,27 +73,30 @@ TLineXY WindingRowEntries(std::span<const BorderPoint> border, std::int32_t y, s
 
 std::vector<TLineXY> ComputeRowSpans(std::span<const BorderPoint> border, std::int32_t width, std::int32_t height) {
   std::vector<TLineXY> rows(static_cast<std::size_t>(std::max(height, 0)));
-  std::vector<double> borderX, borderY;
-  borderX.reserve(border.size());
-  borderY.reserve(border.size());
-  for (const BorderPoint& p : border) {
-    borderX.push_back(p.x);
-    borderY.push_back(p.y);
-  }
-  for (std::int32_t y = 0; y < height; ++y) {
-    TLineXY line = RowCrossings(borderX, borderY, y, width);
-    // Two crossings are the common convex row. Any other count (none, one,
-    // several) is settled by the integer border's winding: that also finds
-    // rows lying wholly inside a border that extends past both image edges
-    // and the inside end of a border that leaves the image on the left.
-    if (line.n() != 2) line = WindingRowEntries(border, y, width);
-    rows[static_cast<std::size_t>(y)] = std::move(line);
-  }
+  for (std::int32_t y = 0; y < height; ++y) rows[static_cast<std::size_t>(y)] = RowSpansOfRow(border, y, width);
   return rows;
 }
 
-void BuildRowSpans(Map_record& record) {
-  record.rowSpans = ComputeRowSpans(record.border, record.width, record.height);
+TLineXY RowSpansOfRow(std::span<const BorderPoint> border, std::int32_t y, std::int32_t width) {
+  std::array<double, kMaxBorderPoints> borderX{}, borderY{};
+  const std::size_t n = std::min<std::size_t>(border.size(), kMaxBorderPoints);
+  for (std::size_t i = 0; i < n; ++i) {
+    borderX[i] = border[i].x;
+    borderY[i] = border[i].y;
+  }
+  TLineXY line = RowCrossings(std::span<const double>(borderX.data(), n), std::span<const double>(borderY.data(), n),
+                              y, width);
+  // Two crossings are the common convex row. Any other count (none, one,
+  // several) is settled by the integer border's winding: that also finds
+  // rows lying wholly inside a border that extends past both image edges
+  // and the inside end of a border that leaves the image on the left.
+  if (line.n() != 2) line = WindingRowEntries(border, y, width);
+  return line;
+}
+
+TLineXY RowSpans(const Map_record& record, std::int32_t y) {
+  if (y < 0 || y >= record.height) return {};
+  return RowSpansOfRow(record.border, y, record.width);
 }
 
 }  // namespace quiltor

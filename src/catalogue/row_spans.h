@@ -1,7 +1,9 @@
 #pragma once
-// Per-row border spans of a source map: for every image row, the columns at
+// Per-row border spans of a source map: for an image row, the columns at
 // which the row enters and leaves the map's border, so that the creation
 // thread and the view can tell inside pixels by comparing a few integers.
+// A row's spans are computed from the border's edges when asked for, so a
+// map costs the size of its border whatever height its image header claims.
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -29,7 +31,11 @@ std::vector<TLineXY> ComputeRowSpans(std::span<const BorderPoint> border, std::i
 // rows that do not cross the border exactly twice.
 TLineXY WindingRowEntries(std::span<const BorderPoint> border, std::int32_t y, std::int32_t width);
 
-// Fills record.rowSpans from its border and image size.
-void BuildRowSpans(Map_record& record);
+// The spans of row y alone, as ComputeRowSpans gives them for that row.
+TLineXY RowSpansOfRow(std::span<const BorderPoint> border, std::int32_t y, std::int32_t width);
+
+// The spans of image row y of a record, from its border and image width;
+// empty for a row outside the image.
+TLineXY RowSpans(const Map_record& record, std::int32_t y);
 
 }  // namespace quiltor

@@ -156,9 +156,9 @@ std::string Position(double latitude, double longitude) {
 
 void PrintText(const Map_record& map, const std::vector<PointQuery>& queries, const std::vector<Conversion>& points,
                std::ostream& out) {
-  out << "map file:         " << map.mapFile << "\n"
-      << "title:            " << map.title << "\n"
-      << "image file:       " << map.imageFile << "\n"
+  out << "map file:         " << PrintableText(map.mapFile) << "\n"
+      << "title:            " << PrintableText(map.title) << "\n"
+      << "image file:       " << PrintableText(map.imageFile) << "\n"
       << "image:            " << map.width << " x " << map.height << ", "
       << (map.pixelMode == 3 ? "true colour" : "palette") << ", status " << MapStatusText(map.status) << "\n"
       << "projection:       " << map.projectionName;
@@ -208,11 +208,9 @@ int RunInfo(const Args& args, const Console& io) {
   if (result != kMapLoaded) {
     if (host.MapErrors().empty())
       throw Failed(mapPath + " cannot be opened or is not a map file (line 1 must name Tervane)");
-    std::string reason = mapPath +
-                         " has errors and could not be processed (a border point off the globe, a calibration that "
-                         "failed or a damaged line)";
-    if (args.Flag("verbose")) reason = WithCause(reason, host.MapErrorCauses().front());
-    throw Failed(reason);
+    // One map: what failed is always said, not only with --verbose.
+    throw Failed(PrintableText(WithCause(mapPath + " has errors and could not be processed",
+                                         host.MapErrorCauses().front())));
   }
   std::vector<Conversion> points;
   for (const PointQuery& q : queries) points.push_back(Convert(map, q));

@@ -13,6 +13,7 @@
 #include "cli/destination_options.h"
 #include "cli/json_writer.h"
 #include "cli/terminal_host.h"
+#include "common/text.h"
 #include "cli/thumbnail_scan.h"
 #include "geodesy/projection_catalogue.h"
 
@@ -63,12 +64,12 @@ void PrintText(const std::vector<FolderRow>& folders, const ThumbnailScan& scan,
   const std::vector<std::string>& errors = host.MapErrors();
   const bool aborted = scan.aborted;
   out << "Path  Folder\n";
-  for (const FolderRow& f : folders) out << std::string(4 - std::min<std::size_t>(4, f.pathText.size()), ' ') << f.pathText << "  " << f.path << "\n";
+  for (const FolderRow& f : folders) out << std::string(4 - std::min<std::size_t>(4, f.pathText.size()), ' ') << f.pathText << "  " << PrintableText(f.path) << "\n";
   out << "\n";
   std::size_t titleWidth = std::string("Selected Maps").size();
   std::size_t scaleWidth = std::string("Pixel Scale").size();
   for (const MapListRow& r : rows) {
-    titleWidth = std::max(titleWidth, r.title.size());
+    titleWidth = std::max(titleWidth, PrintableText(r.title).size());
     scaleWidth = std::max(scaleWidth, r.pixelScale.size());
   }
   auto pad = [](const std::string& text, std::size_t width) { return text + std::string(width - std::min(width, text.size()), ' '); };
@@ -76,7 +77,7 @@ void PrintText(const std::vector<FolderRow>& folders, const ThumbnailScan& scan,
   out << "    " << pad("Selected Maps", titleWidth) << "  " << right("Pixel Scale", scaleWidth) << "  Path  "
       << (thumbnails ? "Thumbnail  " : "") << "Status\n";
   for (const MapListRow& r : rows) {
-    out << (r.ticked ? "[x] " : "[ ] ") << pad(r.title, titleWidth) << "  " << right(r.pixelScale, scaleWidth) << "  "
+    out << (r.ticked ? "[x] " : "[ ] ") << pad(PrintableText(r.title), titleWidth) << "  " << right(r.pixelScale, scaleWidth) << "  "
         << pad(r.path, 4) << "  ";
     if (thumbnails) out << pad(ThumbnailWord(ReportOf(scan, (*scan.catalogue)[r.mapIndex])), 9) << "  ";
     out << r.status << "\n";
@@ -85,7 +86,7 @@ void PrintText(const std::vector<FolderRow>& folders, const ThumbnailScan& scan,
   if (!errors.empty()) {
     out << "\n" << kMapScanErrorsCaption << ": " << kMapScanErrorsHeading << "\n";
     for (std::size_t i = 0; i < errors.size(); ++i)
-      out << "  " << (verbose ? WithCause(errors[i], host.MapErrorCauses()[i]) : errors[i]) << "\n";
+      out << "  " << PrintableText(verbose ? WithCause(errors[i], host.MapErrorCauses()[i]) : errors[i]) << "\n";
   }
   if (aborted) out << "\nThe scan was interrupted; the folder being read was left out.\n";
 }

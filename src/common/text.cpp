@@ -146,6 +146,25 @@ std::string FormatInt(std::int64_t value) {
   return std::string(buf.data(), ec == std::errc() ? ptr : buf.data());
 }
 
+std::string PrintableText(std::string_view text) {
+  const std::string utf8 = ValidUtf8(text);
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    // C1 controls are U+0080..U+009F, written as C2 80..C2 9F.
+    if (c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+      out += '?';
+      ++i;
+    } else if (c < 0x20 || c == 0x7F) {
+      out += '?';
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 std::size_t EditDistance(std::string_view a, std::string_view b) {
   std::vector<std::size_t> row(b.size() + 1);
   for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;

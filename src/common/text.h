@@ -64,6 +64,10 @@ std::string FormatInt(std::int64_t value);
 // The words of a line separated by runs of blanks and tabs; views into `text`.
 std::vector<std::string_view> SplitBlanks(std::string_view text);
 
+// ValidUtf8 with every control character (C0, DEL and C1) replaced by "?",
+// so that a title or path never sends raw control bytes to a terminal.
+std::string PrintableText(std::string_view text);
+
 // Levenshtein distance between two texts (bytes), for "did you mean" lists
 // of close datum and projection names.
 std::size_t EditDistance(std::string_view a, std::string_view b);

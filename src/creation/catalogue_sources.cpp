@@ -2,6 +2,7 @@
 
 #include "catalogue/calibration.h"
 #include "catalogue/outline.h"
+#include "catalogue/row_spans.h"
 #include "geodesy/datum.h"
 #include "geodesy/projection_engine.h"
 
@@ -41,9 +42,8 @@ CreationSource SourceFromRecord(const Map_record& record, RasterOpener open) {
   source.height = record.height;
   source.metresPerPixel = record.metresPerPixel;
   source.outline = OutlineOfRecord(record);
-  source.rowSpans.reserve(record.rowSpans.size());
-  for (const TLineXY& row : record.rowSpans) source.rowSpans.push_back(row.X);
   const Map_record* map = &record;
+  source.rowSpans = [map](std::int32_t row) { return RowSpans(*map, row).X; };
   const std::int32_t wgs84 = geodesy::WGS84Datum();
   source.toPixel = [map, wgs84](double lat, double lon, double& column, double& row) {
     double X = lon, Y = lat;

@@ -18,8 +18,35 @@ namespace quiltor::creation {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The border spans of the source rows a map used last, one slot per row
+// modulo the slot count: neighbouring destination rows sample neighbouring
+// source rows, so most lookups find their row computed.
+class RowSpanCache {
+ public:
+  const std::vector<std::int32_t>& Row(const CreationSource& source, std::int32_t y) {
+    Slot& slot = slots_[static_cast<std::size_t>(y) % slots_.size()];
+    if (slot.row != y) {
+      slot.spans = source.rowSpans ? source.rowSpans(y) : std::vector<std::int32_t>{};
+      slot.row = y;
+    }
+    return slot.spans;
+  }
+
+ private:
+  struct Slot {
+    std::int32_t row = -1;
+    std::vector<std::int32_t> spans;
+  };
+  std::vector<Slot> slots_ = std::vector<Slot>(1024);
+};
+
+}  // namespace
+
 struct CreateJob::MapState {
   CreationSource source;
+  RowSpanCache spans;
   double boundsMinX = 0, boundsMaxX = 0, boundsMinY = 0, boundsMaxY = 0;
   std::vector<double> rowX, rowY;
   std::int32_t rowFirst = 0;
@@ -46,8 +73,8 @@ int SpanOf(const std::vector<std::int32_t>& crossings, std::int32_t x) {
   return -1;
 }
 
-bool RowHolds(const std::vector<std::vector<std::int32_t>>& spans, int row, std::int32_t x) {
-  return row >= 0 && static_cast<std::size_t>(row) < spans.size() && SpanOf(spans[static_cast<std::size_t>(row)], x) >= 0;
+bool RowHolds(RowSpanCache& spans, const CreationSource& source, int row, std::int32_t x) {
+  return row >= 0 && row < source.height && SpanOf(spans.Row(source, row), x) >= 0;
 }
 
 void RemoveQuietly(const std::string& path) {
@@ -209,9 +236,8 @@ CreateReport CreateJob::RunStages() {
   RemoveQuietly(sharpened);
   host_.StageFinished(Stage::SavingImage);
   if (flags_.abortRequested || flags_.conversionAbort) {
-    // Only what this create wrote goes; a failed or aborted conversion has
-    // left an earlier file of that name as it was.
-    if (converted) RemoveQuietly(settings_.destinationFile);
+    // Nothing is in place before the calibration file is written: an
+    // earlier image and map file of that name stay as they were.
     report.resultText = kResultAborted;
     return report;
   }
@@ -226,8 +252,7 @@ CreateReport CreateJob::RunStages() {
   try {
     stages_.writeMapFile(extent_, grid_);
   } catch (const std::exception& e) {
-    // An image without its calibration file is no map: take it away again.
-    RemoveQuietly(settings_.destinationFile);
+    // The stage put neither file in place: an earlier pair stays as it was.
     report.resultText = kResultFailed;
     host_.AppendMapError(std::string(kResultFailed) + " : the calibration file could not be written (" + e.what() +
                          ")", {});
@@ -340,8 +365,7 @@ void CreateJob::ScanRow(std::int32_t, double rowY, std::vector<std::uint8_t>& ro
       if (!std::isfinite(fx) || !std::isfinite(fy)) continue;
       const std::int32_t sx = RoundHalfEvenToInt(fx), sy = RoundHalfEvenToInt(fy);
       if (sx < 0 || sx > m.source.width - 1 || sy < 0 || sy > m.source.height - 1) continue;
-      if (static_cast<std::size_t>(sy) >= m.source.rowSpans.size()) continue;
-      const auto& crossings = m.source.rowSpans[static_cast<std::size_t>(sy)];
+      const std::vector<std::int32_t>& crossings = m.spans.Row(m.source, sy);
       const int span = SpanOf(crossings, sx);
       if (span < 0) continue;
       // The four neighbours of the sample must lie inside the border too:
@@ -350,8 +374,8 @@ void CreateJob::ScanRow(std::int32_t, double rowY, std::vector<std::uint8_t>& ro
       const double lo = crossings[static_cast<std::size_t>(span)], hi = crossings[static_cast<std::size_t>(span) + 1];
       const double sampleX = std::clamp(fx, lo, hi);
       const int y0 = static_cast<int>(fy);
-      const bool rowsInside = RowHolds(m.source.rowSpans, y0, sx) &&
-                              (y0 + 1 > m.source.height - 1 || RowHolds(m.source.rowSpans, y0 + 1, sx));
+      const bool rowsInside = RowHolds(m.spans, m.source, y0, sx) &&
+                              (y0 + 1 > m.source.height - 1 || RowHolds(m.spans, m.source, y0 + 1, sx));
       const double sampleY = rowsInside ? fy : static_cast<double>(sy);
       try {
         SampleBilinear(*m.raster, pixel, sampleX, sampleY, m.scaleRatio);

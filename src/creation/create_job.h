@@ -38,9 +38,10 @@ struct CreationSource {
   std::int32_t height = 0;
   double metresPerPixel = 0;
   GeoOutline outline;       // WGS 84 border
-  // For every image row, the sorted border crossings; read in pairs they
-  // are the inside spans, both ends included.
-  std::vector<std::vector<std::int32_t>> rowSpans;
+  // The sorted border crossings of an image row; read in pairs they are the
+  // inside spans, both ends included. Computed when asked for; the job keeps
+  // the rows it used last.
+  std::function<std::vector<std::int32_t>(std::int32_t row)> rowSpans;
   // WGS 84 latitude/longitude to the map's pixel column and row (not rounded).
   std::function<void(double lat, double lon, double& column, double& row)> toPixel;
   // Opens the image; throws QuiltorError or returns null when it cannot.
@@ -62,10 +63,13 @@ struct CreateStages {
       beginTempImage;
   // Answers false when stopped by ConversionAbort (nothing usable left at `to`).
   std::function<bool(const std::string& from, const std::string& to)> sharpen;
-  // Answers whether the tiled image was written completely.
+  // Answers whether the tiled image was written completely. It is not yet
+  // in place: writeMapFile puts the image and its calibration file there
+  // together, or neither.
   std::function<bool(const std::string& temp, const std::string& destination, const std::string& workFolder)>
       convertToTiled;
-  // Writes the calibration file beside the destination; throws on failure.
+  // Writes the calibration file beside the destination and puts it and the
+  // image in place; throws on failure, with neither in place.
   std::function<void(const DestinationExtent& extent, const DestinationGrid& grid)> writeMapFile;
 };
 

@@ -31,6 +31,10 @@ CreateStages PipelineStages(const PipelineOptions& options, const CalibrationTar
   // The conversion may write under another name than asked for; the
   // calibration file must name and sit beside what was really written.
   auto written = std::make_shared<std::string>();
+  // The finished image under its pending name until its calibration file is
+  // written too: then both are put in place, so a failed map file write
+  // leaves an earlier image and map file of that name as they were.
+  auto image = std::make_shared<std::shared_ptr<PendingFile>>();
   CreateStages stages;
   stages.beginTempImage = [](const std::string& path, std::int32_t width, std::int32_t height) {
     return std::make_unique<TrueColourRows>(path, width, height);
@@ -38,7 +42,7 @@ CreateStages PipelineStages(const PipelineOptions& options, const CalibrationTar
   stages.sharpen = [&host, &flags](const std::string& from, const std::string& to) {
     return SharpenTempImage(from, to, host, &flags.conversionAbort);
   };
-  stages.convertToTiled = [options, &host, &flags, written](const std::string& temp, const std::string& destination,
+  stages.convertToTiled = [options, &host, &flags, written, image](const std::string& temp, const std::string& destination,
                                                             const std::string& workFolder) {
     TiledConversionRequest request;
     request.sourcePath = temp;
@@ -47,14 +51,18 @@ CreateStages PipelineStages(const PipelineOptions& options, const CalibrationTar
     request.colourCount = options.colourCount;
     request.scalePercent = options.resizePercent;
     request.scrambled = false;  // the host application opens the plain variant
+    request.deferCommit = true;
     const TiledConversionResult result = ConvertToTiledImage(request, host, flags.conversionAbort);
     if (!result.ok && !result.error.empty() && !result.shown) host.AppendMapError("Tiled image : " + result.error, {});
     *written = result.ok ? result.writtenPath : std::string();
+    *image = result.pending;
     return result.ok;
   };
   const int resize = options.resizePercent;
-  stages.writeMapFile = [target, resize, written](const DestinationExtent& extent, const DestinationGrid& grid) {
-    if (written->empty()) throw QuiltorError("no tiled image was written");
+  stages.writeMapFile = [target, resize, written, image](const DestinationExtent& extent, const DestinationGrid& grid) {
+    // However this ends, the pending image goes: put in place or removed.
+    const std::shared_ptr<PendingFile> pendingImage = std::move(*image);
+    if (written->empty() || !pendingImage) throw QuiltorError("no tiled image was written");
     MapFileDestination d;
     d.projectionName = target.destination->displayName;
     d.shortName = target.destination->shortName;
@@ -63,7 +71,10 @@ CreateStages PipelineStages(const PipelineOptions& options, const CalibrationTar
     d.handle = &target.destination->handle;
     d.metersPerPixelText = target.metersPerPixelText;
     d.imageExtension = ExtensionPart(*written);
-    WriteMapFile(*written, grid.width, grid.height, extent.minX, extent.maxX, extent.maxY, extent.minY, resize, d);
+    const std::unique_ptr<PendingFile> mapFile =
+        PrepareMapFile(*written, grid.width, grid.height, extent.minX, extent.maxX, extent.maxY, extent.minY, resize, d);
+    pendingImage->Commit();
+    mapFile->Commit();
   };
   return stages;
 }

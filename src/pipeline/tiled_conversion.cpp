@@ -157,11 +157,15 @@ TiledConversionResult ConvertToTiledImage(const TiledConversionRequest& request,
     }
 
     WorkFolder work(tempFolder);
-    PendingFile pending(destination);
+    auto pending = std::make_shared<PendingFile>(destination);
     const PassContext context{work.path(), host, abort};
-    if (!BuildAndWrite(std::move(source), request, colours, scale, context, pending.temporaryPath())) return result;
+    if (!BuildAndWrite(std::move(source), request, colours, scale, context, pending->temporaryPath())) return result;
     if (abort.load()) return result;
-    pending.Commit();
+    if (request.deferCommit) {
+      result.pending = pending;
+    } else {
+      pending->Commit();
+    }
     result.ok = true;
     result.writtenPath = destination;
   } catch (const std::exception& e) {

@@ -14,6 +14,7 @@
 
 #include "common/worker_host.h"
 #include "raster/raster_reader.h"
+#include "raster/scratch/work_folder.h"
 
 namespace quiltor {
 
@@ -29,6 +30,9 @@ struct TiledConversionRequest {
   double scalePercent = 100;   // at most 100
   bool scrambled = false;      // this program's own tables; plain for files the host opens
   ConversionSourceOpener openSource;  // empty: OpenRaster, the one image dispatch
+  // The finished image stays under its pending name (result.pending) for
+  // the caller to put in place together with its calibration file.
+  bool deferCommit = false;
 };
 
 struct TiledConversionResult {
@@ -39,6 +43,7 @@ struct TiledConversionResult {
   // `shown` set so that the caller does not repeat it.
   std::string error;
   bool shown = false;
+  std::shared_ptr<PendingFile> pending;  // with deferCommit: the finished image, not yet in place
 };
 
 // The destination name the conversion writes: ".qtxt2" for a source whose

@@ -83,7 +83,7 @@ def info():
 
 
 def refusals():
-    for name, words in (("off-globe.map", "has errors"), ("not-a-map.map", "not a map file"),
+    for name, words in (("off-globe.map", "border point 1 is off the globe"), ("not-a-map.map", "not a map file"),
                         ("nothing-here.map", "cannot be opened")):
         err = run("info", os.path.join(FOLDER, name), code=1).stderr
         assert words in err, err

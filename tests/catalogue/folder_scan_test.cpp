@@ -224,14 +224,22 @@ TEST_F(FolderScanTest, TheCatalogueStopsAt2500Maps) {
     testing::WriteText(fs::path(big) / ("m" + ZeroPad(FormatInt(i), 4) + ".map"), text);
   AddMap(late, "late.map", 1);
 
-  Scan({big, late});
+  ScanSession session{catalogue, loaded, context, abort};
+  ScanNewFolders(session, FolderList({big, late}));
   EXPECT_EQ(catalogue.count(), kMaxMaps);
-  EXPECT_EQ(lastTotal, kMaxMaps);
+  EXPECT_EQ(session.mapTotal, kMaxMaps);
   EXPECT_EQ(LoadedFiles().size(), static_cast<std::size_t>(kMaxMaps));
   const auto& events = host.events;
   EXPECT_NE(std::find(events.begin(), events.end(), "label2: Map 2500 of 2500"), events.end());
-  EXPECT_TRUE(std::none_of(events.begin(), events.end(),
-                           [](const std::string& e) { return e.find("2501") != std::string::npos; }));
+  EXPECT_TRUE(std::none_of(events.begin(), events.end(), [](const std::string& e) {
+    return e.rfind("label", 0) == 0 && e.find("2501") != std::string::npos;
+  }));
+  // The maps left out are counted and named, with the reason.
+  EXPECT_EQ(session.leftOut, 3);
+  const Names leftOut = {(fs::path(big) / "m2500.map").string(), (fs::path(big) / "m2501.map").string(),
+                         (fs::path(late) / "late.map").string()};
+  EXPECT_EQ(host.mapErrors, leftOut);
+  EXPECT_EQ(host.mapErrorCauses, Names(3, "left out: the catalogue holds 2500 maps"));
   // The folder the full catalogue kept out is not listed, so a scan with
   // room reads it.
   EXPECT_EQ(loaded.folders(), Names{big});

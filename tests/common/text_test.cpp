@@ -72,5 +72,29 @@ TEST(SplitBlanks, RunsOfBlanksAndTabsSeparateWords) {
   EXPECT_EQ(SplitBlanks("+proj=utm"), Words{"+proj=utm"});
 }
 
+// Texts of map files written on Windows arrive in code page 1252; what is
+// shown or written as JSON is UTF-8, and never carries raw control bytes.
+TEST(Utf8, CodePageTextsBecomeUtf8AndControlsArePrinted) {
+  struct Case {
+    const char* in;
+    const char* utf8;
+    const char* printable;
+  };
+  const Case cases[] = {
+      {"plain", "plain", "plain"},
+      {"K\xC3\xB6ln", "K\xC3\xB6ln", "K\xC3\xB6ln"},                           // UTF-8 stays
+      {"K\xF6ln \x96 \x80", "K\xC3\xB6ln \xE2\x80\x93 \xE2\x82\xAC", nullptr},  // 1252
+      {"\xC0\x80", "\xC3\x80\xE2\x82\xAC", nullptr},                       // overlong form: not UTF-8
+      {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC", nullptr},            // surrogate: not UTF-8
+      {"\x81", "\xC2\x81", "?"},                                        // undefined in 1252: a C1 control
+      {"a\x1B[2Jb\x7F", "a\x1B[2Jb\x7F", "a?[2Jb?"},                      // escape sequences
+      {"\xC2\x9B", "\xC2\x9B", "?"},                                       // C1 control
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ValidUtf8(c.in), c.utf8) << c.in;
+    if (c.printable) EXPECT_EQ(PrintableText(c.in), c.printable) << c.in;
+  }
+}
+
 }  // namespace
 }  // namespace quiltor

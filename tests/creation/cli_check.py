@@ -7,7 +7,7 @@ behind, and the landmarks of samples/landmarks.csv found, through the new
 map's own calibration ("info --latlon"), on pixels of their colour in the
 preview of the new image. A small pixel scale keeps every run short.
 
-usage: cli_check.py QUILTOR_CLI SOURCE_DIR utm|tm|latlon|refusal
+usage: cli_check.py QUILTOR_CLI SOURCE_DIR utm|tm|latlon|refusal|keeps
 """
 import json
 import os
@@ -119,9 +119,53 @@ def refusal():
     assert os.listdir(temp) == [], os.listdir(temp)
 
 
+def snapshot(*folders):
+    """Every file and folder under the folders: its bytes, or None for a folder."""
+    seen = {}
+    for folder in folders:
+        for root, dirs, files in os.walk(folder):
+            for d in dirs:
+                seen[os.path.join(root, d)] = None
+            for f in files:
+                with open(os.path.join(root, f), "rb") as handle:
+                    seen[os.path.join(root, f)] = handle.read()
+    return seen
+
+
+def keeps():
+    # A create whose calibration file cannot be written fails and leaves an
+    # earlier image and map file of that name exactly as they were.
+    temp = os.path.join(WORK, "temp")
+    os.makedirs(temp)
+    out = os.path.join(WORK, "out")
+    os.makedirs(out)
+    image = os.path.join(out, "merged.qtx2")
+    for blocker in ("read-only", "folder"):
+        with open(image, "wb") as f:
+            f.write(b"yesterday's image")
+        mapfile = os.path.join(out, "merged.map")
+        if blocker == "folder":
+            os.chmod(mapfile, 0o644)
+            os.remove(mapfile)
+            os.makedirs(mapfile)
+        else:
+            with open(mapfile, "wb") as f:
+                f.write(b"yesterday's calibration")
+            os.chmod(mapfile, 0o444)
+        before = snapshot(out, SAMPLES)
+        result = run("create", "--folder", SAMPLES, "-o", image, "--mpp", MPP, "--temp", temp, "--projection", "utm",
+                     "--zone", "32", code=1)
+        assert "Creating map ... failed" in result.stdout + result.stderr, (blocker, result.stdout, result.stderr)
+        assert "merged.map" in result.stdout + result.stderr, (blocker, result.stdout, result.stderr)
+        assert snapshot(out, SAMPLES) == before, (blocker, sorted(snapshot(out, SAMPLES)))
+        assert os.listdir(temp) == [], os.listdir(temp)
+
+
 try:
     if GROUP == "refusal":
         refusal()
+    elif GROUP == "keeps":
+        keeps()
     else:
         create(GROUP)
 finally:

@@ -15,6 +15,7 @@
 
 #include "catalogue/calibration.h"
 #include "catalogue/map_file_reader.h"
+#include "catalogue/row_spans.h"
 #include "catalogue/raster_image_queries.h"
 #include "common/paths.h"
 #include "creation/catalogue_sources.h"
@@ -164,7 +165,7 @@ TEST(CreateEndToEnd, MergedMapCutsCollarsKeepsDetailOnTopAndPutsLandmarksWhereIt
     for (int i = 0; i < c.catalogue.count(); ++i) {
       const Map_record& m = c.catalogue[i];
       const PixelPosition p = LatLonToPixel(m, mark.lon, mark.lat);
-      if (p.y < 0 || p.y >= m.height || !m.rowSpans[std::size_t(p.y)].Covers(p.x)) continue;
+      if (p.y < 0 || p.y >= m.height || !RowSpans(m, p.y).Covers(p.x)) continue;
       centre = PixelToLatLon(m, p.x, p.y);
       break;
     }

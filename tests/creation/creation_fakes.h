@@ -80,8 +80,10 @@ inline creation::CreationSource FramedSource(const std::string& name, double wes
     s.outline.lon.push_back(west + xs[k] * step);
     s.outline.lat.push_back(north - ys[k] * step);
   }
-  s.rowSpans.resize(static_cast<std::size_t>(h));
-  for (int y = collar; y <= h - 1 - collar; ++y) s.rowSpans[static_cast<std::size_t>(y)] = {collar, w - 1 - collar};
+  s.rowSpans = [collar, w, h](std::int32_t y) {
+    return y >= collar && y <= h - 1 - collar ? std::vector<std::int32_t>{collar, w - 1 - collar}
+                                              : std::vector<std::int32_t>{};
+  };
   s.toPixel = [west, north, step](double lat, double lon, double& col, double& row) {
     col = (lon - west) / step;
     row = (north - lat) / step;
@@ -131,12 +133,19 @@ inline creation::CreateStages CopyingStages(CapturedImage& image, bool convertSu
     std::filesystem::copy_file(from, to);
     return true;
   };
-  stages.convertToTiled = [convertSucceeds](const std::string& temp, const std::string& dest, const std::string&) {
+  // The image waits in the work folder until the calibration file is
+  // "written", as the real stages keep it under a pending name.
+  auto pending = std::make_shared<std::pair<std::string, std::string>>();
+  stages.convertToTiled = [convertSucceeds, pending](const std::string& temp, const std::string& dest,
+                                                     const std::string& work) {
     if (!convertSucceeds) return false;
-    std::filesystem::copy_file(temp, dest, std::filesystem::copy_options::overwrite_existing);
+    *pending = {(std::filesystem::path(work) / "pending.qtx2").string(), dest};
+    std::filesystem::copy_file(temp, pending->first, std::filesystem::copy_options::overwrite_existing);
     return true;
   };
-  stages.writeMapFile = [](const creation::DestinationExtent&, const creation::DestinationGrid&) {};
+  stages.writeMapFile = [pending](const creation::DestinationExtent&, const creation::DestinationGrid&) {
+    std::filesystem::copy_file(pending->first, pending->second, std::filesystem::copy_options::overwrite_existing);
+  };
   return stages;
 }
 

@@ -13,6 +13,7 @@
 
 #include "catalogue/calibration.h"
 #include "catalogue/map_file_reader.h"
+#include "catalogue/row_spans.h"
 #include "common/paths.h"
 #include "creation/catalogue_sources.h"
 #include "creation/create_job.h"
@@ -148,7 +149,7 @@ TEST_P(FixtureMosaic, CollarsCutDetailOnTopLandmarksInPlaceBackgroundKept) {
     double lat = mark.lat, lon = mark.lon;
     for (int i = 0; i < catalogue.count(); ++i) {
       const PixelPosition p = LatLonToPixel(catalogue[i], mark.lon, mark.lat);
-      if (p.y < 0 || p.y >= catalogue[i].height || !catalogue[i].rowSpans[std::size_t(p.y)].Covers(p.x)) continue;
+      if (p.y < 0 || p.y >= catalogue[i].height || !RowSpans(catalogue[i], p.y).Covers(p.x)) continue;
       const geodesy::LatLon centre = PixelToLatLon(catalogue[i], p.x, p.y);
       lat = centre.latitude;
       lon = centre.longitude;

@@ -199,9 +199,11 @@ std::optional<Bitmap> DecodeUncompressed(std::span<const std::uint8_t> file, con
 
 // Run-length decoding (RLE8 and RLE4); every run, absolute block and delta
 // must stay inside the image and the stream must end with its end marker.
+// Without a bitmap the decoder only walks the stream: the proof, before the
+// image is allocated, that a header's size is backed by a whole stream.
 class RleDecoder {
  public:
-  RleDecoder(std::span<const std::uint8_t> data, const BmpLayout& layout, Bitmap& bitmap)
+  RleDecoder(std::span<const std::uint8_t> data, const BmpLayout& layout, Bitmap* bitmap)
       : data_(data), layout_(layout), bitmap_(bitmap), nibbles_(layout.compression == kRle4) {}
 
   bool Run() {
@@ -230,7 +232,8 @@ class RleDecoder {
  private:
   bool Put(std::uint8_t index) {
     if (x_ >= layout_.width || y_ >= layout_.height || index >= layout_.colourCount) return false;
-    bitmap_.row(layout_.height - 1 - y_)[x_++] = index;
+    if (bitmap_ != nullptr) bitmap_->row(layout_.height - 1 - y_)[x_] = index;
+    ++x_;
     return true;
   }
 
@@ -265,7 +268,7 @@ class RleDecoder {
 
   std::span<const std::uint8_t> data_;
   const BmpLayout& layout_;
-  Bitmap& bitmap_;
+  Bitmap* bitmap_;
   bool nibbles_;
   std::size_t pos_ = 0;
   int x_ = 0;
@@ -273,8 +276,9 @@ class RleDecoder {
 };
 
 std::optional<Bitmap> DecodeRle(std::span<const std::uint8_t> file, const BmpLayout& layout) {
+  if (!RleDecoder(file.subspan(layout.dataOffset), layout, nullptr).Run()) return std::nullopt;
   Bitmap bitmap(layout.width, layout.height, 8);
-  RleDecoder decoder(file.subspan(layout.dataOffset), layout, bitmap);
+  RleDecoder decoder(file.subspan(layout.dataOffset), layout, &bitmap);
   if (!decoder.Run()) return std::nullopt;
   CopyPalette(file, layout, bitmap);
   return bitmap;

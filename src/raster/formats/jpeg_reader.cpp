@@ -13,6 +13,7 @@
 #include <jpeglib.h>  // needs size_t and FILE declared first
 #include <jerror.h>
 #include <optional>
+#include <vector>
 
 #include "raster/formats/format_readers.h"
 #include "raster/byte_file.h"
@@ -23,6 +24,7 @@ namespace {
 struct JpegErrorManager {
   jpeg_error_mgr base;
   std::jmp_buf jump;
+  bool proving = false;  // the proof pass: an entropy segment cut short by a marker fails too
 };
 
 [[noreturn]] void JumpOnError(j_common_ptr info) {
@@ -33,7 +35,9 @@ struct JpegErrorManager {
 // Warnings are quiet, except running out of data: a truncated file is
 // refused instead of being filled with grey.
 void JumpOnTruncation(j_common_ptr info, int level) {
-  if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) JumpOnError(info);
+  if (level >= 0) return;
+  const bool proving = reinterpret_cast<JpegErrorManager*>(info->err)->proving;
+  if (info->err->msg_code == JWRN_JPEG_EOF || (proving && info->err->msg_code == JWRN_HIT_MARKER)) JumpOnError(info);
 }
 
 // Working memory libjpeg may use for the two-pass quantiser's whole-image
@@ -74,6 +78,32 @@ void CopyColourMap(const jpeg_decompress_struct& info, Bitmap& bitmap) {
       entry.blue = info.colormap[2][i];
     }
   }
+}
+
+// A first pass at 1/8 scale into one row's buffer, without colour
+// quantisation: it reads the whole stream at little cost and fails on a
+// stream that ends before the image is full, so that a small damaged file
+// never makes the full decode allocate the image its header claims.
+bool ProveStream(JpegSession& session, std::FILE* file, std::vector<JSAMPLE>& row) {
+  session.errors.proving = true;
+  if (setjmp(session.errors.jump) != 0) return false;
+  Prepare(session, file);
+  jpeg_read_header(&session.info, TRUE);
+  jpeg_decompress_struct& info = session.info;
+  if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) return false;
+  info.scale_num = 1;
+  info.scale_denom = 8;
+  info.dct_method = JDCT_IFAST;
+  info.do_fancy_upsampling = FALSE;
+  jpeg_calc_output_dimensions(&info);
+  if (static_cast<std::uint64_t>(info.image_width) * info.image_height > kMaxBitmapBytes) return false;
+  jpeg_start_decompress(&info);
+  row.resize(static_cast<std::size_t>(info.output_width) * static_cast<std::size_t>(info.output_components));
+  while (info.output_scanline < info.output_height) {
+    JSAMPROW rows = row.data();
+    if (jpeg_read_scanlines(&info, &rows, 1) != 1) return false;
+  }
+  return true;
 }
 
 // Runs the decoder into `out`; false (with `out` possibly half filled) on any
@@ -120,6 +150,12 @@ bool RunHeader(JpegSession& session, std::FILE* file, ImageInfo& result) {
 std::optional<Bitmap> DecodeJpeg(const std::filesystem::path& path) {
   const ByteFile file = ByteFile::TryOpen(path, "rb");
   if (!file) return std::nullopt;
+  {
+    JpegSession proof;
+    std::vector<JSAMPLE> row;
+    if (!ProveStream(proof, file.get(), row)) return std::nullopt;
+  }
+  if (std::fseek(file.get(), 0, SEEK_SET) != 0) return std::nullopt;
   JpegSession session;
   std::optional<Bitmap> bitmap;
   if (!RunDecoder(session, file.get(), bitmap)) return std::nullopt;

@@ -2,14 +2,20 @@
 // blocks (strips, or tiles for tiled files); a block is decoded at first use,
 // unpacked to one byte per pixel (palette and grey) or three (blue, green,
 // red), and kept in a cache of 25 MiB that drops its oldest loads in bulk.
+// A strip larger than that cache (a scan stored as one strip is common) is
+// read scanline by scanline instead, each row a block of its own, so the
+// reader's memory stays within the cache for every layout; a tile larger
+// than the cache is refused.
 // Supported: grey and palette images of 1, 2, 4 or 8 bits, 8-bit RGB and
 // RGBA (alpha dropped), and JPEG-compressed YCbCr decoded as RGB, in strips
 // or tiles with interleaved samples. Other layouts are refused with a
 // message rather than shown as noise.
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <system_error>
 #include <vector>
@@ -57,6 +63,7 @@ struct TiffLayout {
   std::uint16_t photometric = 0;
   SampleKind kind = SampleKind::Grey;
   bool tiled = false;
+  bool scanlines = false;  // strips too large for the cache: one row per block
   std::uint32_t blockWidth = 0;
   std::uint32_t blockHeight = 0;
   std::uint32_t blocksAcross = 0;
@@ -118,10 +125,16 @@ bool ReadBlockShape(TIFF* tiff, TiffLayout& layout) {
   const std::uint64_t bits = static_cast<std::uint64_t>(layout.blockWidth) * layout.bitsPerSample * layout.samplesPerPixel;
   layout.packedRowBytes = static_cast<std::size_t>((bits + 7) / 8);
   layout.pixelBytes = layout.kind == SampleKind::TrueColour ? 3 : 1;
-  const std::uint64_t blockBytes =
-      static_cast<std::uint64_t>(layout.blockWidth) * layout.blockHeight * static_cast<std::uint64_t>(layout.pixelBytes);
-  return blockBytes <= kMaxBitmapBytes && layout.packedRowBytes * static_cast<std::uint64_t>(layout.blockHeight) <= kMaxBitmapBytes;
+  const std::uint64_t rowBytes = std::max<std::uint64_t>(
+      static_cast<std::uint64_t>(layout.blockWidth) * static_cast<std::uint64_t>(layout.pixelBytes), layout.packedRowBytes);
+  if (rowBytes * layout.blockHeight <= kBlockCacheBytes) return true;
+  if (layout.tiled || rowBytes > kBlockCacheBytes) return false;
+  layout.scanlines = true;
+  return true;
 }
+
+// The blocks the cache holds: strips or tiles, or single rows.
+std::uint32_t CachedBlockHeight(const TiffLayout& layout) { return layout.scanlines ? 1 : layout.blockHeight; }
 
 // Every block must be stored inside the file: a truncated file, or one whose
 // size tags claim more blocks than it holds, is refused instead of showing
@@ -164,9 +177,10 @@ class TiffReader final : public RasterReader {
     height_ = static_cast<int>(layout.height);
     pixelMode_ = layout.pixelBytes;
     const std::size_t blockBytes = BlockBytes();
-    cache_ = BlockCache(static_cast<std::size_t>(layout.blocksAcross) * layout.blocksDown, kBlockCacheBytes / blockBytes,
-                        kEvictDivisor);
-    packed_.resize(layout.packedRowBytes * layout.blockHeight);
+    const std::size_t blocks = layout.scanlines ? layout.height
+                                                : static_cast<std::size_t>(layout.blocksAcross) * layout.blocksDown;
+    cache_ = BlockCache(blocks, kBlockCacheBytes / blockBytes, kEvictDivisor);
+    packed_.resize(layout.packedRowBytes * CachedBlockHeight(layout));
   }
 
   bool LoadColours() {
@@ -195,8 +209,8 @@ class TiffReader final : public RasterReader {
 
   void ReadRow(int y, std::uint8_t* buffer) override {
     const auto row = static_cast<std::uint32_t>(y);
-    const std::uint32_t blockRow = row / layout_.blockHeight;
-    const std::size_t offsetInBlock = static_cast<std::size_t>(row % layout_.blockHeight) * BlockRowBytes();
+    const std::uint32_t blockRow = row / BlockHeight();
+    const std::size_t offsetInBlock = static_cast<std::size_t>(row % BlockHeight()) * BlockRowBytes();
     for (std::uint32_t across = 0; across < layout_.blocksAcross; ++across) {
       const std::uint8_t* block = Block(blockRow * layout_.blocksAcross + across);
       const std::uint32_t x0 = across * layout_.blockWidth;
@@ -209,8 +223,8 @@ class TiffReader final : public RasterReader {
   void FetchPixel(int x, int y, std::uint8_t* out) override {
     const auto column = static_cast<std::uint32_t>(x);
     const auto row = static_cast<std::uint32_t>(y);
-    const std::uint32_t index = (row / layout_.blockHeight) * layout_.blocksAcross + column / layout_.blockWidth;
-    const std::uint8_t* pixel = Block(index) + static_cast<std::size_t>(row % layout_.blockHeight) * BlockRowBytes() +
+    const std::uint32_t index = (row / BlockHeight()) * layout_.blocksAcross + column / layout_.blockWidth;
+    const std::uint8_t* pixel = Block(index) + static_cast<std::size_t>(row % BlockHeight()) * BlockRowBytes() +
                                 static_cast<std::size_t>(column % layout_.blockWidth) * layout_.pixelBytes;
     if (layout_.pixelBytes == 3) {
       std::copy_n(pixel, 3, out);
@@ -226,13 +240,40 @@ class TiffReader final : public RasterReader {
 
  private:
   std::size_t BlockRowBytes() const { return static_cast<std::size_t>(layout_.blockWidth) * layout_.pixelBytes; }
-  std::size_t BlockBytes() const { return BlockRowBytes() * layout_.blockHeight; }
+  std::uint32_t BlockHeight() const { return CachedBlockHeight(layout_); }
+  std::size_t BlockBytes() const { return BlockRowBytes() * BlockHeight(); }
 
   const std::uint8_t* Block(std::uint32_t index) {
     if (const std::uint8_t* cached = cache_.Find(index)) return cached;
+    if (layout_.scanlines) return Scanline(index);
     std::uint8_t* block = cache_.Insert(index, BlockBytes());
     Decode(index, block);
     return block;
+  }
+
+  // Row `row` of a strip read scanline by scanline. libtiff decodes a strip
+  // front to back only: a row before the last one read starts the strip
+  // again, and the rows on the way to a later one are decoded (and kept)
+  // too. A row libtiff cannot decode, and the rest of its strip, read as
+  // zeros.
+  const std::uint8_t* Scanline(std::uint32_t row) {
+    const std::uint32_t stripStart = row / layout_.blockHeight * layout_.blockHeight;
+    if (nextScanline_ > row || nextScanline_ < stripStart) nextScanline_ = stripStart;
+    while (nextScanline_ <= row) {
+      const std::uint32_t r = nextScanline_++;
+      std::fill(packed_.begin(), packed_.end(), std::uint8_t{0});
+      if (TIFFReadScanline(tiff_.get(), packed_.data(), r, 0) != 1) {
+        nextScanline_ = std::numeric_limits<std::uint32_t>::max();  // the next read starts the strip again
+        std::uint8_t* zeros = cache_.Insert(row, BlockBytes());
+        std::fill_n(zeros, BlockBytes(), std::uint8_t{0});
+        return zeros;
+      }
+      if (r != row && cache_.Find(r) != nullptr) continue;
+      std::uint8_t* block = cache_.Insert(r, BlockBytes());
+      UnpackRow(packed_.data(), block);
+      if (r == row) return block;
+    }
+    return nullptr;  // not reached: the loop ends at `row`
   }
 
   // A block that libtiff cannot decode stays as far as it got (zeros beyond).
@@ -244,7 +285,7 @@ class TiffReader final : public RasterReader {
     } else {
       TIFFReadEncodedStrip(tiff_.get(), index, packed_.data(), size);
     }
-    for (std::uint32_t r = 0; r < layout_.blockHeight; ++r) {
+    for (std::uint32_t r = 0; r < BlockHeight(); ++r) {
       UnpackRow(packed_.data() + r * layout_.packedRowBytes, block + r * BlockRowBytes());
     }
   }
@@ -271,6 +312,7 @@ class TiffReader final : public RasterReader {
   TiffLayout layout_;
   BlockCache cache_;
   std::vector<std::uint8_t> packed_;
+  std::uint32_t nextScanline_ = 0;  // the row libtiff delivers next when rows are read one by one
 };
 
 }  // namespace

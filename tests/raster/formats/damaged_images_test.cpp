@@ -13,6 +13,7 @@
 #include "common/error.h"
 #include "raster/formats/format_readers.h"
 #include "raster/pnm_pattern.h"
+#include "support/memory_probe.h"
 #include "support/temp_folder.h"
 
 namespace quiltor {
@@ -349,6 +350,37 @@ TEST_F(DamagedImages, TiffRefusals) {
   ImageInfo info;
   EXPECT_FALSE(QueryTiffInfo(Write({}, "empty.tif"), info));
   EXPECT_FALSE(QueryTiffInfo(Write(with(bw, [](Bytes& b) { b[0] = 'X'; }), "magic.tif"), info));
+}
+
+// Small files whose headers claim images far larger than their data: a
+// whole-image decoder proves the stream before it allocates the image, so a
+// damaged file costs a few MB and a clean refusal, not the claimed size.
+TEST_F(DamagedImages, SmallFilesClaimingHugeImagesCostLittle) {
+  const Bytes colour = ReadFixture("jpeg-colour.jpg");
+  const std::size_t frame = JpegFrameSize(colour);
+  ASSERT_NE(frame, 0u);
+  // 16000 x 16000 claimed, the scan cut short and closed with an end marker:
+  // the decoder would fill 768 MB of rows with nothing.
+  Bytes jpeg = Cut(colour, std::min(colour.size() - 2, frame + 300));
+  PutBe(jpeg, frame, 16000, 2);
+  PutBe(jpeg, frame + 2, 16000, 2);
+  jpeg.push_back(0xFF);
+  jpeg.push_back(0xD9);
+  // RLE8 claiming 30000 x 30000 whose stream stops after one run.
+  const Bytes rle = MakeBmp(30000, 30000, 8, 1, 2, {4, 1});
+  const DamageCase cases[] = {{"jpeg.jpg", jpeg}, {"rle.bmp", rle}};
+  for (const DamageCase& c : cases) {
+    const auto path = Write(c.bytes, c.name);
+    const auto child = [&]() {
+          bool decoded = true;
+          const bool small = testing::PeakWithin(64u << 20, [&] {
+            decoded = std::string(c.name) == "jpeg.jpg" ? DecodeJpeg(path).has_value() : DecodeBmp(path).has_value();
+          });
+          std::exit(small && !decoded ? 0 : 1);
+        };
+    EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "")
+        << c.name;
+  }
 }
 
 }  // namespace

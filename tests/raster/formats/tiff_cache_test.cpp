@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <cstdlib>
 #include <random>
 #include <vector>
 
 #include "raster/formats/format_readers.h"
+#include "support/memory_probe.h"
 #include "support/temp_folder.h"
 
 namespace quiltor {
@@ -103,6 +105,71 @@ TEST(TiffCache, BigStripsEvictedAndReloaded) {
   // Random pixels over more strips than the cache holds decode a strip at
   // almost every miss: a few hundred show the reloads are right.
   ExpectPattern(*reader, 300);
+}
+
+TEST(TiffCache, OneStripLargerThanTheCacheIsReadByScanline) {
+  // One 36 MiB strip, as scans are often stored: read row by row, within
+  // the cache's budget, and right in any order. libtiff holds the strip's
+  // compressed bytes while it decodes them; the decoded rows stay within
+  // the 25 MiB cache.
+  testing::TempFolder folder;
+  const auto path = folder / "one-strip.tif";
+  WriteTiff(path, kHeight, 0);
+  const std::size_t budget = std::filesystem::file_size(path) + (32u << 20);
+  const auto child = [&]() {
+        bool right = false;
+        const bool small = testing::PeakWithin(budget, [&] {
+          const auto reader = OpenTiffReader(path);
+          if (reader == nullptr) return;
+          std::vector<std::uint8_t> row(static_cast<std::size_t>(kWidth) * 3);
+          right = true;
+          for (const int y : {0, kHeight - 1, 5, kHeight / 2, 4}) {
+            reader->ReadRow(y, row.data());
+            for (int x = 0; x < kWidth; x += 97)
+              right = right && row[x * 3] == Blue(x, y) && row[x * 3 + 1] == Green(x, y) && row[x * 3 + 2] == Red(x, y);
+          }
+        });
+        std::exit(small && right ? 0 : 1);
+      };
+  EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
+  const auto reader = OpenTiffReader(path);
+  ASSERT_NE(reader, nullptr);
+  ExpectPattern(*reader, 20);
+}
+
+// A 628-byte file claiming 16424 x 28206 pixels in one JPEG strip: a clean
+// read of nothing, at the cost of a row, not of the 1.4 GB strip.
+TEST(TiffCache, ADamagedHugeStripCostsARow) {
+  testing::TempFolder folder;
+  const auto path = folder / "claims.tif";
+  {
+    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(tiff, nullptr);
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, 16424);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, 28206);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_JPEG);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 28206);
+    std::vector<std::uint8_t> junk(400);
+    for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    TIFFWriteRawStrip(tiff, 0, junk.data(), static_cast<tmsize_t>(junk.size()));
+    TIFFClose(tiff);
+  }
+  const auto child = [&]() {
+        const bool small = testing::PeakWithin(40u << 20, [&] {
+          const auto reader = OpenTiffReader(path);
+          if (reader == nullptr) return;
+          std::vector<std::uint8_t> row(static_cast<std::size_t>(reader->width()) * 3);
+          for (const int y : {0, 1, 20000, 3}) reader->ReadRow(y, row.data());
+          std::uint8_t pixel[3];
+          reader->FetchPixel(100, 100, pixel);
+        });
+        std::exit(small ? 0 : 1);
+      };
+  EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(TiffCache, TilesEvictedAndReloaded) {
