@@ -20,12 +20,14 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 
+#include "creation/catalogue_sources.h"
 #include "creation/create_job.h"
 #include "creation/pipeline_stages.h"
 #include "geodesy/datum.h"
@@ -67,7 +69,7 @@ class CountingWriter : public TempRowWriter {
   std::uint64_t checksum_ = 0;
 };
 
-geodesy::DestinationSetup Setup(const std::string& projection, const std::string& zone, const std::string& meridian) {
+geodesy::Projection Destination(const std::string& projection, const std::string& zone, const std::string& meridian) {
   geodesy::DestinationSettings settings;
   settings.mapProjection = projection;
   settings.zone = zone;
@@ -76,13 +78,13 @@ geodesy::DestinationSetup Setup(const std::string& projection, const std::string
   settings.scaleFactor = "0.9996";
   settings.falseEasting = "500000";
   settings.falseNorthing = "0";
-  return geodesy::ReadDestinationSetup(settings, geodesy::BuiltInProjectionCatalogue());
+  return geodesy::ReadDestinationProjection(settings, geodesy::BuiltInProjectionCatalogue());
 }
 
 struct BenchCreate {
   int divisor;
   int w, h;  // of each source
-  std::shared_ptr<geodesy::DestinationSetup> utm, tm;
+  geodesy::Projection utm, tm;
   std::vector<CreationSource> sources;
   CreateSettings settings;
 };
@@ -94,10 +96,9 @@ BenchCreate MakeCreate(int divisor, const std::string& tempFolder) {
   b.h = 3000 / divisor;
   const int w = b.w, h = b.h;
   const double sourceMpp = 5.0 * divisor;
-  b.utm = std::make_shared<geodesy::DestinationSetup>(Setup("(UTM) Universal Transverse Mercator", "32", ""));
-  b.tm = std::make_shared<geodesy::DestinationSetup>(Setup("Transverse Mercator", "", "8.7"));
-  const auto utm = b.utm, tm = b.tm;
-  const std::int32_t wgs84 = geodesy::WGS84Datum();
+  b.utm = Destination("(UTM) Universal Transverse Mercator", "32", "");
+  b.tm = Destination("Transverse Mercator", "", "8.7");
+  const geodesy::Projection utm = b.utm;
   for (int j = 0; j < 4; ++j)
     for (int i = 0; i < 4; ++i) {
       const double west = -40000 + i * 18000.0, north = 5150000 - j * 13500.0;
@@ -108,14 +109,13 @@ BenchCreate MakeCreate(int divisor, const std::string& tempFolder) {
       s.metresPerPixel = sourceMpp;
       const double cx[4] = {0, double(w - 1), double(w - 1), 0}, cy[4] = {0, 0, double(h - 1), double(h - 1)};
       for (int k = 0; k < 4; ++k) {
-        const auto ll = geodesy::ProjectInverse(utm->handle, utm->shortName, west + cx[k] * sourceMpp,
-                                                north - cy[k] * sourceMpp, utm->setup, wgs84);
+        const geodesy::LatLon ll = utm.Inverse({west + cx[k] * sourceMpp, north - cy[k] * sourceMpp}).value();
         s.outline.lat.push_back(ll.latitude);
         s.outline.lon.push_back(ll.longitude);
       }
       s.rowSpans = [w](std::int32_t) { return std::vector<std::int32_t>{0, w - 1}; };
-      s.toPixel = [utm, wgs84, west, north, sourceMpp](double lat, double lon, double& col, double& row) {
-        const auto en = geodesy::ProjectForward(utm->handle, utm->shortName, lat, lon, utm->setup, wgs84);
+      s.toPixel = [utm, west, north, sourceMpp](double lat, double lon, double& col, double& row) {
+        const geodesy::EastingNorthing en = utm.Forward({lat, lon}).value_or(geodesy::EastingNorthing{NAN, NAN});
         col = (en.easting - west) / sourceMpp;
         row = (north - en.northing) / sourceMpp;
       };
@@ -124,17 +124,7 @@ BenchCreate MakeCreate(int divisor, const std::string& tempFolder) {
       b.sources.push_back(std::move(s));
     }
   CreateSettings& settings = b.settings;
-  settings.projection.shortName = tm->shortName;
-  settings.projection.forward = [tm, wgs84](double lat, double lon, double& x, double& y) {
-    const auto en = geodesy::ProjectForward(tm->handle, tm->shortName, lat, lon, tm->setup, wgs84);
-    x = en.easting;
-    y = en.northing;
-  };
-  settings.projection.inverse = [tm, wgs84](double x, double y, double& lat, double& lon) {
-    const auto ll = geodesy::ProjectInverse(tm->handle, tm->shortName, x, y, tm->setup, wgs84);
-    lat = ll.latitude;
-    lon = ll.longitude;
-  };
+  settings.projection = MakeDestinationProjection(b.tm);
   settings.metresPerPixel = 6.8 * divisor;
   settings.tempFolder = tempFolder;
   settings.destinationFile = (fs::path(tempFolder) / "bench-create.qtx2").string();
@@ -196,7 +186,7 @@ bool WholeCreate(int divisor, const fs::path& folder, CreateReport& report, Stag
   const BenchCreate b = MakeCreate(divisor, folder.string());
   CreateFlags flags;
   CalibrationTarget target;
-  target.destination = b.tm.get();
+  target.destination = b.tm;
   target.datum = geodesy::WGS84Datum();
   target.metersPerPixelText = std::to_string(6.8 * divisor);
   CreateJob job(b.settings, b.sources, PipelineStages({256, 100}, target, host, flags), host, flags);

@@ -1,4 +1,4 @@
-// Per-point cost of ProjectForward / ProjectInverse against a bare proj_trans
+// Per-point cost of Projection::Forward / Inverse against a bare proj_trans
 // on a PROJ object made from the very definition the handle gave PROJ. The
 // ratio of the two is the engine's overhead (the per-thread lookup, the
 // pole clamp and the degree conversion).
@@ -6,8 +6,9 @@
 #include <proj.h>
 
 #include <array>
+#include <optional>
 
-#include "geodesy/projection_engine.h"
+#include "geodesy/projection.h"
 
 namespace {
 
@@ -49,9 +50,8 @@ std::array<LatLon, 64> Points(int i) {
   return p;
 }
 
-ProjectionHandle Make(const Case& c) {
-  const ProjectionCatalogue& catalogue = BuiltInProjectionCatalogue();
-  return CreateProjection(catalogue, catalogue.FindProjection(c.name), c.setup, WGS84Datum());
+Projection Make(const Case& c) {
+  return Projection::Create(BuiltInProjectionCatalogue(), c.name, c.setup, WGS84Datum());
 }
 
 // A bare PROJ object of the handle's definition, with its own context.
@@ -68,12 +68,11 @@ struct BareProjection {
 
 void BM_ProjectForward(benchmark::State& state) {
   const Case c = ForIndex(static_cast<int>(state.range(0)));
-  const ProjectionHandle h = Make(c);
+  const Projection projection = Make(c);
   const auto points = Points(static_cast<int>(state.range(0)));
-  const std::string shortName = ShortProjectionName(c.name);
   for (auto _ : state) {
     for (const LatLon& p : points) {
-      const EastingNorthing en = ProjectForward(h, shortName, p.latitude, p.longitude, c.setup, WGS84Datum());
+      const std::optional<EastingNorthing> en = projection.Forward(p);
       benchmark::DoNotOptimize(en);
     }
   }
@@ -83,8 +82,8 @@ void BM_ProjectForward(benchmark::State& state) {
 
 void BM_BareProjTransForward(benchmark::State& state) {
   const Case c = ForIndex(static_cast<int>(state.range(0)));
-  const ProjectionHandle h = Make(c);
-  const BareProjection bare(h);
+  const Projection projection = Make(c);
+  const BareProjection bare(projection.Handle());
   const auto points = Points(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     for (const LatLon& p : points) {
@@ -100,16 +99,13 @@ void BM_BareProjTransForward(benchmark::State& state) {
 
 void BM_ProjectInverse(benchmark::State& state) {
   const Case c = ForIndex(static_cast<int>(state.range(0)));
-  const ProjectionHandle h = Make(c);
-  const std::string shortName = ShortProjectionName(c.name);
+  const Projection projection = Make(c);
   std::array<EastingNorthing, 64> grid{};
   const auto points = Points(static_cast<int>(state.range(0)));
-  for (std::size_t k = 0; k < grid.size(); ++k) {
-    grid[k] = ProjectForward(h, shortName, points[k].latitude, points[k].longitude, c.setup, WGS84Datum());
-  }
+  for (std::size_t k = 0; k < grid.size(); ++k) grid[k] = projection.Forward(points[k]).value_or(EastingNorthing{});
   for (auto _ : state) {
     for (const EastingNorthing& en : grid) {
-      const LatLon ll = ProjectInverse(h, shortName, en.easting, en.northing, c.setup, WGS84Datum());
+      const std::optional<LatLon> ll = projection.Inverse(en);
       benchmark::DoNotOptimize(ll);
     }
   }
@@ -119,14 +115,11 @@ void BM_ProjectInverse(benchmark::State& state) {
 
 void BM_BareProjTransInverse(benchmark::State& state) {
   const Case c = ForIndex(static_cast<int>(state.range(0)));
-  const ProjectionHandle h = Make(c);
-  const BareProjection bare(h);
-  const std::string shortName = ShortProjectionName(c.name);
+  const Projection projection = Make(c);
+  const BareProjection bare(projection.Handle());
   std::array<EastingNorthing, 64> grid{};
   const auto points = Points(static_cast<int>(state.range(0)));
-  for (std::size_t k = 0; k < grid.size(); ++k) {
-    grid[k] = ProjectForward(h, shortName, points[k].latitude, points[k].longitude, c.setup, WGS84Datum());
-  }
+  for (std::size_t k = 0; k < grid.size(); ++k) grid[k] = projection.Forward(points[k]).value_or(EastingNorthing{});
   for (auto _ : state) {
     for (const EastingNorthing& en : grid) {
       PJ_COORD in;

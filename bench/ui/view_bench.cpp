@@ -64,7 +64,7 @@ struct View {
     settings.mapProjection = "(UTM) Universal Transverse Mercator";
     settings.zone = "56";
     box.SetDestination(
-        quiltor::geodesy::ReadDestinationSetup(settings, quiltor::geodesy::BuiltInProjectionCatalogue()));
+        quiltor::geodesy::ReadDestinationProjection(settings, quiltor::geodesy::BuiltInProjectionCatalogue()));
     box.resize(kViewSide, kViewSide);
     box.FitToMaps(quiltor::ExtentKind::AllMaps);
     Render();

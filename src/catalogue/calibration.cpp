@@ -84,9 +84,9 @@ bool LatLonUsable(const CalibrationPoint& p) {
 }
 
 // Latitude/longitude on the map's datum of a point given only by its grid
-// reference; none when the projection's grid code is not one the program reads.
-std::optional<LatLon> GridToLatLon(const Map_record& record, const CalibrationPoint& p, std::string_view gridCode,
-                                   std::string_view shortName) {
+// reference; none when the projection's grid code is not one the program
+// reads, or the map's projection cannot bring the reference back.
+std::optional<LatLon> GridToLatLon(const Map_record& record, const CalibrationPoint& p, std::string_view gridCode) {
   using C = CalibrationColumn;
   const double easting = Number(p, C::gridEasting);
   const double northing = Number(p, C::gridNorthing);
@@ -98,8 +98,7 @@ std::optional<LatLon> GridToLatLon(const Map_record& record, const CalibrationPo
   }
   if (gridCode == "bng") return geodesy::BNGToLatLon(Text(p, C::gridZone), record.datum, easting, northing);
   if (gridCode == "ig") return geodesy::IGToLatLon(Text(p, C::gridZone), record.datum, easting, northing);
-  if (gridCode == "pj")
-    return geodesy::ProjectInverse(record.projMapDatum, shortName, easting, northing, record.setup, record.datum);
+  if (gridCode == "pj") return record.projMapDatum.Inverse({easting, northing});
   return std::nullopt;
 }
 
@@ -125,19 +124,19 @@ std::vector<UsablePoint> CollectPoints(const Map_record& record, const Calibrati
           DegMin(Number(p, C::lonDegrees), Number(p, C::lonMinutes), Text(p, C::lonHemisphere), 180);
       position.latitude = DegMin(Number(p, C::latDegrees), Number(p, C::latMinutes), Text(p, C::latHemisphere), 90);
     } else {
-      const std::optional<LatLon> fromGrid = GridToLatLon(record, p, gridCode, shortName);
-      if (!fromGrid) continue;  // a grid reference of no known kind cannot place the point
+      const std::optional<LatLon> fromGrid = GridToLatLon(record, p, gridCode);
+      if (!fromGrid) continue;  // a grid reference that cannot be read cannot place the point
       position = *fromGrid;
     }
     geodesy::ConvertDatum(record.datum, record.wgs84Datum, position.latitude, position.longitude);
-    const geodesy::EastingNorthing projected = geodesy::ProjectForward(
-        record.projWGS84, shortName, position.latitude, position.longitude, record.setup, record.wgs84Datum);
-    points.push_back({*px, *py, projected.easting, projected.northing});
+    const std::optional<geodesy::EastingNorthing> projected = record.projWGS84.Forward(position);
+    if (!projected) continue;  // outside what the map's projection can show
+    points.push_back({*px, *py, projected->easting, projected->northing});
   }
   return points;
 }
 
-void FitTwoPoint(Map_record& record, const std::vector<UsablePoint>& p, std::string_view shortName) {
+void FitTwoPoint(Map_record& record, const std::vector<UsablePoint>& p) {
   const double dRow = static_cast<double>(p[1].py) - p[0].py;
   const double dColumn = static_cast<double>(p[1].px) - p[0].px;
   if (dRow == 0 || dColumn == 0) throw CalibrationFailed("the two points share a pixel row or column");
@@ -145,7 +144,7 @@ void FitTwoPoint(Map_record& record, const std::vector<UsablePoint>& p, std::str
   record.scaleX = (p[1].X - p[0].X) / dColumn;
   // A latitude/longitude map whose points lie on both sides of 180 degrees
   // measures the longitude difference across that meridian.
-  if (shortName == "Latit" && p[0].X > 0 && p[1].X < 0) record.scaleX = (p[1].X + 180 + (180 - p[0].X)) / dColumn;
+  if (record.projWGS84.IsLatLon() && p[0].X > 0 && p[1].X < 0) record.scaleX = (p[1].X + 180 + (180 - p[0].X)) / dColumn;
   record.offsetY = p[0].Y - p[0].py * record.scaleY;
   record.offsetX = p[0].X - p[0].px * record.scaleX;
 }
@@ -236,7 +235,7 @@ bool CalibrateMap(Map_record& record, const CalibrationPointTable& table,
     if (n >= 4) method = kMethodFirstOrder;
     if (record.polyCal && n > 6) method = kMethodSecondOrder;
     switch (method) {
-      case kMethodTwoPoint: FitTwoPoint(record, points, shortName); break;
+      case kMethodTwoPoint: FitTwoPoint(record, points); break;
       case kMethodThreePoint: FitThreePoint(record, points); break;
       case kMethodFirstOrder: FitPolynomial(record, points, 1); break;
       case kMethodSecondOrder: FitPolynomial(record, points, 2); break;
@@ -298,30 +297,30 @@ PlanePoint ProjectedToPixel(const Map_record& r, double X, double Y) {
 geodesy::LatLon PixelToLatLon(const Map_record& record, double x, double y) {
   const ProjectedPoint p = PixelToProjected(record, x, y);
   if (!std::isfinite(p.X) || !std::isfinite(p.Y)) return {kNoGeographicPosition, kNoGeographicPosition};
-  const LatLon g =
-      geodesy::ProjectInverse(record.projWGS84, record.shortProjection, p.X, p.Y, record.setup, record.wgs84Datum);
-  if (!std::isfinite(g.latitude) || !std::isfinite(g.longitude)) return {kNoGeographicPosition, kNoGeographicPosition};
-  return g;
+  const std::optional<LatLon> g = record.projWGS84.Inverse({p.X, p.Y});
+  if (!g) return {kNoGeographicPosition, kNoGeographicPosition};
+  return *g;
 }
 
 PixelPosition LatLonToPixel(const Map_record& record, double longitude, double latitude) {
-  const geodesy::EastingNorthing p = geodesy::ProjectForward(record.projWGS84, record.shortProjection, latitude,
-                                                             longitude, record.setup, record.wgs84Datum);
-  if (!std::isfinite(p.easting) || !std::isfinite(p.northing)) return {kNoPixelPosition, kNoPixelPosition};
-  const PlanePoint pixel = ProjectedToPixel(record, p.easting, p.northing);
+  const std::optional<geodesy::EastingNorthing> p = record.projWGS84.Forward({latitude, longitude});
+  if (!p) return {kNoPixelPosition, kNoPixelPosition};
+  const PlanePoint pixel = ProjectedToPixel(record, p->easting, p->northing);
   if (!std::isfinite(pixel.x) || !std::isfinite(pixel.y)) return {kNoPixelPosition, kNoPixelPosition};
   return {RoundHalfEvenToInt(pixel.x), RoundHalfEvenToInt(pixel.y)};
 }
 
-ProjectedExtent MapExtentInProjection(const Map_record& record, std::string_view shortName,
-                                      const geodesy::ProjectionSetup& setup, std::int32_t datum,
-                                      const geodesy::ProjectionHandle& destination) {
-  if (shortName == "Latit") return BorderExtent(record.border, DegreesOf, kNoDegreesExtent);
-  return BorderExtent(record.border, [&](const BorderPoint& point) {
-    const geodesy::EastingNorthing p =
-        geodesy::ProjectForward(destination, shortName, point.latitude, point.longitude, setup, datum);
-    return PlanePoint{p.easting, p.northing};
-  });
+BorderPlacement PlacementIn(const geodesy::Projection& destination) {
+  if (destination.IsLatLon()) return DegreesOf;
+  return [destination](const BorderPoint& point) {
+    const std::optional<geodesy::EastingNorthing> p = destination.Forward({point.latitude, point.longitude});
+    return p ? PlanePoint{p->easting, p->northing} : PlanePoint{kNaN, kNaN};
+  };
+}
+
+ProjectedExtent MapExtentInProjection(const Map_record& record, const geodesy::Projection& destination) {
+  if (destination.IsLatLon()) return BorderExtent(record.border, DegreesOf, kNoDegreesExtent);
+  return BorderExtent(record.border, PlacementIn(destination));
 }
 
 double GreatCircleDistance(double lon1, double lat1, double lon2, double lat2) {
@@ -347,7 +346,7 @@ void ComputeScale(Map_record& record) {
   const LatLon b = PixelToLatLon(record, centre.x + 200.0, centre.y);
   double mpp = GreatCircleDistance(a.longitude, a.latitude, b.longitude, b.latitude) / 200;
   const bool placed = a.latitude != kNoGeographicPosition && b.latitude != kNoGeographicPosition;
-  if (placed && record.shortProjection != "Latit") {
+  if (placed && !record.projWGS84.IsLatLon()) {
     const geodesy::UTMReference utmA = geodesy::LatLonToUTM(record.wgs84Datum, a.latitude, a.longitude);
     const geodesy::UTMReference utmB = geodesy::LatLonToUTM(record.wgs84Datum, b.latitude, b.longitude);
     if (utmA.zone == utmB.zone) mpp = std::fabs(utmB.easting - utmA.easting) / 200;

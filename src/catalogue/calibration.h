@@ -17,7 +17,7 @@
 #include "catalogue/outline.h"
 #include "geodesy/builtin_formulas.h"
 #include "geodesy/projection_catalogue.h"
-#include "geodesy/projection_engine.h"
+#include "geodesy/projection.h"
 
 namespace quiltor {
 
@@ -65,12 +65,16 @@ geodesy::LatLon PixelToLatLon(const Map_record& record, double x, double y);
 // values are kNoPixelPosition (-1) when there is no position.
 PixelPosition LatLonToPixel(const Map_record& record, double longitude, double latitude);
 
-// Bounding box of the map's border points in a destination projection
-// (`destination` made with `setup` on `datum`). For shortName "Latit" the box
-// is in degrees and taken from the border's latitude/longitude directly.
-ProjectedExtent MapExtentInProjection(const Map_record& record, std::string_view shortName,
-                                      const geodesy::ProjectionSetup& setup, std::int32_t datum,
-                                      const geodesy::ProjectionHandle& destination);
+// Where a border point lies in a destination projection: its degrees for
+// latitude/longitude, otherwise its projection, NaN when the destination
+// cannot project it (so that it widens no box).
+BorderPlacement PlacementIn(const geodesy::Projection& destination);
+
+// Bounding box of the map's border points in a destination projection. For
+// latitude/longitude the box is in degrees and taken from the border's
+// latitude/longitude directly (kNoDegreesExtent without points); otherwise
+// it starts at the first point's projection.
+ProjectedExtent MapExtentInProjection(const Map_record& record, const geodesy::Projection& destination);
 
 // Great-circle distance in metres between two points in degrees, on the
 // sphere where one arc-minute is one nautical mile of 1852 m.

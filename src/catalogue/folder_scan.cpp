@@ -146,16 +146,8 @@ void RemoveFolderMaps(MapCatalogue& catalogue, std::string_view folder) {
   catalogue.RemoveWhere([&](const Map_record& map) { return MapBelongsToFolder(map, folder); });
 }
 
-CatalogueBox CatalogueExtent(const MapCatalogue& catalogue, ExtentKind kind, std::string_view shortName,
-                             const geodesy::ProjectionSetup& setup, std::int32_t datum,
-                             const geodesy::ProjectionHandle& destination) {
-  BorderPlacement place = DegreesOf;
-  if (shortName != "Latit") {
-    place = [&](const BorderPoint& p) {
-      const auto en = geodesy::ProjectForward(destination, shortName, p.latitude, p.longitude, setup, datum);
-      return PlanePoint{en.easting, en.northing};
-    };
-  }
+CatalogueBox CatalogueExtent(const MapCatalogue& catalogue, ExtentKind kind, const geodesy::Projection& destination) {
+  const BorderPlacement place = PlacementIn(destination);
   // One box over the points of all maps, from the first point found.
   std::optional<ProjectedExtent> box;
   for (int i = 0; i < catalogue.count(); ++i) {

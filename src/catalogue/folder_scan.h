@@ -85,10 +85,9 @@ struct CatalogueBox : ProjectedExtent {
 };
 
 // The bounding box of the border points of the maps of `kind` in a
-// destination projection (degrees for "Latit").
-CatalogueBox CatalogueExtent(const MapCatalogue& catalogue, ExtentKind kind, std::string_view shortName,
-                             const geodesy::ProjectionSetup& setup, std::int32_t datum,
-                             const geodesy::ProjectionHandle& destination);
+// destination projection (degrees for latitude/longitude), placed by
+// PlacementIn: a point the destination cannot project widens nothing.
+CatalogueBox CatalogueExtent(const MapCatalogue& catalogue, ExtentKind kind, const geodesy::Projection& destination);
 
 // The "Map Errors" window as a scan prepares it.
 inline constexpr const char* kMapScanErrorsCaption = "Map Scanning Errors";

@@ -268,16 +268,12 @@ void CheckBorder(const ReadState& s) {
 }
 
 void ProjectBorder(Map_record& r) {
+  // A point the map's own projection cannot show has no plane position.
+  constexpr double kNoPlanePosition = std::numeric_limits<double>::quiet_NaN();
   for (BorderPoint& p : r.border) {
-    if (r.shortProjection == "Latit") {
-      p.easting = p.longitude;
-      p.northing = p.latitude;
-    } else {
-      const auto en =
-          geodesy::ProjectForward(r.projWGS84, r.shortProjection, p.latitude, p.longitude, r.setup, r.wgs84Datum);
-      p.easting = en.easting;
-      p.northing = en.northing;
-    }
+    const std::optional<geodesy::EastingNorthing> en = r.projWGS84.Forward({p.latitude, p.longitude});
+    p.easting = en ? en->easting : kNoPlanePosition;
+    p.northing = en ? en->northing : kNoPlanePosition;
   }
 }
 
@@ -333,10 +329,10 @@ void ReadBody(ReadState& s, MapLineReader& lines) {
   r.border.assign(s.border.begin(), s.border.begin() + s.borderCount);
 
   r.shortProjection = geodesy::ShortProjectionName(r.projectionName);
-  if (r.shortProjection == "(UTM)") CompleteUtmSetup(s);
+  if (geodesy::ProjectionKind(r.projectionName).IsUtm()) CompleteUtmSetup(s);
   r.projectionIndex = context.catalogue.FindProjection(r.projectionName);
-  r.projWGS84 = geodesy::CreateProjection(context.catalogue, r.projectionIndex, r.setup, r.wgs84Datum);
-  r.projMapDatum = geodesy::CreateProjection(context.catalogue, r.projectionIndex, r.setup, r.datum);
+  r.projWGS84 = geodesy::Projection::Create(context.catalogue, r.projectionName, r.setup, r.wgs84Datum);
+  r.projMapDatum = geodesy::Projection::Create(context.catalogue, r.projectionName, r.setup, r.datum);
   ProjectBorder(r);
   std::string calibrationFailure;
   if (!CalibrateMap(r, s.points, context.catalogue, &calibrationFailure))

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "common/error.h"
 #include "common/paths.h"
@@ -42,13 +43,9 @@ std::array<Corner, 4> CornerPositions(double west, double east, double north, do
   std::array<Corner, 4> corners{};
   const auto wgs84 = geodesy::WGS84Datum();
   for (std::size_t k = 0; k < 4; ++k) {
-    if (d.shortName == "Latit") {
-      corners[k] = {xy[k].second, xy[k].first};
-    } else {
-      if (d.handle == nullptr) throw QuiltorError("no destination projection to write the map corners");
-      const auto ll = geodesy::ProjectInverse(*d.handle, d.shortName, xy[k].first, xy[k].second, d.setup, wgs84);
-      corners[k] = {ll.latitude, ll.longitude};
-    }
+    const std::optional<geodesy::LatLon> ll = d.projection.Inverse({xy[k].first, xy[k].second});
+    if (!ll) throw QuiltorError("a corner of the map has no latitude/longitude in the destination projection");
+    corners[k] = {ll->latitude, ll->longitude};
     geodesy::ConvertDatum(wgs84, d.datum, corners[k].lat, corners[k].lon);
     corners[k].lat = RoundAwayFullMinute(corners[k].lat);
     corners[k].lon = RoundAwayFullMinute(corners[k].lon);
@@ -68,8 +65,8 @@ std::string SetupValue(double value, int width, int decimals) {
 // longitude still calibrate the point, as the grid easting and northing stay
 // empty.
 std::string FirstPointZone(const MapFileDestination& d) {
-  if (d.shortName != "(UTM)") return "   ";
-  const double zone = (d.setup.utmlon0 + 183.0) / 6.0;
+  if (!d.projection.IsUtm()) return "   ";
+  const double zone = (d.projection.Setup().utmlon0 + 183.0) / 6.0;
   if (!(zone >= 1 && zone <= 60) || zone != std::floor(zone)) return "   ";
   return Int(static_cast<std::int64_t>(zone), 3);
 }
@@ -85,7 +82,7 @@ std::vector<std::string> MapFileLines(const std::string& basePath, std::int32_t 
   lines.push_back("Reserved 1");
   lines.push_back("Reserved 2");
   lines.push_back("Magnetic Variation,,,E");
-  lines.push_back("Map Projection," + d.projectionName + ",PolyCal,No,AutoCalOnly,No,BSBUseWPX,No");
+  lines.push_back("Map Projection," + d.projection.DisplayName() + ",PolyCal,No,AutoCalOnly,No,BSBUseWPX,No");
   const std::array<std::pair<std::int32_t, std::int32_t>, 4> pixels = {{{0, 0}, {w, 0}, {w, h}, {0, h}}};
   for (std::size_t k = 0; k < 4; ++k) {
     lines.push_back("Point0" + FormatInt(static_cast<int>(k) + 1) + ",xy," + Int(pixels[k].first, 5) + "," +
@@ -98,7 +95,7 @@ std::vector<std::string> MapFileLines(const std::string& basePath, std::int32_t 
                     LatHemisphere(c[3].lat) + ",    ,        ," + LonHemisphere(c[3].lon) +
                     ", grid,   ,           ,           ,N");
   }
-  const auto& s = d.setup;
+  const auto& s = d.projection.Setup();
   lines.push_back("Projection Setup," + SetupValue(s.lat0, 16, 9) + "," + SetupValue(s.lon0, 16, 9) + "," +
                   SetupValue(s.k0, 16, 9) + "," + SetupValue(s.x0, 16, 2) + "," + SetupValue(s.y0, 16, 2) + "," +
                   SetupValue(s.lat1, 16, 9) + "," + SetupValue(s.lat2, 16, 9) + "," + SetupValue(s.height, 12, 0) +

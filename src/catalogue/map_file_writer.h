@@ -6,7 +6,7 @@
 #include <string>
 
 #include "geodesy/projection_catalogue.h"
-#include "geodesy/projection_engine.h"
+#include "geodesy/projection.h"
 #include "raster/scratch/work_folder.h"
 
 namespace quiltor {
@@ -14,20 +14,21 @@ namespace quiltor {
 // The destination values the file records, as the Destination Map tab holds
 // them when the map is created.
 struct MapFileDestination {
-  std::string projectionName;   // display name as shown in the main window
-  std::string shortName;        // its ShortProjectionName ("Latit", "(UTM)", ...)
-  std::int32_t datum = 0;       // destination datum index
-  geodesy::ProjectionSetup setup{};
-  const geodesy::ProjectionHandle* handle = nullptr;  // destination projection on WGS 84
-  std::string metersPerPixelText = "100";             // the "Meters per Pixel" field as typed
-  std::string imageExtension = ".qtx2";               // extension of the tiled image actually written
+  // The destination projection on WGS 84: its display name and setup are
+  // recorded, and the corners are brought back to latitude/longitude with it.
+  geodesy::Projection projection;
+  std::int32_t datum = 0;                  // destination datum index the corners are written on
+  std::string metersPerPixelText = "100";  // the "Meters per Pixel" field as typed
+  std::string imageExtension = ".qtx2";    // extension of the tiled image actually written
 };
 
 // Writes basePath with the extension ".map" (replacing an existing file).
 // width, height: pixel size of the created image before resizing; west,
 // east, north, south: its bounds in destination units (degrees for
 // "Latitude/Longitude") on WGS 84; resizePercent 1..100. Throws QuiltorError
-// when the file cannot be created or written; returns true when written.
+// when a corner has no latitude/longitude in the projection (nothing is
+// written then) or the file cannot be created or written; returns true when
+// written.
 bool WriteMapFile(const std::string& basePath, std::int32_t width, std::int32_t height, double west, double east,
                   double north, double south, std::int32_t resizePercent, const MapFileDestination& destination);
 

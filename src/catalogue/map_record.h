@@ -20,7 +20,7 @@
 #include "catalogue/border.h"
 #include "catalogue/outline.h"
 #include "geodesy/projection_catalogue.h"
-#include "geodesy/projection_engine.h"
+#include "geodesy/projection.h"
 #include "raster/bitmap.h"
 
 namespace quiltor {
@@ -91,8 +91,8 @@ struct Map_record {
   std::optional<Bitmap> thumbnail;  // projected thumbnail
 
 
-  geodesy::ProjectionHandle projWGS84;     // the map's projection on WGS 84
-  geodesy::ProjectionHandle projMapDatum;  // the map's projection on the map's own datum
+  geodesy::Projection projWGS84;     // the map's projection on WGS 84
+  geodesy::Projection projMapDatum;  // the map's projection on the map's own datum
 
   std::vector<BorderPoint> border;  // 0..kMaxBorderPoints points, in the map file's order
 

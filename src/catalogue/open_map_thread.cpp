@@ -67,16 +67,16 @@ void OpenMapThread::SetProgressLabel(const std::string& text, int label) { host_
 
 std::string OpenMapThread::GetDestinationShortName() {
   if (!destination_) {
-    destination_ = geodesy::ReadDestinationSetup(job_.settings.destination, job_.projections);
+    destination_ = geodesy::ReadDestinationProjection(job_.settings.destination, job_.projections);
   }
-  return destination_->shortName;
+  return destination_->ShortName();
 }
 
 std::optional<ThumbnailContext> OpenMapThread::MakeThumbnailContext() {
   if (!ReadUseThumbnails() || !job_.thumbnailFolders) return std::nullopt;
   GetDestinationShortName();
   return ThumbnailContext{*job_.thumbnailFolders, *destination_, ProjectionKey(job_.settings.destination),
-                          GetThumbnailSize(), geodesy::WGS84Datum(), host_};
+                          GetThumbnailSize(), host_};
 }
 
 void OpenMapThread::BuildAndReport(Map_record& map, const ThumbnailContext& context) {

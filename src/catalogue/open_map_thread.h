@@ -95,7 +95,7 @@ class OpenMapThread {
   WorkerHost& host_;
   std::atomic<bool> scanAbort_{false};
   std::atomic<bool> workerDone_{false};
-  std::optional<geodesy::DestinationSetup> destination_;
+  std::optional<geodesy::Projection> destination_;
   std::vector<ThumbnailReport> reports_;
   std::thread thread_;
 };

@@ -108,18 +108,13 @@ ProjectedBorder BorderOf(const Map_record& record) {
 std::optional<std::pair<int, int>> SourcePixel(const Map_record& record, const ProjectedBorder& border, double X,
                                                double Y, double scale, const Bitmap& image,
                                                const ThumbnailContext& context) {
-  const geodesy::DestinationSetup& dest = context.destination;
-  geodesy::LatLon ll{Y, X};
-  if (dest.shortName != "Latit") {
-    ll = geodesy::ProjectInverse(dest.handle, dest.shortName, X, Y, dest.setup, context.wgs84Datum);
-  }
-  const bool latLonMap = record.shortProjection == "Latit";
-  geodesy::EastingNorthing en{ll.longitude, ll.latitude};
-  if (!latLonMap) {
-    en = geodesy::ProjectForward(record.projWGS84, record.shortProjection, ll.latitude, ll.longitude, record.setup,
-                                 record.wgs84Datum);
-  }
-  if (!std::isfinite(en.easting) || !std::isfinite(en.northing)) return std::nullopt;
+  const std::optional<geodesy::LatLon> position = context.destination.Inverse({X, Y});
+  if (!position) return std::nullopt;
+  const geodesy::LatLon ll = *position;
+  const std::optional<geodesy::EastingNorthing> inMap = record.projWGS84.Forward(ll);
+  if (!inMap) return std::nullopt;
+  const geodesy::EastingNorthing en = *inMap;
+  const bool latLonMap = record.projWGS84.IsLatLon();
   if (!PointInOutline(border.northings, border.eastings, en.easting, en.northing)) {
     return std::nullopt;
   }
@@ -248,8 +243,7 @@ ThumbnailBuild BuildThumbnail(Map_record& record, const ThumbnailContext& contex
   std::optional<ImageStage> image = ObtainImageThumbnail(record, imageFile, width, height, result.imageStage);
   if (!image) return result;
 
-  const geodesy::DestinationSetup& dest = context.destination;
-  const ProjectedExtent extent = MapExtentInProjection(record, dest.shortName, dest.setup, context.wgs84Datum, dest.handle);
+  const ProjectedExtent extent = MapExtentInProjection(record, context.destination);
   const double ratio = extent.maxY - extent.minY > 0 ? (extent.maxX - extent.minX) / (extent.maxY - extent.minY) : 1.0;
   const ThumbnailSize size = FitThumbnail(ratio, context.thumbnailSize);
   if (size.width <= 0 || size.height <= 0) return result;

@@ -70,10 +70,9 @@ ThumbnailSize FitThumbnail(double ratio, int side);
 // destination as set up for this pass, and the "Thumbnail Size".
 struct ThumbnailContext {
   ThumbnailFolders folders;
-  const geodesy::DestinationSetup& destination;
+  geodesy::Projection destination;  // on WGS 84
   std::string projectionKey;
   int thumbnailSize = 200;  // 50..500
-  std::int32_t wgs84Datum = 0;
   WorkerHost& host;
 };
 

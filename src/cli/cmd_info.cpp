@@ -107,7 +107,7 @@ void PrintJson(const Map_record& map, const std::vector<Conversion>& points, std
       .String("imageFile", map.imageFile)
       .String("projection", map.projectionName)
       .String("shortProjection", map.shortProjection);
-  if (map.shortProjection == "(UTM)") json.Number("centralMeridian", map.setup.utmlon0, 6);
+  if (map.projWGS84.IsUtm()) json.Number("centralMeridian", map.setup.utmlon0, 6);
   json.String("datum", DatumName(map.datum))
       .String("method", std::string(1, map.method))
       .String("methodText", MethodText(map.method))
@@ -162,7 +162,7 @@ void PrintText(const Map_record& map, const std::vector<PointQuery>& queries, co
       << "image:            " << map.width << " x " << map.height << ", "
       << (map.pixelMode == 3 ? "true colour" : "palette") << ", status " << MapStatusText(map.status) << "\n"
       << "projection:       " << map.projectionName;
-  if (map.shortProjection == "(UTM)") out << " (central meridian " << FormatShortest(map.setup.utmlon0) << ")";
+  if (map.projWGS84.IsUtm()) out << " (central meridian " << FormatShortest(map.setup.utmlon0) << ")";
   out << "\n"
       << "datum:            " << DatumName(map.datum) << "\n"
       << "method:           " << map.method << " (" << MethodText(map.method) << ")\n"

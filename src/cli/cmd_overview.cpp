@@ -90,8 +90,8 @@ int RunOverview(const Args& args, const Console& io) {
   if (scan.aborted) throw Failed("interrupted; nothing was written");
   scan.catalogue->SortByScale();
 
-  const geodesy::DestinationSetup destination = geodesy::ReadDestinationSetup(settings.destination, projections);
-  if (!destination.handle && destination.shortName != "Latit") {
+  const geodesy::Projection destination = geodesy::ReadDestinationProjection(settings.destination, projections);
+  if (!destination.CanProject()) {
     throw Failed("the destination projection could not be set up");
   }
   const creation::DestinationProjection projection = creation::MakeDestinationProjection(destination);

@@ -3,6 +3,7 @@
 // fields of the Destination Map tab and the set-up is built from them the
 // way a create builds it.
 #include <cmath>
+#include <optional>
 #include <ostream>
 
 #include "cli/command_spec.h"
@@ -29,33 +30,36 @@ int RunProject(const Args& args, const Console& io) {
 
   const geodesy::DatumTable& datums = geodesy::Datums();
   const std::int32_t datum = datums.FindDatum(settings.mapDatum);
-  const geodesy::DestinationSetup d = geodesy::ReadDestinationSetup(settings, catalogue, datum, io.NoteSink());
-  const bool swiss = d.shortName == "(SUI)";
-  if (!d.handle && !swiss) {
+  const geodesy::Projection d = geodesy::ReadDestinationProjection(settings, catalogue, datum, io.NoteSink());
+  if (!d.CanProject()) {
     throw Failed("PROJ refused the definition \"" +
-                 geodesy::ProjectionDefinition(catalogue.Row(d.row), d.setup, datums.EllipsoidOfDatum(datum)) + "\"");
+                 geodesy::ProjectionDefinition(catalogue.Row(d.Row()), d.Setup(), datums.EllipsoidOfDatum(datum)) +
+                 "\"");
   }
 
   double a = 0.0;
   double b = 0.0;
+  bool projected = false;
   if (inverse) {
-    const geodesy::LatLon p = geodesy::ProjectInverse(d.handle, d.shortName, first, second, d.setup, datum);
-    a = p.latitude;
-    b = p.longitude;
-  } else {
-    const geodesy::EastingNorthing p = geodesy::ProjectForward(d.handle, d.shortName, first, second, d.setup, datum);
-    a = p.easting;
-    b = p.northing;
+    if (const std::optional<geodesy::LatLon> p = d.Inverse({first, second})) {
+      a = p->latitude;
+      b = p->longitude;
+      projected = true;
+    }
+  } else if (const std::optional<geodesy::EastingNorthing> p = d.Forward({first, second})) {
+    a = p->easting;
+    b = p->northing;
+    projected = true;
   }
-  if (!std::isfinite(a) || !std::isfinite(b)) throw Failed("the point cannot be projected");
+  if (!projected) throw Failed("the point cannot be projected");
   // Degrees get 9 decimals (about 0.1 mm), metres 4.
-  const int decimals = inverse || d.handle.IsGeographic() ? 9 : 4;
+  const int decimals = inverse || d.Handle().IsGeographic() ? 9 : 4;
   if (args.Flag("json")) {
     JsonWriter json;
     json.BeginObject()
-        .String("projection", d.displayName)
+        .String("projection", d.DisplayName())
         .String("datum", datums.Row(datum).name)
-        .String("definition", d.handle.Definition())
+        .String("definition", d.Handle().Definition())
         .Number(inverse ? "latitude" : "easting", a, decimals)
         .Number(inverse ? "longitude" : "northing", b, decimals)
         .EndObject();

@@ -1,28 +1,23 @@
 #include "creation/catalogue_sources.h"
 
+#include <limits>
+
 #include "catalogue/calibration.h"
 #include "catalogue/outline.h"
 #include "catalogue/row_spans.h"
-#include "geodesy/datum.h"
-#include "geodesy/projection_engine.h"
+#include "geodesy/projection.h"
 
 namespace quiltor::creation {
 
-DestinationProjection MakeDestinationProjection(const geodesy::DestinationSetup& setup) {
+namespace {
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+}  // namespace
+
+DestinationProjection MakeDestinationProjection(const geodesy::Projection& destination) {
   DestinationProjection projection;
-  projection.shortName = setup.shortName;
-  const geodesy::DestinationSetup* s = &setup;
-  const std::int32_t wgs84 = geodesy::WGS84Datum();
-  projection.forward = [s, wgs84](double lat, double lon, double& x, double& y) {
-    const geodesy::EastingNorthing en = geodesy::ProjectForward(s->handle, s->shortName, lat, lon, s->setup, wgs84);
-    x = en.easting;
-    y = en.northing;
-  };
-  projection.inverse = [s, wgs84](double x, double y, double& lat, double& lon) {
-    const geodesy::LatLon ll = geodesy::ProjectInverse(s->handle, s->shortName, x, y, s->setup, wgs84);
-    lat = ll.latitude;
-    lon = ll.longitude;
-  };
+  projection.kind = destination.Kind();
+  projection.forward = [destination](geodesy::LatLon point) { return destination.Forward(point); };
+  projection.inverse = [destination](geodesy::EastingNorthing point) { return destination.Inverse(point); };
   return projection;
 }
 
@@ -44,16 +39,10 @@ CreationSource SourceFromRecord(const Map_record& record, RasterOpener open) {
   source.outline = OutlineOfRecord(record);
   const Map_record* map = &record;
   source.rowSpans = [map](std::int32_t row) { return RowSpans(*map, row).X; };
-  const std::int32_t wgs84 = geodesy::WGS84Datum();
-  source.toPixel = [map, wgs84](double lat, double lon, double& column, double& row) {
-    double X = lon, Y = lat;
-    if (map->shortProjection != "Latit") {
-      const geodesy::EastingNorthing en =
-          geodesy::ProjectForward(map->projWGS84, map->shortProjection, lat, lon, map->setup, wgs84);
-      X = en.easting;
-      Y = en.northing;
-    }
-    const PlanePoint pixel = ProjectedToPixel(*map, X, Y);
+  source.toPixel = [map](double lat, double lon, double& column, double& row) {
+    // A point the map's projection cannot show has no pixel.
+    const std::optional<geodesy::EastingNorthing> en = map->projWGS84.Forward({lat, lon});
+    const PlanePoint pixel = en ? ProjectedToPixel(*map, en->easting, en->northing) : PlanePoint{kNaN, kNaN};
     column = pixel.x;
     row = pixel.y;
   };

@@ -1,11 +1,11 @@
 #pragma once
-// The creation job's view of the catalogue: the destination projection of a
-// DestinationSetup, each selected Map_record as a CreationSource, and the
-// catalogue entries with the outline overlap test for the map list.
+// The creation job's view of the catalogue: the destination projection,
+// each selected Map_record as a CreationSource, and the catalogue entries
+// with the outline overlap test for the map list.
 //
-// The records and the setup must outlive the job that uses what is made
-// here: the conversions refer to them, they are not copied. Nothing changes
-// the catalogue while a create runs.
+// The records must outlive the job that uses what is made here: the
+// conversions refer to them, they are not copied. Nothing changes the
+// catalogue while a create runs.
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,12 +14,13 @@
 #include "catalogue/map_record.h"
 #include "creation/create_flow.h"
 #include "creation/destination_map.h"
-#include "geodesy/destination_setup.h"
+#include "geodesy/projection.h"
 
 namespace quiltor::creation {
 
-// Forward and inverse through the destination handle, on WGS 84.
-DestinationProjection MakeDestinationProjection(const geodesy::DestinationSetup& setup);
+// Forward and inverse through the destination projection (made on WGS 84);
+// the conversions hold their own copy of it.
+DestinationProjection MakeDestinationProjection(const geodesy::Projection& destination);
 
 // Opens a source image; answers none, or throws saying why, when it cannot.
 using RasterOpener = std::function<std::unique_ptr<RasterReader>(const std::string& imageFile)>;

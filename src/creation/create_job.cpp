@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <limits>
+#include <optional>
 #include <random>
 
 #include "catalogue/border.h"
@@ -60,6 +62,9 @@ struct CreateJob::MapState {
 };
 
 namespace {
+
+// A destination point with no latitude/longitude has no source pixel.
+constexpr double kNoSourcePixel = std::numeric_limits<double>::quiet_NaN();
 
 std::uint32_t SteadyMilliseconds() {
   using namespace std::chrono;
@@ -270,7 +275,12 @@ void CreateJob::PrepareMaps() {
     const GeoOutline& o = m.source.outline;
     for (std::size_t k = 0; k < o.lat.size(); ++k) {
       double x = o.lon[k], y = o.lat[k];
-      if (!latlon) settings_.projection.forward(o.lat[k], o.lon[k], x, y);
+      if (!latlon) {
+        const std::optional<geodesy::EastingNorthing> en = settings_.projection.forward({o.lat[k], o.lon[k]});
+        if (!en) continue;  // a point the destination cannot show does not widen the box
+        x = en->easting;
+        y = en->northing;
+      }
       bounds.Widen(x, y);
     }
     m.boundsMaxX = bounds.maxX + 100;
@@ -393,7 +403,15 @@ void CreateJob::TransformMapRow(MapState& m) {
     exactProjections_ += n;
     for (int i = 0; i < n; ++i) {
       double lat = y[i], lon = x[i];
-      if (!dest.isLatLon()) dest.inverse(x[i], y[i], lat, lon);
+      if (!dest.isLatLon()) {
+        const std::optional<geodesy::LatLon> ll = dest.inverse({x[i], y[i]});
+        if (!ll) {
+          x[i] = y[i] = kNoSourcePixel;
+          continue;
+        }
+        lat = ll->latitude;
+        lon = ll->longitude;
+      }
       m.source.toPixel(lat, lon, x[i], y[i]);
     }
   };

@@ -26,9 +26,9 @@ void ScanMapFolders(const std::vector<std::string>& folders, MapCatalogue& catal
 CreateOutcome CreateFromCatalogue(const MapCatalogue& catalogue, const geodesy::ProjectionCatalogue& projections,
                                   const CatalogueCreate& create, WorkerHost& host, CreateFlags& flags) {
   const CreateConfiguration& config = create.configuration;
-  const geodesy::DestinationSetup destination = geodesy::ReadDestinationSetup(
+  const geodesy::Projection destination = geodesy::ReadDestinationProjection(
       config.destination, projections, [&host](const std::string& line) { host.AppendMapError(line, {}); });
-  if (!destination.handle) {
+  if (!destination.CanProject()) {
     host.ShowMessage(kNoDestinationProjection);
     return {};
   }
@@ -58,7 +58,7 @@ CreateOutcome CreateFromCatalogue(const MapCatalogue& catalogue, const geodesy::
     });
   };
   CalibrationTarget target;
-  target.destination = &destination;
+  target.destination = destination;
   target.datum = geodesy::Datums().FindDatum(config.destination.mapDatum);
   target.metersPerPixelText = TrimSpaces(config.destination.metersPerPixel);
   request.stages = PipelineStages({config.configure.numberOfColors, config.configure.resizePercent}, target, host,

@@ -33,7 +33,12 @@ std::optional<DestinationExtent> ComputeDestinationExtent(const DestinationProje
   for (const GeoOutline* outline : selectedOutlines) {
     for (std::size_t k = 0; k < outline->lat.size(); ++k) {
       double x = outline->lon[k], y = outline->lat[k];
-      if (!projection.isLatLon()) projection.forward(outline->lat[k], outline->lon[k], x, y);
+      if (!projection.isLatLon()) {
+        const std::optional<geodesy::EastingNorthing> en = projection.forward({outline->lat[k], outline->lon[k]});
+        if (!en) continue;
+        x = en->easting;
+        y = en->northing;
+      }
       if (!any && !projection.isLatLon()) box = {x, x, y, y};
       any = true;
       if (x < box.minX) box.minX = x;
@@ -54,10 +59,10 @@ double DestinationPixelSize(const DestinationProjection& projection, const Desti
     DestinationPoint(yc, xc, 90.0, 200.0 * mpp, lat2, lon2);
     return std::fabs(lon2 - xc) / 200.0;
   }
-  if (projection.shortName == "Merca") {
-    double lat = 0, lon = 0;
-    projection.inverse(xc, yc, lat, lon);
-    return mpp / std::cos(lat * kDegree);
+  if (projection.kind.IsMercator()) {
+    // A centre with no latitude leaves no scale to correct for.
+    const std::optional<geodesy::LatLon> centre = projection.inverse({xc, yc});
+    return centre ? mpp / std::cos(centre->latitude * kDegree) : mpp;
   }
   return mpp;
 }
@@ -76,8 +81,13 @@ DestinationGrid ComputeDestinationGrid(const DestinationProjection& projection, 
 GeoOutline RegionOutline(const DestinationProjection& projection, const DrawnRegion& region) {
   double latN = region.maxY, lonW = region.minX, latS = region.minY, lonE = region.maxX;
   if (!projection.isLatLon()) {
-    projection.inverse(region.minX, region.maxY, latN, lonW);
-    projection.inverse(region.maxX, region.minY, latS, lonE);
+    const std::optional<geodesy::LatLon> northWest = projection.inverse({region.minX, region.maxY});
+    const std::optional<geodesy::LatLon> southEast = projection.inverse({region.maxX, region.minY});
+    if (!northWest || !southEast) return {};
+    latN = northWest->latitude;
+    lonW = northWest->longitude;
+    latS = southEast->latitude;
+    lonE = southEast->longitude;
   }
   GeoOutline outline;
   outline.lon = {lonW, lonW, lonE, lonE, lonW};

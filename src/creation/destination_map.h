@@ -2,8 +2,8 @@
 // The map a create produces: its extent in destination units, its pixel
 // grid, the minimum-size rule and the drawn region as a latitude/longitude
 // outline. Everything here works on WGS 84; the destination projection
-// reaches these functions as two plain conversions, so the same rules serve
-// the creation job, the view and the tests.
+// reaches these functions as its kind and two conversions, so the same rules
+// serve the creation job, the view and the tests.
 //
 // Destination units: metres (or the projection's own units) of the
 // destination projection; for "Latitude/Longitude" X is the longitude and Y
@@ -14,17 +14,21 @@
 #include <string>
 #include <vector>
 
+#include "geodesy/projection.h"
+
 namespace quiltor::creation {
 
-// Destination (X, Y) from WGS 84 latitude/longitude, and back.
-using ForwardFn = std::function<void(double lat, double lon, double& x, double& y)>;
-using InverseFn = std::function<void(double x, double y, double& lat, double& lon)>;
+// Destination (X, Y) from WGS 84 latitude/longitude, and back; nothing for a
+// point the projection cannot convert. Both may be called from several
+// threads at once.
+using ForwardFn = std::function<std::optional<geodesy::EastingNorthing>(geodesy::LatLon)>;
+using InverseFn = std::function<std::optional<geodesy::LatLon>(geodesy::EastingNorthing)>;
 
 struct DestinationProjection {
-  std::string shortName;  // "Latit", "Merca", "(UTM)", ...
+  geodesy::ProjectionKind kind;
   ForwardFn forward;
   InverseFn inverse;
-  bool isLatLon() const { return shortName == "Latit"; }
+  bool isLatLon() const { return kind.IsLatLon(); }
 };
 
 struct DestinationExtent {
@@ -63,7 +67,8 @@ void DestinationPoint(double lat, double lon, double bearing, double metres, dou
 
 // The extent of a create: the drawn region in the region modes; otherwise the
 // box of every outline point of the selected maps (strictly-outside points
-// widen it). Empty when no selected map has an outline point.
+// widen it). Outline points the projection cannot convert are left out.
+// Empty when no selected map has an outline point left.
 std::optional<DestinationExtent> ComputeDestinationExtent(const DestinationProjection& projection, CreateMode mode,
                                                           const DrawnRegion& region,
                                                           const std::vector<const GeoOutline*>& selectedOutlines);
@@ -78,7 +83,8 @@ DestinationGrid ComputeDestinationGrid(const DestinationProjection& projection, 
                                        double mpp);
 
 // The drawn region as the closed five-point latitude/longitude outline
-// (lonW, latN), (lonW, latS), (lonE, latS), (lonE, latN), (lonW, latN).
+// (lonW, latN), (lonW, latS), (lonE, latS), (lonE, latN), (lonW, latN);
+// without points when a corner has no latitude/longitude.
 GeoOutline RegionOutline(const DestinationProjection& projection, const DrawnRegion& region);
 
 }  // namespace quiltor::creation

@@ -27,7 +27,6 @@ class TrueColourRows : public TempRowWriter {
 
 CreateStages PipelineStages(const PipelineOptions& options, const CalibrationTarget& target, WorkerHost& host,
                             CreateFlags& flags) {
-  if (!target.destination) throw QuiltorError("a create needs its destination projection");
   // The conversion may write under another name than asked for; the
   // calibration file must name and sit beside what was really written.
   auto written = std::make_shared<std::string>();
@@ -64,11 +63,8 @@ CreateStages PipelineStages(const PipelineOptions& options, const CalibrationTar
     const std::shared_ptr<PendingFile> pendingImage = std::move(*image);
     if (written->empty() || !pendingImage) throw QuiltorError("no tiled image was written");
     MapFileDestination d;
-    d.projectionName = target.destination->displayName;
-    d.shortName = target.destination->shortName;
+    d.projection = target.destination;
     d.datum = target.datum;
-    d.setup = target.destination->setup;
-    d.handle = &target.destination->handle;
     d.metersPerPixelText = target.metersPerPixelText;
     d.imageExtension = ExtensionPart(*written);
     const std::unique_ptr<PendingFile> mapFile =

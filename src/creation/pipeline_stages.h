@@ -17,9 +17,9 @@ struct PipelineOptions {
 };
 
 // What the calibration file of the created map records about its
-// destination. `destination` must outlive the stages.
+// destination.
 struct CalibrationTarget {
-  const geodesy::DestinationSetup* destination = nullptr;
+  geodesy::Projection destination;         // on WGS 84
   std::int32_t datum = 0;                  // the destination datum the corners are written on
   std::string metersPerPixelText = "100";  // the "Meters per Pixel" field as typed
 };

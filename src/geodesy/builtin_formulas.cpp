@@ -43,9 +43,9 @@ double PolarTerm(double e) { return std::sqrt(std::pow(1.0 + e, 1.0 + e) * std::
 
 }  // namespace
 
-EastingNorthing SwissForward(const Ellipsoid& ell, double latitude, double longitude) {
+std::optional<EastingNorthing> SwissForward(const Ellipsoid& ell, double latitude, double longitude) {
   if (!(longitude >= kSwissMinLon && longitude <= kSwissMaxLon && latitude >= kSwissMinLat && latitude <= kSwissMaxLat)) {
-    return {0.0, 0.0};
+    return std::nullopt;
   }
   const SwissSetup s = MakeSwissSetup(ell);
   const double phi = latitude * kDegToRad;
@@ -59,11 +59,11 @@ EastingNorthing SwissForward(const Ellipsoid& ell, double latitude, double longi
   const double cp = std::cos(phip);
   const double phipp = aasin(s.cosp0 * std::sin(phip) - s.sinp0 * cp * std::cos(lamp));
   const double lampp = aasin(cp * std::sin(lamp) / std::cos(phipp));
-  return {ell.a * s.kR * lampp + kSwissFalseEasting,
-          ell.a * s.kR * std::log(std::tan(kQuarterPi + 0.5 * phipp)) + kSwissFalseNorthing};
+  return EastingNorthing{ell.a * s.kR * lampp + kSwissFalseEasting,
+                         ell.a * s.kR * std::log(std::tan(kQuarterPi + 0.5 * phipp)) + kSwissFalseNorthing};
 }
 
-LatLon SwissInverse(const Ellipsoid& ell, double easting, double northing) {
+std::optional<LatLon> SwissInverse(const Ellipsoid& ell, double easting, double northing) {
   const SwissSetup s = MakeSwissSetup(ell);
   const double x = (easting - kSwissFalseEasting) / ell.a;
   const double y = (northing - kSwissFalseNorthing) / ell.a;
@@ -80,10 +80,10 @@ LatLon SwissInverse(const Ellipsoid& ell, double easting, double northing) {
                          (1.0 - esp * esp) * std::cos(phi) / (1.0 - ell.e2);
     phi -= delta;
     if (std::fabs(delta) < kSwissInverseTolerance) {
-      return {phi * kRadToDeg, (lamp / s.c) * kRadToDeg + kSwissCentralMeridian};
+      return LatLon{phi * kRadToDeg, (lamp / s.c) * kRadToDeg + kSwissCentralMeridian};
     }
   }
-  return {0.0, kSwissCentralMeridian};
+  return std::nullopt;
 }
 
 double MeridianArc(double e2, double a, double phi) {
@@ -172,10 +172,10 @@ LatLon UPSInverse(bool south, const Ellipsoid& ell, double easting, double north
   return {(south ? -phi : phi) * kRadToDeg, lam * kRadToDeg};
 }
 
-EastingNorthing SwissForward(std::int32_t datum, double latitude, double longitude) {
+std::optional<EastingNorthing> SwissForward(std::int32_t datum, double latitude, double longitude) {
   return SwissForward(EllipsoidOfDatum(datum), latitude, longitude);
 }
-LatLon SwissInverse(std::int32_t datum, double easting, double northing) {
+std::optional<LatLon> SwissInverse(std::int32_t datum, double easting, double northing) {
   return SwissInverse(EllipsoidOfDatum(datum), easting, northing);
 }
 TMPoint TMForward(std::int32_t datum, double latitude, double longitude, double latOrigin, double centralMeridian,

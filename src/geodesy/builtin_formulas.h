@@ -10,6 +10,7 @@
 // function comes in two forms: on an Ellipsoid, and on a datum index of
 // Datums() (whose ellipsoid is used).
 #include <cstdint>
+#include <optional>
 
 #include "geodesy/datum.h"
 
@@ -53,13 +54,13 @@ constexpr double kUpsFalseOrigin = 2000000.0;  // false easting and northing, me
 constexpr int kUpsInverseSteps = 20;
 constexpr double kUpsInverseTolerance = 1e-8;  // relative
 
-// Swiss oblique Mercator. Forward returns 0, 0 outside longitude 5..20,
+// Swiss oblique Mercator. Forward gives nothing outside longitude 5..20,
 // latitude 40..50 (inclusive). Easting/northing include the false origin.
-EastingNorthing SwissForward(const Ellipsoid& ell, double latitude, double longitude);
-EastingNorthing SwissForward(std::int32_t datum, double latitude, double longitude);
-// Inverse; when 6 steps do not converge: latitude 0, longitude 7.439583333.
-LatLon SwissInverse(const Ellipsoid& ell, double easting, double northing);
-LatLon SwissInverse(std::int32_t datum, double easting, double northing);
+std::optional<EastingNorthing> SwissForward(const Ellipsoid& ell, double latitude, double longitude);
+std::optional<EastingNorthing> SwissForward(std::int32_t datum, double latitude, double longitude);
+// Inverse; nothing when 6 steps do not converge.
+std::optional<LatLon> SwissInverse(const Ellipsoid& ell, double easting, double northing);
+std::optional<LatLon> SwissInverse(std::int32_t datum, double easting, double northing);
 
 // Distance along the meridian from the equator to latitude `phi` (radians),
 // metres; exactly 0 for phi 0. `e2` is the eccentricity squared, `a` the

@@ -6,12 +6,6 @@
 
 namespace quiltor::geodesy {
 
-namespace {
-
-constexpr std::string_view kUtmName = "(UTM) Universal Transverse Mercator";
-
-}  // namespace
-
 const std::string& DestinationSettings::FieldText(ParameterField field) const {
   switch (field) {
     case ParameterField::Zone: return zone;
@@ -44,7 +38,7 @@ ProjectionSetup MaskedDestinationSetup(const DestinationSettings& settings) {
   setup.lat1 = value(ParameterField::Latitude1);
   setup.lat2 = value(ParameterField::Latitude2);
 
-  if (settings.mapProjection == kUtmName) {
+  if (ProjectionKind(settings.mapProjection).IsUtm()) {
     // The zone field takes whole numbers only; a fraction is cut off.
     const double zone = std::trunc(ParseDecimal(settings.zone));
     setup.lon0 = zone * 6.0 - 183.0;
@@ -57,20 +51,14 @@ ProjectionSetup MaskedDestinationSetup(const DestinationSettings& settings) {
   return setup;
 }
 
-DestinationSetup ReadDestinationSetup(const DestinationSettings& settings, const ProjectionCatalogue& catalogue,
-                                      std::int32_t datum, const MessageSink& sink) {
-  DestinationSetup d;
-  d.displayName = settings.mapProjection;
-  d.shortName = ShortProjectionName(settings.mapProjection);
-  d.row = catalogue.FindProjection(settings.mapProjection);
-  d.setup = MaskedDestinationSetup(settings);
-  d.handle = CreateProjection(catalogue, d.row, d.setup, datum, sink);
-  return d;
+Projection ReadDestinationProjection(const DestinationSettings& settings, const ProjectionCatalogue& catalogue,
+                                     std::int32_t datum, const MessageSink& sink) {
+  return Projection::Create(catalogue, settings.mapProjection, MaskedDestinationSetup(settings), datum, sink);
 }
 
-DestinationSetup ReadDestinationSetup(const DestinationSettings& settings, const ProjectionCatalogue& catalogue,
-                                      const MessageSink& sink) {
-  return ReadDestinationSetup(settings, catalogue, WGS84Datum(), sink);
+Projection ReadDestinationProjection(const DestinationSettings& settings, const ProjectionCatalogue& catalogue,
+                                     const MessageSink& sink) {
+  return ReadDestinationProjection(settings, catalogue, WGS84Datum(), sink);
 }
 
 }  // namespace quiltor::geodesy

@@ -2,7 +2,7 @@
 // The destination map's projection as the Destination Map tab defines it:
 // the field texts are read into a ProjectionSetup (only the fields the
 // chosen projection uses; the others stay 777), UTM is completed from its
-// zone, and a fresh projection handle is made.
+// zone, and a fresh Projection is made.
 //
 // The tab itself is not seen here: whoever reads the definition (the
 // creation thread, the view, thumbnails, the command line) passes a
@@ -12,7 +12,7 @@
 #include <string>
 
 #include "geodesy/projection_catalogue.h"
-#include "geodesy/projection_engine.h"
+#include "geodesy/projection.h"
 
 namespace quiltor::geodesy {
 
@@ -38,15 +38,6 @@ struct DestinationSettings {
   bool operator==(const DestinationSettings&) const = default;
 };
 
-// The destination projection made from a DestinationSettings snapshot.
-struct DestinationSetup {
-  std::string displayName;   // the chosen projection's display name
-  std::string shortName;     // ShortProjectionName of it ("(UTM)", "Latit")
-  int row = 0;               // its catalogue row (FindProjection)
-  ProjectionSetup setup;     // parameters after ParameterMask and UTM completion
-  ProjectionHandle handle;   // none when PROJ refused the definition
-};
-
 // The set-up alone: every parameter field is read with ParseDecimal (an
 // empty field reads 0), then every slot but those of the projection's used
 // fields (DestinationParameterFields) is set to 777, the height slot
@@ -55,14 +46,14 @@ struct DestinationSetup {
 // utmlon0), latitude of origin 0, scale 0.9996, false easting and northing 0.
 ProjectionSetup MaskedDestinationSetup(const DestinationSettings& settings);
 
-// ReadDestinationSetup: the set-up as above and a new handle made by
-// CreateProjection on `datum` (the destination works on WGS 84, which is the
-// default). The caller replaces its previous DestinationSetup with the
-// result, which releases the old handle. A refused definition is reported
-// through `sink` ("proj = nil").
-DestinationSetup ReadDestinationSetup(const DestinationSettings& settings, const ProjectionCatalogue& catalogue,
-                                      std::int32_t datum, const MessageSink& sink = {});
-DestinationSetup ReadDestinationSetup(const DestinationSettings& settings, const ProjectionCatalogue& catalogue,
-                                      const MessageSink& sink = {});
+// ReadDestinationProjection: the chosen projection with the set-up as above,
+// made on `datum` (the destination works on WGS 84, which is the default).
+// The caller replaces its previous destination Projection with the result,
+// which releases the old handle once no copy holds it. A refused definition
+// is reported through `sink` ("proj = nil").
+Projection ReadDestinationProjection(const DestinationSettings& settings, const ProjectionCatalogue& catalogue,
+                                     std::int32_t datum, const MessageSink& sink = {});
+Projection ReadDestinationProjection(const DestinationSettings& settings, const ProjectionCatalogue& catalogue,
+                                     const MessageSink& sink = {});
 
 }  // namespace quiltor::geodesy

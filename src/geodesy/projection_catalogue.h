@@ -98,8 +98,8 @@ ProjectionCatalogue LoadProjectionCatalogue(const std::filesystem::path& replace
                                             const MessageSink& sink = {});
 
 // The first five characters of a display name with surrounding spaces
-// removed: "(UTM)", "Latit", "Trans", "(IG)", "(I) F". The engine selects
-// the built-in Swiss grid by "(SUI)".
+// removed: "(UTM)", "Latit", "Trans", "(IG)", "(I) F". ProjectionKind
+// (projection.h) tells the kinds of projection apart by it.
 std::string ShortProjectionName(std::string_view displayName);
 
 // ---------------------------------------------------------------------------

@@ -310,44 +310,33 @@ namespace {
 
 constexpr double kPoleLatitude = 89.99999;
 
-// The Swiss grid is chosen by its short name on every point; spelt out so
-// that the test costs a few compares rather than a library call.
-inline bool IsSwissGrid(std::string_view shortName) {
-  return shortName.size() == 5 && shortName[0] == '(' && shortName[1] == 'S' && shortName[2] == 'U' &&
-         shortName[3] == 'I' && shortName[4] == ')';
-}
-
 }  // namespace
 
-EastingNorthing ProjectForward(const ProjectionHandle& handle, std::string_view shortName, double latitude,
-                               double longitude, const ProjectionSetup& /*setup*/, std::int32_t datum) {
-  if (IsSwissGrid(shortName)) return SwissForward(datum, latitude, longitude);
-  if (!handle.shared_) return {0.0, 0.0};
-  if (handle.shared_->Geographic()) return {longitude, latitude};
-
-  PJ* projection = handle.shared_->ForThisThread();
-  if (projection == nullptr) return {0.0, 0.0};
+std::optional<EastingNorthing> ProjectionHandle::Forward(LatLon point) const {
+  if (!shared_) return std::nullopt;
+  if (shared_->Geographic()) return EastingNorthing{point.longitude, point.latitude};
+  PJ* projection = shared_->ForThisThread();
+  if (projection == nullptr) return std::nullopt;
+  double latitude = point.latitude;
   if (latitude >= 90.0) latitude = kPoleLatitude;
   if (latitude <= -90.0) latitude = -kPoleLatitude;
   PJ_COORD c;
-  c.lpzt = {longitude * kDegToRad, latitude * kDegToRad, 0.0, 0.0};
+  c.lpzt = {point.longitude * kDegToRad, latitude * kDegToRad, 0.0, 0.0};
   c = proj_trans(projection, PJ_FWD, c);
-  return {c.xy.x, c.xy.y};
+  if (!std::isfinite(c.xy.x) || !std::isfinite(c.xy.y)) return std::nullopt;
+  return EastingNorthing{c.xy.x, c.xy.y};
 }
 
-LatLon ProjectInverse(const ProjectionHandle& handle, std::string_view shortName, double easting, double northing,
-                      const ProjectionSetup& /*setup*/, std::int32_t datum) {
-  if (IsSwissGrid(shortName)) return SwissInverse(datum, easting, northing);
-  if (!handle.shared_) return {0.0, 0.0};
-  if (handle.shared_->Geographic()) return {northing, easting};
-
-  PJ* projection = handle.shared_->ForThisThread();
-  if (projection == nullptr) return {0.0, 0.0};
+std::optional<LatLon> ProjectionHandle::Inverse(EastingNorthing point) const {
+  if (!shared_) return std::nullopt;
+  if (shared_->Geographic()) return LatLon{point.northing, point.easting};
+  PJ* projection = shared_->ForThisThread();
+  if (projection == nullptr) return std::nullopt;
   PJ_COORD c;
-  c.xyzt = {easting, northing, 0.0, 0.0};
+  c.xyzt = {point.easting, point.northing, 0.0, 0.0};
   c = proj_trans(projection, PJ_INV, c);
-  if (std::isinf(c.lp.lam) || std::isinf(c.lp.phi)) return {0.0, 0.0};
-  return {c.lp.phi * kRadToDeg, c.lp.lam * kRadToDeg};
+  if (!std::isfinite(c.lp.lam) || !std::isfinite(c.lp.phi)) return std::nullopt;
+  return LatLon{c.lp.phi * kRadToDeg, c.lp.lam * kRadToDeg};
 }
 
 }  // namespace quiltor::geodesy

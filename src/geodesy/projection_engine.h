@@ -1,7 +1,8 @@
 #pragma once
-// The projection engine: latitude/longitude to the easting/northing of a
-// map's projection and back, through PROJ, with the Swiss grid routed to the
-// built-in Swiss oblique Mercator.
+// The projection engine: the PROJ side of latitude/longitude to the
+// easting/northing of a map's projection and back. Projection (projection.h)
+// builds on it and routes the Swiss grid to the built-in Swiss oblique
+// Mercator.
 //
 // A ProjectionHandle is built once from a catalogue row, a ProjectionSetup
 // and a datum, and is then used from any number of threads at the same time
@@ -14,10 +15,14 @@
 // Units: latitude/longitude in decimal degrees on the ellipsoid of the datum
 // the handle was made with; easting/northing in metres with the false origin
 // included; for a geographic handle ("Latitude/Longitude") easting is the
-// longitude and northing the latitude, in degrees. A result of exactly 0, 0
-// is the engine's failure signal; nothing here throws.
+// longitude and northing the latitude, in degrees. A point that cannot be
+// projected gives no result; nothing here throws.
+//
+// The rest of the program projects through Projection (projection.h), which
+// adds the families computed without the library.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -59,12 +64,17 @@ class ProjectionHandle {
   // object is released when the thread ends, or with the handle.
   std::size_t ThreadObjectCount() const;
 
+  // Latitude/longitude (degrees) to easting/northing through PROJ; a
+  // geographic handle passes the point through. Latitudes of 90 or more
+  // (-90 or less) are projected at 89.99999 (-89.99999). Nothing for no
+  // handle or when PROJ has no finite answer.
+  std::optional<EastingNorthing> Forward(LatLon point) const;
+  // Easting/northing to latitude/longitude (degrees); nothing for no handle
+  // or when PROJ has no finite answer.
+  std::optional<LatLon> Inverse(EastingNorthing point) const;
+
  private:
   friend ProjectionHandle CreateProjectionFromDefinition(const std::string&, const MessageSink&);
-  friend EastingNorthing ProjectForward(const ProjectionHandle&, std::string_view, double, double,
-                                        const ProjectionSetup&, std::int32_t);
-  friend LatLon ProjectInverse(const ProjectionHandle&, std::string_view, double, double, const ProjectionSetup&,
-                               std::int32_t);
   explicit ProjectionHandle(std::shared_ptr<SharedProjection> shared);
   // Shared only with the ending of threads that hold one of its objects.
   std::shared_ptr<SharedProjection> shared_;
@@ -100,19 +110,6 @@ ProjectionHandle CreateProjectionFromDefinition(const std::string& definition, c
 
 // Releases a handle (the same as handle.Reset()).
 void FreeProjection(ProjectionHandle& handle);
-
-// Latitude/longitude (degrees) to easting/northing. `shortName` is the
-// map's ShortProjectionName: "(SUI)" computes the Swiss grid on the ellipsoid
-// of `datum` without the handle. No handle gives 0, 0. Latitudes of 90 or
-// more (-90 or less) are projected at 89.99999 (-89.99999). When PROJ
-// cannot project the point its infinite values are passed on.
-EastingNorthing ProjectForward(const ProjectionHandle& handle, std::string_view shortName, double latitude,
-                               double longitude, const ProjectionSetup& setup, std::int32_t datum);
-
-// Easting/northing to latitude/longitude (degrees). "(SUI)" as above; no
-// handle, or a point PROJ cannot invert, gives 0, 0.
-LatLon ProjectInverse(const ProjectionHandle& handle, std::string_view shortName, double easting, double northing,
-                      const ProjectionSetup& setup, std::int32_t datum);
 
 // The message shown when PROJ refuses a definition.
 inline constexpr const char* kProjectionRefusedMessage = "proj = nil";

@@ -30,10 +30,10 @@ std::string PositionText(const GeoPosition& position) {
 std::optional<GeoPosition> PositionAt(const ViewState& view, const creation::DestinationProjection& projection,
                                       double x, double y) {
   const PlanePoint p = view.ToDestination(x, y);
-  GeoPosition position{p.y, p.x};
-  if (!projection.isLatLon()) projection.inverse(p.x, p.y, position.latitude, position.longitude);
-  if (!std::isfinite(position.latitude) || !std::isfinite(position.longitude)) return std::nullopt;
-  return position;
+  if (projection.isLatLon()) return GeoPosition{p.y, p.x};
+  const std::optional<geodesy::LatLon> position = projection.inverse({p.x, p.y});
+  if (!position) return std::nullopt;
+  return GeoPosition{position->latitude, position->longitude};
 }
 
 }  // namespace quiltor::mapview

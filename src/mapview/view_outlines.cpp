@@ -8,10 +8,9 @@ namespace quiltor::mapview {
 std::optional<PlanePoint> DestinationOf(const creation::DestinationProjection& projection, double latitude,
                                         double longitude) {
   if (projection.isLatLon()) return PlanePoint{longitude, latitude};
-  PlanePoint p;
-  projection.forward(latitude, longitude, p.x, p.y);
-  if (!std::isfinite(p.x) || !std::isfinite(p.y)) return std::nullopt;
-  return p;
+  const std::optional<geodesy::EastingNorthing> p = projection.forward({latitude, longitude});
+  if (!p) return std::nullopt;
+  return PlanePoint{p->easting, p->northing};
 }
 
 bool InsideOutline(std::span<const ViewPixel> outline, std::int32_t x, std::int32_t y) {

@@ -19,9 +19,9 @@ struct ViewBox {
   bool Meets(int width, int height) const { return minX < width && minY < height && maxX >= 0 && maxY >= 0; }
 };
 
-// Destination units of a WGS 84 point: ProjectForward through the
-// destination handle, or the longitude and latitude themselves on a
-// "Latitude/Longitude" destination. nullopt when the point cannot be
+// Destination units of a WGS 84 point: the destination's forward
+// projection, or the longitude and latitude themselves on a
+// latitude/longitude destination. nullopt when the point cannot be
 // projected.
 std::optional<PlanePoint> DestinationOf(const creation::DestinationProjection& projection, double latitude,
                                         double longitude);

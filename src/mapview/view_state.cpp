@@ -7,8 +7,8 @@
 
 namespace quiltor::mapview {
 
-double MaxScaleOf(std::string_view shortName) {
-  return shortName == "Latit" ? kMaxDegreesPerPixel : kMaxUnitsPerPixel;
+double MaxScaleOf(const geodesy::ProjectionKind& destination) {
+  return destination.IsLatLon() ? kMaxDegreesPerPixel : kMaxUnitsPerPixel;
 }
 
 ViewPixel ViewState::ToView(double X, double Y) const {

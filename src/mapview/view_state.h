@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "catalogue/outline.h"  // PlanePoint
+#include "geodesy/projection.h"
 
 namespace quiltor::mapview {
 
@@ -30,8 +31,8 @@ inline constexpr double kZoomStep = 1.4;
 inline constexpr double kMaxUnitsPerPixel = 50000.0;
 inline constexpr double kMaxDegreesPerPixel = 2.0;
 
-// The zoom limit of a destination, by its ShortProjectionName.
-double MaxScaleOf(std::string_view shortName);
+// The zoom limit of a destination projection.
+double MaxScaleOf(const geodesy::ProjectionKind& destination);
 
 struct ViewState {
   double originX = 0;  // destination X at the left edge

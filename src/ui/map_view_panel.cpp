@@ -26,7 +26,7 @@ QTreeWidgetItem* MapRow(QTreeWidget& mapList, int mapIndex) {
 // The destination as the Destination Map tab defines it now.
 void ReadDestination(TpMain& window, PaintBox1& view) {
   view.SetDestination(
-      geodesy::ReadDestinationSetup(window.CurrentConfiguration().destination, window.Projections()));
+      geodesy::ReadDestinationProjection(window.CurrentConfiguration().destination, window.Projections()));
 }
 
 void ReadViewOptions(TpMain& window, PaintBox1& view) {

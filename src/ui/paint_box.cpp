@@ -60,7 +60,7 @@ PaintBox1::PaintBox1(MapCatalogue& catalogue, creation::DrawnRegion& region, QWi
   setFocusPolicy(Qt::WheelFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMinimumSize(50, 50);
-  SetDestination(geodesy::DestinationSetup{});
+  SetDestination(geodesy::Projection{});
   selectMap_ = new TfmMaps(this);
   connect(selectMap_, &TfmMaps::mapTicked, this, &PaintBox1::MapTicked);
   connect(selectMap_, &QDialog::finished, this, qOverload<>(&QWidget::update));
@@ -69,10 +69,10 @@ PaintBox1::PaintBox1(MapCatalogue& catalogue, creation::DrawnRegion& region, QWi
 
 PaintBox1::~PaintBox1() = default;
 
-void PaintBox1::SetDestination(geodesy::DestinationSetup destination) {
-  destination_ = std::make_unique<geodesy::DestinationSetup>(std::move(destination));
-  projection_ = creation::MakeDestinationProjection(*destination_);
-  tools_.SetMaxScale(mapview::MaxScaleOf(destination_->shortName));
+void PaintBox1::SetDestination(geodesy::Projection destination) {
+  destination_ = std::move(destination);
+  projection_ = creation::MakeDestinationProjection(destination_);
+  tools_.SetMaxScale(mapview::MaxScaleOf(destination_.Kind()));
   MarkForRedraw();
 }
 
@@ -126,8 +126,7 @@ void PaintBox1::RedrawMapsLayer() {
 }
 
 bool PaintBox1::FitToMaps(ExtentKind kind) {
-  const CatalogueBox box = CatalogueExtent(catalogue_, kind, destination_->shortName, destination_->setup,
-                                           geodesy::WGS84Datum(), destination_->handle);
+  const CatalogueBox box = CatalogueExtent(catalogue_, kind, destination_);
   if (!box.found) return false;
   view_.width = width();
   view_.height = height();
@@ -377,7 +376,7 @@ void PaintBox1::wheelEvent(QWheelEvent* event) {
   if (notches == 0 || !view_.HasView()) return;
   const QPointF at = event->position();
   view_.ZoomAbout(view_.scale * std::pow(mapview::kZoomStep, -notches), at.x(), at.y(),
-                  mapview::MaxScaleOf(destination_->shortName));
+                  mapview::MaxScaleOf(destination_.Kind()));
   update();
   event->accept();
 }
@@ -386,7 +385,7 @@ void PaintBox1::wheelEvent(QWheelEvent* event) {
 // quarter of its size.
 void PaintBox1::keyPressEvent(QKeyEvent* event) {
   if (!view_.HasView()) return QWidget::keyPressEvent(event);
-  const double maxScale = mapview::MaxScaleOf(destination_->shortName);
+  const double maxScale = mapview::MaxScaleOf(destination_.Kind());
   const PlanePoint centre = view_.ToDestination(width() / 2.0, height() / 2.0);
   switch (event->key()) {
     case Qt::Key_Plus:

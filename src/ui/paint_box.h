@@ -44,9 +44,9 @@ class PaintBox1 : public QWidget {
   PaintBox1(MapCatalogue& catalogue, creation::DrawnRegion& region, QWidget* parent = nullptr);
   ~PaintBox1() override;
 
-  // The destination projection the view draws in (from ReadDestinationSetup).
-  void SetDestination(geodesy::DestinationSetup destination);
-  const geodesy::DestinationSetup& destination() const { return *destination_; }
+  // The destination projection the view draws in (from ReadDestinationProjection).
+  void SetDestination(geodesy::Projection destination);
+  const geodesy::Projection& destination() const { return destination_; }
 
   void SetTool(mapview::ViewTool tool);
   void SetShowOutlines(bool show);
@@ -107,7 +107,7 @@ class PaintBox1 : public QWidget {
 
   MapCatalogue& catalogue_;
   creation::DrawnRegion& region_;
-  std::unique_ptr<geodesy::DestinationSetup> destination_;  // the projection refers to it: never moved
+  geodesy::Projection destination_;
   creation::DestinationProjection projection_;
   mapview::ViewState view_;
   mapview::ViewTools tools_{view_, region_};

@@ -55,8 +55,8 @@ Map_record MakeRecord(const std::string& projection, const std::string& datum, c
   r.wgs84Datum = g::WGS84Datum();
   r.setup = setup;
   r.polyCal = polyCal;
-  r.projWGS84 = g::CreateProjection(Catalogue(), r.projectionIndex, setup, r.wgs84Datum);
-  r.projMapDatum = g::CreateProjection(Catalogue(), r.projectionIndex, setup, r.datum);
+  r.projWGS84 = g::Projection::Create(Catalogue(), projection, setup, r.wgs84Datum);
+  r.projMapDatum = g::Projection::Create(Catalogue(), projection, setup, r.datum);
   return r;
 }
 
@@ -88,7 +88,7 @@ void SetDegMin(CalibrationPoint& p, double value, C degrees, C minutes, C hemisp
 // Geographic position on WGS 84 of the truth at a pixel.
 g::LatLon TruthLatLon(const Map_record& r, const Truth& truth, double x, double y) {
   const ProjectedPoint p = truth.At(x, y);
-  return g::ProjectInverse(r.projWGS84, r.shortProjection, p.X, p.Y, r.setup, r.wgs84Datum);
+  return r.projWGS84.Inverse({p.X, p.Y}).value();
 }
 
 // Writes calibration point `number` at pixel (px, py) the way a map file on
@@ -115,8 +115,7 @@ void AddPoint(CalibrationPointTable& table, int number, const Map_record& r, con
     n = ref.northing;
     p.Set(C::gridHemisphere, ll.latitude < 0 ? "S" : "N");
   } else {
-    const g::EastingNorthing en =
-        g::ProjectForward(r.projMapDatum, r.shortProjection, ll.latitude, ll.longitude, r.setup, r.datum);
+    const g::EastingNorthing en = r.projMapDatum.Forward(ll).value();
     e = en.easting;
     n = en.northing;
     if (given == Given::Bng) zone = BritishLetters(e, n);
@@ -186,7 +185,7 @@ TEST(CalibrateMap, ReproducesTheTransformTheMapWasMadeFrom) {
   for (const CalibrationCase& c : Cases()) {
     SCOPED_TRACE(c.name);
     Map_record r = MakeRecord(c.projection, c.datum, c.setup, c.polyCal);
-    ASSERT_TRUE(r.projWGS84.Valid());
+    ASSERT_TRUE(r.projWGS84.CanProject());
     CalibrationPointTable table;
     for (std::size_t i = 0; i < c.points.size(); ++i)
       AddPoint(table, static_cast<int>(i) + 1, r, c.truth, c.points[i].x, c.points[i].y, c.given);
@@ -195,8 +194,7 @@ TEST(CalibrateMap, ReproducesTheTransformTheMapWasMadeFrom) {
     for (int x = 0; x <= 1000; x += 125) {
       for (int y = 0; y <= 800; y += 100) {
         const g::LatLon got = PixelToLatLon(r, x, y);
-        const g::EastingNorthing back =
-            g::ProjectForward(r.projWGS84, r.shortProjection, got.latitude, got.longitude, r.setup, r.wgs84Datum);
+        const g::EastingNorthing back = r.projWGS84.Forward(got).value();
         const ProjectedPoint want = c.truth.At(x, y);
         ASSERT_NEAR(back.easting, want.X, c.toleranceMetres) << x << "," << y;
         ASSERT_NEAR(back.northing, want.Y, c.toleranceMetres) << x << "," << y;
@@ -331,6 +329,22 @@ TEST(CalibrateMap, TwoPointLongitudeScaleAcrossTheDateLine) {
   EXPECT_NEAR(r.scaleY, -0.01, 1e-12);
 }
 
+TEST(Conversions, APixelBeyondWhatTheProjectionInvertsHasNoPosition) {
+  // A sinusoidal sheet whose pixels run far past the pole: the projection
+  // has no latitude there, which must not read as latitude 0, longitude 0.
+  g::ProjectionSetup s;
+  s.lon0 = 0;
+  Map_record r = MakeRecord("Sinusoidal", "WGS 84", s);
+  r.method = kMethodTwoPoint;
+  r.scaleX = 1000;
+  r.scaleY = 1.0e6;
+  const g::LatLon inside = PixelToLatLon(r, 1, 1);
+  EXPECT_NEAR(inside.latitude, 9.04, 0.01);
+  const g::LatLon beyond = PixelToLatLon(r, 1, 1000);
+  EXPECT_EQ(beyond.latitude, kNoGeographicPosition);
+  EXPECT_EQ(beyond.longitude, kNoGeographicPosition);
+}
+
 TEST(Conversions, UncalibratedMapHasNoPositions) {
   Map_record r = MakeRecord("Latitude/Longitude", "WGS 84", {});
   ASSERT_TRUE(CalibrateMap(r, LatLonTable({{0, 0, 50, 10}}), Catalogue()));
@@ -404,7 +418,8 @@ TEST(MapExtentInProjection, BorderBoxInTheDestination) {
   Map_record r = MakeRecord("(UTM) Universal Transverse Mercator", "WGS 84", UtmSetup(15));
   SetBorder(r, utm, {{0, 0}, {1000, 0}, {1000, 800}, {0, 800}});
 
-  const ProjectedExtent degrees = MapExtentInProjection(r, "Latit", {}, r.wgs84Datum, g::ProjectionHandle{});
+  const g::Projection latLon = g::Projection::Create(Catalogue(), "Latitude/Longitude", {}, r.wgs84Datum);
+  const ProjectedExtent degrees = MapExtentInProjection(r, latLon);
   const auto& b = r.border;
   EXPECT_DOUBLE_EQ(degrees.minX, std::min(b[0].longitude, b[3].longitude));
   EXPECT_DOUBLE_EQ(degrees.maxX, std::max(b[1].longitude, b[2].longitude));
@@ -412,7 +427,7 @@ TEST(MapExtentInProjection, BorderBoxInTheDestination) {
   EXPECT_DOUBLE_EQ(degrees.minY, std::min(b[2].latitude, b[3].latitude));
 
   // In the map's own projection the box is the truth's corners.
-  const ProjectedExtent metres = MapExtentInProjection(r, r.shortProjection, r.setup, r.wgs84Datum, r.projWGS84);
+  const ProjectedExtent metres = MapExtentInProjection(r, r.projWGS84);
   EXPECT_NEAR(metres.minX, -120000, 1e-3);
   EXPECT_NEAR(metres.maxX, -120000 + 25000, 1e-3);
   EXPECT_NEAR(metres.maxY, 5.3e6, 1e-3);

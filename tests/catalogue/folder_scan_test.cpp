@@ -332,17 +332,17 @@ TEST(CatalogueExtent, BoxOfAllOrOfSelectedUsableMaps) {
   catalogue[0].selected = true;
   catalogue[2].selected = true;
   catalogue[2].status = kMapImageNotFound;
-  const geodesy::ProjectionHandle latLon;
-  const geodesy::ProjectionSetup setup{};
+  const geodesy::Projection latLon =
+      geodesy::Projection::Create(geodesy::BuiltInProjectionCatalogue(), "Latitude/Longitude", {}, 0);
 
-  const auto all = CatalogueExtent(catalogue, ExtentKind::AllMaps, "Latit", setup, 0, latLon);
+  const auto all = CatalogueExtent(catalogue, ExtentKind::AllMaps, latLon);
   ASSERT_TRUE(all.found);
   EXPECT_EQ(all.minX, 8);
   EXPECT_EQ(all.maxX, 21);
   EXPECT_EQ(all.minY, 40);
   EXPECT_EQ(all.maxY, 52);
 
-  const auto selected = CatalogueExtent(catalogue, ExtentKind::SelectedUsableMaps, "Latit", setup, 0, latLon);
+  const auto selected = CatalogueExtent(catalogue, ExtentKind::SelectedUsableMaps, latLon);
   ASSERT_TRUE(selected.found);
   EXPECT_EQ(selected.minX, 10);
   EXPECT_EQ(selected.maxX, 11);
@@ -350,7 +350,7 @@ TEST(CatalogueExtent, BoxOfAllOrOfSelectedUsableMaps) {
   EXPECT_EQ(selected.maxY, 50);
 
   catalogue[0].selected = false;
-  EXPECT_FALSE(CatalogueExtent(catalogue, ExtentKind::SelectedUsableMaps, "Latit", setup, 0, latLon).found);
+  EXPECT_FALSE(CatalogueExtent(catalogue, ExtentKind::SelectedUsableMaps, latLon).found);
 }
 
 TEST(MapList, PixelScaleAndStatusTexts) {

@@ -4,11 +4,14 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "catalogue/calibration.h"
 #include "catalogue/map_file_reader.h"
 #include "catalogue/map_file_writer.h"
+#include "common/error.h"
 #include "catalogue/map_file_support.h"  // tests/catalogue
 #include "geodesy/datum.h"
 #include "geodesy/destination_setup.h"
@@ -378,13 +381,10 @@ TEST_F(MapFileRoundTrip, WrittenFileReadsBackWithItsProjectionDatumAndCorners) {
     settings.centralMeridian = "9";
     settings.scaleFactor = "0.9996";
     settings.falseEasting = "500000";
-    const auto dest = geodesy::ReadDestinationSetup(settings, catalogue);
+    const geodesy::Projection dest = geodesy::ReadDestinationProjection(settings, catalogue);
     MapFileDestination d;
-    d.projectionName = dest.displayName;
-    d.shortName = dest.shortName;
+    d.projection = dest;
     d.datum = geodesy::FindDatum(c.datum);
-    d.setup = dest.setup;
-    d.handle = &dest.handle;
     d.metersPerPixelText = "25";
     const std::string base = (tmp / "merged.qtx2").string();
     testing::WriteTinyBmp(tmp / "merged.bmp", 200, 100);
@@ -400,26 +400,34 @@ TEST_F(MapFileRoundTrip, WrittenFileReadsBackWithItsProjectionDatumAndCorners) {
     Map_record r;
     const std::string withImage = Replace(text, base, (tmp / "merged.bmp").string());
     ASSERT_EQ(Read(withImage, r, "merged.map"), kMapLoaded) << c.projection;
-    EXPECT_EQ(r.projectionName, dest.displayName);
+    EXPECT_EQ(r.projectionName, dest.DisplayName());
     EXPECT_EQ(r.datum, d.datum);
     EXPECT_EQ(r.method, kMethodFirstOrder);
-    EXPECT_EQ(r.setup.lon0, dest.setup.lon0) << c.projection;
+    EXPECT_EQ(r.setup.lon0, dest.Setup().lon0) << c.projection;
     // Each corner pixel maps to the inverse-projected destination corner.
     const std::pair<double, double> pixels[] = {{0, 0}, {200, 0}, {200, 100}, {0, 100}};
     const std::pair<double, double> xy[] = {{c.west, c.north}, {c.east, c.north}, {c.east, c.south}, {c.west, c.south}};
     for (int k = 0; k < 4; ++k) {
       const auto ll = PixelToLatLon(r, pixels[k].first, pixels[k].second);
-      double lat = xy[k].second, lon = xy[k].first;
-      if (dest.shortName != "Latit") {
-        const auto g = geodesy::ProjectInverse(dest.handle, dest.shortName, xy[k].first, xy[k].second, dest.setup,
-                                               geodesy::WGS84Datum());
-        lat = g.latitude;
-        lon = g.longitude;
-      }
+      const geodesy::LatLon g = dest.Inverse({xy[k].first, xy[k].second}).value();
+      const double lat = g.latitude, lon = g.longitude;
       EXPECT_NEAR(ll.latitude, RoundAwayFullMinute(lat), 2e-5) << c.projection << " corner " << k;
       EXPECT_NEAR(ll.longitude, RoundAwayFullMinute(lon), 2e-5) << c.projection << " corner " << k;
     }
   }
+}
+
+TEST_F(MapFileRoundTrip, ACornerWithoutLatitudeLongitudeWritesNoFile) {
+  // North of what the sinusoidal projection reaches: a file with that corner
+  // at latitude 0, longitude 0 would put the map on the wrong side of the world.
+  geodesy::DestinationSettings settings;
+  settings.mapProjection = "Sinusoidal";
+  MapFileDestination d;
+  d.projection = geodesy::ReadDestinationProjection(settings, geodesy::BuiltInProjectionCatalogue());
+  d.datum = geodesy::WGS84Datum();
+  const std::string base = (tmp / "beyond.qtx2").string();
+  EXPECT_THROW(WriteMapFile(base, 400, 200, 0, 1000, 1.0e9, 0, 100, d), QuiltorError);
+  EXPECT_FALSE(std::filesystem::exists(tmp / "beyond.map"));
 }
 
 }  // namespace

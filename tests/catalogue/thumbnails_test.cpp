@@ -250,11 +250,10 @@ TEST_F(ThumbnailPassTest, WarpedLandmarkLiesWhereTheDestinationPutsIt) {
   ASSERT_TRUE(lakeside && lakeside->thumbnail);
   const Bitmap& thumb = *lakeside->thumbnail;
 
-  const auto dest = geodesy::ReadDestinationSetup(mercator, geodesy::BuiltInProjectionCatalogue());
-  const std::int32_t wgs84 = geodesy::WGS84Datum();
-  const ProjectedExtent box = MapExtentInProjection(*lakeside, dest.shortName, dest.setup, wgs84, dest.handle);
+  const geodesy::Projection dest = geodesy::ReadDestinationProjection(mercator, geodesy::BuiltInProjectionCatalogue());
+  const ProjectedExtent box = MapExtentInProjection(*lakeside, dest);
   const double step = (box.maxX - box.minX) / thumb.width();
-  const geodesy::EastingNorthing red = geodesy::ProjectForward(dest.handle, dest.shortName, 46.15, 7.05, dest.setup, wgs84);
+  const geodesy::EastingNorthing red = dest.Forward({46.15, 7.05}).value();
   const auto found = CentreOfColour(thumb, 230, 0, 0);
   ASSERT_TRUE(found);
   EXPECT_NEAR(found->x, (red.easting - box.minX) / step, 1.0);

@@ -134,16 +134,15 @@ TEST(CreateEndToEnd, MergedMapCutsCollarsKeepsDetailOnTopAndPutsLandmarksWhereIt
   EXPECT_EQ(written.datum, geodesy::Datums().FindDatum("European 1950"));
   EXPECT_EQ(written.width, image.width);
   EXPECT_EQ(written.height, image.height);
-  const geodesy::DestinationSetup destination = geodesy::ReadDestinationSetup(
+  const geodesy::Projection destination = geodesy::ReadDestinationProjection(
       c.create.configuration.destination, geodesy::BuiltInProjectionCatalogue());
-  const DestinationProjection projection = MakeDestinationProjection(destination);
   const DestinationExtent& e = outcome.report.extent;
   const struct {
     double px, py, X, Y;
   } corners[] = {{0, 0, e.minX, e.maxY}, {double(image.width), double(image.height), e.maxX, e.minY}};
   for (const auto& corner : corners) {
-    double lat = 0, lon = 0;
-    projection.inverse(corner.X, corner.Y, lat, lon);
+    const geodesy::LatLon want = destination.Inverse({corner.X, corner.Y}).value();
+    const double lat = want.latitude, lon = want.longitude;
     const geodesy::LatLon back = PixelToLatLon(written, corner.px, corner.py);
     // The corners are written to a ten-thousandth of a minute.
     EXPECT_NEAR(back.latitude, lat, 2e-5) << corner.px;

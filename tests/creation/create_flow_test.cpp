@@ -58,7 +58,7 @@ TEST(ValidateFolderSetting, MissingFolderOrFileNamesItsLabel) {
 TEST(GetSelectedMapArray, ModesPickTickedOrOverlappingUsableMaps) {
   Catalogue cat;
   DestinationProjection latlon;
-  latlon.shortName = "Latit";
+  latlon.kind = geodesy::ProjectionKind("Latitude/Longitude");
   const DrawnRegion region{6.9, 7.3, 45.9, 46.2};
   EXPECT_EQ(GetSelectedMapArray(CreateMode::SelectedMaps, latlon, {}, cat.entries, BoxesOverlap),
             (std::vector<int>{0, 2}));

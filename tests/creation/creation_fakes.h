@@ -51,14 +51,12 @@ inline std::vector<std::uint8_t> FramedImage(int w, int h, int collar, std::uint
 // A plain destination "projection": X = lon * 1000, Y = lat * 1000 metres.
 inline creation::DestinationProjection PlainProjection() {
   creation::DestinationProjection p;
-  p.shortName = "Trans";
-  p.forward = [](double lat, double lon, double& x, double& y) {
-    x = lon * 1000.0;
-    y = lat * 1000.0;
+  p.kind = geodesy::ProjectionKind("Transverse Mercator");
+  p.forward = [](geodesy::LatLon point) {
+    return std::optional<geodesy::EastingNorthing>({point.longitude * 1000.0, point.latitude * 1000.0});
   };
-  p.inverse = [](double x, double y, double& lat, double& lon) {
-    lat = y / 1000.0;
-    lon = x / 1000.0;
+  p.inverse = [](geodesy::EastingNorthing point) {
+    return std::optional<geodesy::LatLon>({point.northing / 1000.0, point.easting / 1000.0});
   };
   return p;
 }

@@ -106,8 +106,9 @@ TEST_P(FixtureMosaic, CollarsCutDetailOnTopLandmarksInPlaceBackgroundKept) {
   geodesy::DestinationSettings settings;
   settings.mapProjection = GetParam();
   settings.zone = "32";
-  const geodesy::DestinationSetup destination = geodesy::ReadDestinationSetup(settings, geodesy::BuiltInProjectionCatalogue());
-  ASSERT_TRUE(destination.handle);
+  const geodesy::Projection destination =
+      geodesy::ReadDestinationProjection(settings, geodesy::BuiltInProjectionCatalogue());
+  ASSERT_TRUE(destination.CanProject());
 
   std::vector<CreationSource> sources;
   for (int i = 0; i < catalogue.count(); ++i)
@@ -155,8 +156,7 @@ TEST_P(FixtureMosaic, CollarsCutDetailOnTopLandmarksInPlaceBackgroundKept) {
       lon = centre.longitude;
       break;
     }
-    double X = 0, Y = 0;
-    create.projection.forward(lat, lon, X, Y);
+    const auto [X, Y] = create.projection.forward({lat, lon}).value();
     const double ex = (X - report.extent.minX) / report.grid.pixelSize;
     const double ey = (report.extent.maxY - Y) / report.grid.pixelSize;
     double sx = 0, sy = 0;
@@ -177,19 +177,20 @@ TEST_P(FixtureMosaic, CollarsCutDetailOnTopLandmarksInPlaceBackgroundKept) {
 
   // Beside the red landmark all three maps cover the ground; the UTM sheet
   // (green land tint: green above red) wins over the brown and beige ones.
-  double X = 0, Y = 0;
-  create.projection.forward(46.150, 7.050, X, Y);
-  const int lx = int((X - report.extent.minX) / report.grid.pixelSize), ly = int((report.extent.maxY - Y) / report.grid.pixelSize);
+  const geodesy::EastingNorthing red = create.projection.forward({46.150, 7.050}).value();
+  const int lx = int((red.easting - report.extent.minX) / report.grid.pixelSize);
+  const int ly = int((report.extent.maxY - red.northing) / report.grid.pixelSize);
   const auto beside = rgb(lx + 8, ly);
   EXPECT_GT(beside[1], beside[0] + 30) << "a less detailed map painted over the UTM sheet";
   // Outside the UTM sheet but inside the European 1950 sheet: brown (red above green).
-  create.projection.forward(46.22, 6.95, X, Y);
-  const auto middle = rgb(int((X - report.extent.minX) / report.grid.pixelSize), int((report.extent.maxY - Y) / report.grid.pixelSize));
+  const geodesy::EastingNorthing west = create.projection.forward({46.22, 6.95}).value();
+  const auto middle = rgb(int((west.easting - report.extent.minX) / report.grid.pixelSize),
+                          int((report.extent.maxY - west.northing) / report.grid.pixelSize));
   EXPECT_GT(middle[0], middle[1]) << "the Transverse Mercator sheet lost to the overview";
 
   // The overview is a latitude/longitude rectangle, tilted in UTM: a top
   // corner of the box around it stays background.
-  if (destination.shortName == "(UTM)") {
+  if (destination.IsUtm()) {
     const auto a = rgb(0, 0), b = rgb(image.width - 1, 0);
     EXPECT_TRUE((a == std::array<int, 3>{247, 247, 247}) || (b == std::array<int, 3>{247, 247, 247}));
   }

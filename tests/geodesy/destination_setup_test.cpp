@@ -71,24 +71,27 @@ TEST(MaskedDestinationSetup, CompletesUtmFromTheZone) {
   }
 }
 
-TEST(ReadDestinationSetup, MakesTheHandleOfTheChosenProjection) {
-  const DestinationSetup d = ReadDestinationSetup(Fields("(UTM) Universal Transverse Mercator"),
-                                                  BuiltInProjectionCatalogue());
-  EXPECT_EQ(d.shortName, "(UTM)");
-  EXPECT_EQ(d.row, 3);
-  ASSERT_TRUE(d.handle.Valid());
-  EXPECT_EQ(d.handle.Definition(),
+TEST(ReadDestinationProjection, MakesTheChosenProjection) {
+  const Projection d = ReadDestinationProjection(Fields("(UTM) Universal Transverse Mercator"),
+                                                 BuiltInProjectionCatalogue());
+  EXPECT_EQ(d.ShortName(), "(UTM)");
+  EXPECT_TRUE(d.IsUtm());
+  EXPECT_EQ(d.Row(), 3);
+  EXPECT_EQ(d.Setup().utmlon0, 153);
+  EXPECT_EQ(d.Datum(), WGS84Datum());
+  ASSERT_TRUE(d.Handle().Valid());
+  EXPECT_EQ(d.Handle().Definition(),
             "+proj=tmerc +lon_0=153.0000000 +lat_0=0.0000000 +k_0=0.9996000 +a=6378137.00000 +b=6356752.31425");
   // Relative to the central meridian and the equator: no false origin.
-  const EastingNorthing en = ProjectForward(d.handle, d.shortName, 0, 153, d.setup, WGS84Datum());
+  const EastingNorthing en = d.Forward({0, 153}).value();
   EXPECT_NEAR(en.easting, 0, 1e-6);
   EXPECT_NEAR(en.northing, 0, 1e-6);
 }
 
-TEST(ReadDestinationSetup, AnUnknownProjectionIsTheFirstRow) {
-  const DestinationSetup d = ReadDestinationSetup(Fields("Mercator "), BuiltInProjectionCatalogue());
-  EXPECT_EQ(d.row, 0);
-  EXPECT_TRUE(d.handle.IsGeographic());
+TEST(ReadDestinationProjection, AnUnknownProjectionIsTheFirstRow) {
+  const Projection d = ReadDestinationProjection(Fields("Mercator "), BuiltInProjectionCatalogue());
+  EXPECT_EQ(d.Row(), 0);
+  EXPECT_TRUE(d.Handle().IsGeographic());
 }
 
 TEST(DestinationParameterFields, NamesExactlyTheUsedFields) {

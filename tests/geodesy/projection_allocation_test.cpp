@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "geodesy/projection_engine.h"
+#include "geodesy/projection.h"
 
 namespace {
 thread_local long t_allocations = 0;
@@ -51,20 +51,19 @@ TEST(ProjectionAllocation, NonePerPointAfterTheFirstCallOnAThread) {
   s.x0 = 500000;
   s.y0 = 0;
   const long atStart = t_allocations;
-  const ProjectionHandle h = CreateProjection(catalogue, catalogue.FindProjection("Transverse Mercator"), s,
-                                              WGS84Datum());
-  ASSERT_TRUE(h.Valid());
+  const Projection p = Projection::Create(catalogue, "Transverse Mercator", s, WGS84Datum());
+  ASSERT_TRUE(p.CanProject());
   ASSERT_GT(t_allocations, atStart);  // the counter sees the engine's allocations
-  const std::int32_t wgs84 = WGS84Datum();
-  const std::string shortName = "Trans";
-  ProjectForward(h, shortName, 47, 8, s, wgs84);  // the thread's first call may make its object
+  (void)p.Forward({47, 8});  // the thread's first call may make its object
+  const Projection swiss = Projection::Create(catalogue, "(SUI) Swiss Grid", {}, FindDatum("CH-1903"));
 
   const long before = t_allocations;
   double sum = 0;
   for (int i = 0; i < 1000; ++i) {
-    const EastingNorthing en = ProjectForward(h, shortName, 40 + i * 0.01, 5 + i * 0.005, s, wgs84);
-    const LatLon ll = ProjectInverse(h, shortName, en.easting, en.northing, s, wgs84);
-    sum += ll.latitude;
+    const std::optional<EastingNorthing> en = p.Forward({40 + i * 0.01, 5 + i * 0.005});
+    const std::optional<LatLon> ll = p.Inverse(en.value_or(EastingNorthing{}));
+    const std::optional<LatLon> inSwitzerland = swiss.Inverse(swiss.Forward({46 + i * 0.001, 7}).value());
+    sum += ll.value_or(LatLon{}).latitude + inSwitzerland.value_or(LatLon{}).latitude;
   }
   EXPECT_EQ(t_allocations - before, 0);
   EXPECT_GT(sum, 0);

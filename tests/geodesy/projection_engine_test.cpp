@@ -1,4 +1,4 @@
-#include "geodesy/projection_engine.h"
+#include "geodesy/projection.h"
 
 #include <gtest/gtest.h>
 
@@ -21,12 +21,16 @@ ProjectionSetup TransverseMercator100() {
   return s;
 }
 
-ProjectionHandle Make(const char* name, const ProjectionSetup& setup, const char* datum = "WGS 84",
-                      std::vector<std::string>* messages = nullptr) {
+Projection Make(const char* name, const ProjectionSetup& setup, const char* datum = "WGS 84",
+                std::vector<std::string>* messages = nullptr) {
   const MessageSink sink = [messages](const std::string& m) {
     if (messages != nullptr) messages->push_back(m);
   };
-  return CreateProjection(Catalogue(), Catalogue().FindProjection(name), setup, FindDatum(datum), sink);
+  return Projection::Create(Catalogue(), name, setup, FindDatum(datum), sink);
+}
+
+ProjectionHandle MakeHandle(const char* name, const ProjectionSetup& setup) {
+  return CreateProjection(Catalogue(), Catalogue().FindProjection(name), setup, WGS84Datum());
 }
 
 TEST(ProjectionDefinition, IsBuiltFromTheRowTheSetupAndTheEllipsoid) {
@@ -89,135 +93,157 @@ TEST(LibraryDefinition, DropsDatumShiftAndPrimeMeridianAndGivesBonneItsParallel)
   for (const auto& t : cases) EXPECT_EQ(LibraryDefinition(t.definition), t.given) << t.definition;
 }
 
-TEST(ProjectionEngine, LatitudeLongitudePassesPointsThroughWhateverTheSetup) {
+TEST(ProjectionKind, ComesFromTheShortName) {
+  const struct {
+    const char* name;
+    ProjectionFamily family;
+    bool utm, mercator;
+  } cases[] = {
+      {"Latitude/Longitude", ProjectionFamily::LatitudeLongitude, false, false},
+      {"(SUI) Swiss Grid", ProjectionFamily::SwissGrid, false, false},
+      {"(UTM) Universal Transverse Mercator", ProjectionFamily::Library, true, false},
+      {"Mercator", ProjectionFamily::Library, false, true},
+      {"Transverse Mercator", ProjectionFamily::Library, false, false},
+      {"Mercator (sphere)", ProjectionFamily::Library, false, true},  // a renamed row keeps its short name
+  };
+  for (const auto& c : cases) {
+    const ProjectionKind kind(c.name);
+    EXPECT_EQ(kind.Family(), c.family) << c.name;
+    EXPECT_EQ(kind.IsUtm(), c.utm) << c.name;
+    EXPECT_EQ(kind.IsMercator(), c.mercator) << c.name;
+  }
+}
+
+TEST(Projection, LatitudeLongitudePassesPointsThroughWhateverTheSetup) {
   ProjectionSetup odd = TransverseMercator100();
-  const ProjectionHandle h = Make("Latitude/Longitude", odd);
-  ASSERT_TRUE(h.Valid());
-  EXPECT_TRUE(h.IsGeographic());
-  const EastingNorthing en = ProjectForward(h, "Latit", 45, 7, odd, WGS84Datum());
+  const Projection p = Make("Latitude/Longitude", odd);
+  ASSERT_TRUE(p.Handle().Valid());
+  EXPECT_TRUE(p.Handle().IsGeographic());
+  EXPECT_TRUE(p.IsLatLon());
+  const EastingNorthing en = p.Forward({45, 7}).value();
   EXPECT_EQ(en.easting, 7);
   EXPECT_EQ(en.northing, 45);
-  const LatLon ll = ProjectInverse(h, "Latit", 7, 45, odd, WGS84Datum());
+  const LatLon ll = p.Inverse({7, 45}).value();
   EXPECT_EQ(ll.latitude, 45);
   EXPECT_EQ(ll.longitude, 7);
 }
 
-TEST(ProjectionEngine, TransverseMercatorNorthingIsTheMeridianArc) {
+TEST(Projection, TransverseMercatorNorthingIsTheMeridianArc) {
   const ProjectionSetup s = TransverseMercator100();
-  const ProjectionHandle h = Make("Transverse Mercator", s);
-  ASSERT_TRUE(h.Valid());
-  EXPECT_FALSE(h.IsGeographic());
-  const EastingNorthing en = ProjectForward(h, "Trans", 10, 100, s, WGS84Datum());
+  const Projection p = Make("Transverse Mercator", s);
+  ASSERT_TRUE(p.CanProject());
+  EXPECT_FALSE(p.Handle().IsGeographic());
+  EXPECT_EQ(p.Family(), ProjectionFamily::Library);
+  EXPECT_EQ(p.Setup(), s);
+  const EastingNorthing en = p.Forward({10, 100}).value();
   EXPECT_NEAR(en.easting, 0.0, 1e-6);
   EXPECT_NEAR(en.northing, 1105854.83, 0.01);
-  const LatLon ll = ProjectInverse(h, "Trans", en.easting, en.northing, s, WGS84Datum());
+  const LatLon ll = p.Inverse(en).value();
   EXPECT_NEAR(ll.latitude, 10, 1e-9);
   EXPECT_NEAR(ll.longitude, 100, 1e-9);
 }
 
-TEST(ProjectionEngine, PolesAreProjectedJustShortOfThePole) {
-  const ProjectionSetup s = TransverseMercator100();
-  const ProjectionHandle h = Make("Transverse Mercator", s);
-  const EastingNorthing nearPole = ProjectForward(h, "Trans", 89.99999, 30, s, WGS84Datum());
+TEST(Projection, PolesAreProjectedJustShortOfThePole) {
+  const Projection p = Make("Transverse Mercator", TransverseMercator100());
+  const EastingNorthing nearPole = p.Forward({89.99999, 30}).value();
   for (const double lat : {90.0, 95.0}) {
-    const EastingNorthing en = ProjectForward(h, "Trans", lat, 30, s, WGS84Datum());
+    const EastingNorthing en = p.Forward({lat, 30}).value();
     EXPECT_EQ(en.easting, nearPole.easting) << lat;
     EXPECT_EQ(en.northing, nearPole.northing) << lat;
   }
-  const EastingNorthing south = ProjectForward(h, "Trans", -90, 30, s, WGS84Datum());
-  EXPECT_EQ(south.northing, -nearPole.northing);
+  EXPECT_EQ(p.Forward({-90, 30}).value().northing, -nearPole.northing);
 }
 
-TEST(ProjectionEngine, FranceZonesIgnoreDatumShiftAndPrimeMeridian) {
+TEST(Projection, FranceZonesIgnoreDatumShiftAndPrimeMeridian) {
   // PROJ on its own would shift Zone II to WGS 84 (about 226 m) and measure
   // Zone I from Paris (about 178 km); the zones project only.
-  const ProjectionHandle zone2 = Make("(II) France Zone II", ProjectionSetup());
-  ASSERT_TRUE(zone2.Valid());
-  const EastingNorthing en2 = ProjectForward(zone2, "(II) F", 46.9, 2.5, ProjectionSetup(), WGS84Datum());
+  const Projection zone2 = Make("(II) France Zone II", ProjectionSetup());
+  ASSERT_TRUE(zone2.CanProject());
+  const EastingNorthing en2 = zone2.Forward({46.9, 2.5}).value();
   EXPECT_NEAR(en2.easting, 612401.85, 0.01);
   EXPECT_NEAR(en2.northing, 2211128.22, 0.01);
 
-  const ProjectionHandle zone1 = Make("(I) France Zone I", ProjectionSetup());
-  const EastingNorthing en1 = ProjectForward(zone1, "(I) F", 49.5, 2.33722917, ProjectionSetup(), WGS84Datum());
+  const EastingNorthing en1 = Make("(I) France Zone I", ProjectionSetup()).Forward({49.5, 2.33722917}).value();
   EXPECT_NEAR(en1.easting, 600000.0, 0.01);  // the central meridian itself
   EXPECT_NEAR(en1.northing, 1200000.0, 0.01);
 }
 
-TEST(ProjectionEngine, SwissGridNeedsNoHandle) {
-  const ProjectionHandle none;
-  const std::int32_t ch1903 = FindDatum("CH-1903");
-  const EastingNorthing en = ProjectForward(none, "(SUI)", 47, 8, ProjectionSetup(), ch1903);
+TEST(Projection, SwissGridIsBuiltInOnTheDatumsEllipsoid) {
+  const Projection swiss = Make("(SUI) Swiss Grid", ProjectionSetup(), "CH-1903");
+  EXPECT_TRUE(swiss.IsSwissGrid());
+  const EastingNorthing en = swiss.Forward({47, 8}).value();
   EXPECT_NEAR(en.easting, 642617.53, 0.01);
   EXPECT_NEAR(en.northing, 205442.81, 0.01);
-  const LatLon ll = ProjectInverse(none, "(SUI)", en.easting, en.northing, ProjectionSetup(), ch1903);
+  const LatLon ll = swiss.Inverse(en).value();
   EXPECT_NEAR(ll.latitude, 47, 1e-9);
   EXPECT_NEAR(ll.longitude, 8, 1e-9);
+  EXPECT_FALSE(swiss.Forward({30, 8}));  // outside the grid's domain
 }
 
-TEST(ProjectionEngine, NoHandleGivesZeroBothWays) {
-  const ProjectionHandle none;
-  const EastingNorthing en = ProjectForward(none, "Merca", 45, 7, ProjectionSetup(), WGS84Datum());
-  EXPECT_EQ(en.easting, 0);
-  EXPECT_EQ(en.northing, 0);
-  const LatLon ll = ProjectInverse(none, "Merca", 1000, 2000, ProjectionSetup(), WGS84Datum());
-  EXPECT_EQ(ll.latitude, 0);
-  EXPECT_EQ(ll.longitude, 0);
+TEST(Projection, NoneProjectsNothing) {
+  const Projection none;
+  EXPECT_FALSE(none.CanProject());
+  EXPECT_FALSE(none.Forward({45, 7}));
+  EXPECT_FALSE(none.Inverse({1000, 2000}));
 }
 
-TEST(ProjectionEngine, RefusedDefinitionSaysProjNilAndGivesNoHandle) {
+TEST(Projection, RefusedDefinitionSaysProjNilAndProjectsNothing) {
   ProjectionSetup s;
   s.lon0 = 10;
   s.lat0 = 50;
   s.height = 35786000;  // never reaches PROJ, which then refuses the perspective
   std::vector<std::string> messages;
-  const ProjectionHandle h = Make("Vertical Near-Sided Perspective", s, "WGS 84", &messages);
-  EXPECT_FALSE(h.Valid());
+  const Projection p = Make("Vertical Near-Sided Perspective", s, "WGS 84", &messages);
+  EXPECT_FALSE(p.Handle().Valid());
+  EXPECT_FALSE(p.CanProject());
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0], "proj = nil");
-  const EastingNorthing en = ProjectForward(h, "Verti", 50, 10, s, WGS84Datum());
-  EXPECT_EQ(en.easting, 0);
-  EXPECT_EQ(en.northing, 0);
+  EXPECT_FALSE(p.Forward({50, 10}));
 }
 
-TEST(ProjectionEngine, BonneWithALatitudeOfOriginIsAccepted) {
+TEST(Projection, BonneWithALatitudeOfOriginIsAccepted) {
   ProjectionSetup s;
   s.lon0 = 2;
   s.lat0 = 45;
   std::vector<std::string> messages;
-  const ProjectionHandle h = Make("Bonne", s, "WGS 84", &messages);
-  ASSERT_TRUE(h.Valid());
+  const Projection p = Make("Bonne", s, "WGS 84", &messages);
+  ASSERT_TRUE(p.CanProject());
   EXPECT_TRUE(messages.empty());
   // The standard parallel passes through the origin: the origin projects to 0, 0.
-  const EastingNorthing en = ProjectForward(h, "Bonne", 45, 2, s, WGS84Datum());
+  const EastingNorthing en = p.Forward({45, 2}).value();
   EXPECT_NEAR(en.easting, 0, 1e-6);
   EXPECT_NEAR(en.northing, 0, 1e-6);
 }
 
-TEST(ProjectionEngine, InverseOfAPointPROJCannotInvertIsZero) {
+TEST(Projection, APointPROJCannotInvertHasNoPosition) {
   ProjectionSetup s;
   s.lon0 = 0;
-  const ProjectionHandle h = Make("Sinusoidal", s);
-  const LatLon ll = ProjectInverse(h, "Sinus", 0, 1e9, s, WGS84Datum());  // far beyond the pole
-  EXPECT_EQ(ll.latitude, 0);
-  EXPECT_EQ(ll.longitude, 0);
+  EXPECT_FALSE(Make("Sinusoidal", s).Inverse({0, 1e9}));  // far beyond the pole
+}
+
+TEST(Projection, CopiesShareTheHandle) {
+  const Projection a = Make("Transverse Mercator", TransverseMercator100());
+  const Projection b = a;  // NOLINT(performance-unnecessary-copy-initialization): the copy is the point
+  EXPECT_EQ(&a.Handle(), &b.Handle());
+  EXPECT_EQ(b.Forward({10, 101})->easting, a.Forward({10, 101})->easting);
 }
 
 TEST(ProjectionEngine, HandlesMoveAndReleaseCleanly) {
   const ProjectionSetup s = TransverseMercator100();
-  ProjectionHandle a = Make("Transverse Mercator", s);
-  const EastingNorthing before = ProjectForward(a, "Trans", 10, 101, s, WGS84Datum());
+  ProjectionHandle a = MakeHandle("Transverse Mercator", s);
+  const EastingNorthing before = a.Forward({10, 101}).value();
   ProjectionHandle b = std::move(a);
   EXPECT_FALSE(a.Valid());  // NOLINT(bugprone-use-after-move): a moved-from handle is none
-  const EastingNorthing after = ProjectForward(b, "Trans", 10, 101, s, WGS84Datum());
+  const EastingNorthing after = b.Forward({10, 101}).value();
   EXPECT_EQ(before.easting, after.easting);
   FreeProjection(b);
   EXPECT_FALSE(b.Valid());
-  EXPECT_EQ(ProjectForward(b, "Trans", 10, 101, s, WGS84Datum()).easting, 0);
+  EXPECT_FALSE(b.Forward({10, 101}));
   // A new handle made after the release must not pick up the released one.
   ProjectionSetup other = s;
   other.x0 = 500000;
-  const ProjectionHandle c = Make("Transverse Mercator", other);
-  EXPECT_NEAR(ProjectForward(c, "Trans", 10, 101, other, WGS84Datum()).easting, before.easting + 500000, 1e-6);
+  const ProjectionHandle c = MakeHandle("Transverse Mercator", other);
+  EXPECT_NEAR(c.Forward({10, 101})->easting, before.easting + 500000, 1e-6);
 }
 
 TEST(ProjectionEngine, ThreadsSharingOneHandleGetTheSingleThreadResults) {
@@ -226,8 +252,8 @@ TEST(ProjectionEngine, ThreadsSharingOneHandleGetTheSingleThreadResults) {
   s.lat0 = 23;
   s.lat1 = 29.5;
   s.lat2 = 45.5;
-  const ProjectionHandle shared = Make("Albers Equal Area", s);
-  ASSERT_TRUE(shared.Valid());
+  const Projection shared = Make("Albers Equal Area", s);
+  ASSERT_TRUE(shared.CanProject());
   constexpr int kPoints = 2000;
   const auto pointAt = [](int i) { return LatLon{25.0 + 0.01 * i, -120.0 + 0.02 * i}; };
 
@@ -235,9 +261,8 @@ TEST(ProjectionEngine, ThreadsSharingOneHandleGetTheSingleThreadResults) {
   std::vector<LatLon> expectedInverse(kPoints);
   for (int i = 0; i < kPoints; ++i) {
     const LatLon p = pointAt(i);
-    expectedForward[i] = ProjectForward(shared, "Alber", p.latitude, p.longitude, s, WGS84Datum());
-    expectedInverse[i] = ProjectInverse(shared, "Alber", expectedForward[i].easting, expectedForward[i].northing, s,
-                                        WGS84Datum());
+    expectedForward[i] = shared.Forward(p).value();
+    expectedInverse[i] = shared.Inverse(expectedForward[i]).value();
   }
 
   constexpr int kThreads = 4;
@@ -245,11 +270,11 @@ TEST(ProjectionEngine, ThreadsSharingOneHandleGetTheSingleThreadResults) {
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
+      const Projection mine = shared;  // each worker keeps its own copy, as a create's threads do
       for (int round = 0; round < 5; ++round) {
         for (int i = 0; i < kPoints; ++i) {
-          const LatLon p = pointAt(i);
-          const EastingNorthing en = ProjectForward(shared, "Alber", p.latitude, p.longitude, s, WGS84Datum());
-          const LatLon back = ProjectInverse(shared, "Alber", en.easting, en.northing, s, WGS84Datum());
+          const EastingNorthing en = mine.Forward(pointAt(i)).value_or(EastingNorthing{});
+          const LatLon back = mine.Inverse(en).value_or(LatLon{});
           if (en.easting != expectedForward[i].easting || en.northing != expectedForward[i].northing ||
               back.latitude != expectedInverse[i].latitude || back.longitude != expectedInverse[i].longitude) {
             ++mismatches[t];
@@ -266,14 +291,14 @@ TEST(ProjectionEngine, AThreadsObjectGoesWhenTheThreadEnds) {
   // Each create runs on a new thread through the same source map handles;
   // their PROJ objects must not pile up from one create to the next.
   const ProjectionSetup s = TransverseMercator100();
-  const ProjectionHandle h = Make("Transverse Mercator", s);
+  const ProjectionHandle h = MakeHandle("Transverse Mercator", s);
   EXPECT_EQ(h.ThreadObjectCount(), 1u);  // the creating thread's
-  const EastingNorthing here = ProjectForward(h, "Trans", 10, 101, s, WGS84Datum());
+  const EastingNorthing here = h.Forward({10, 101}).value();
   for (int create = 0; create < 3; ++create) {
     EastingNorthing there{};
     std::size_t during = 0;
     std::thread worker([&] {
-      there = ProjectForward(h, "Trans", 10, 101, s, WGS84Datum());
+      there = h.Forward({10, 101}).value_or(EastingNorthing{});
       during = h.ThreadObjectCount();
     });
     worker.join();
@@ -282,11 +307,11 @@ TEST(ProjectionEngine, AThreadsObjectGoesWhenTheThreadEnds) {
     EXPECT_EQ(h.ThreadObjectCount(), 1u);
   }
   // A handle released before its worker thread ends is no trouble either.
-  auto early = std::make_unique<ProjectionHandle>(Make("Transverse Mercator", s));
-  std::thread worker([&] { ProjectForward(*early, "Trans", 10, 101, s, WGS84Datum()); });
+  auto early = std::make_unique<ProjectionHandle>(MakeHandle("Transverse Mercator", s));
+  std::thread worker([&] { (void)early->Forward({10, 101}); });
   worker.join();
   std::thread other([&] {
-    ProjectForward(*early, "Trans", 10, 101, s, WGS84Datum());
+    (void)early->Forward({10, 101});
     early.reset();
   });
   other.join();

@@ -6,7 +6,7 @@
 #include <array>
 #include <vector>
 
-#include "geodesy/projection_engine.h"
+#include "geodesy/projection.h"
 
 namespace quiltor::geodesy {
 namespace {
@@ -54,7 +54,8 @@ TEST(ProjectionReference, EveryCatalogueRowMatchesPROJ) {
     ASSERT_NE(ref, nullptr) << "no reference points";
     const ProjectionSetup setup = ProjectionSetup::FromValues(ref->setup);
     const std::int32_t datum = FindDatum(ref->datum);
-    const ProjectionHandle h = CreateProjection(catalogue, row, setup, datum);
+    const Projection projection = Projection::Create(catalogue, name, setup, datum);
+    const ProjectionHandle& h = projection.Handle();
     EXPECT_EQ(LibraryDefinition(ProjectionDefinition(catalogue.Row(row), setup, EllipsoidOfDatum(datum))),
               ref->givenToLibrary);
     if (ref->points.empty()) {
@@ -63,12 +64,11 @@ TEST(ProjectionReference, EveryCatalogueRowMatchesPROJ) {
     }
     ASSERT_TRUE(h.Valid());
     EXPECT_EQ(h.GivenToLibrary(), ref->givenToLibrary);
-    const std::string shortName = ShortProjectionName(name);
     for (const ReferencePoint& p : ref->points) {
-      const EastingNorthing en = ProjectForward(h, shortName, p.latitude, p.longitude, setup, datum);
+      const EastingNorthing en = projection.Forward({p.latitude, p.longitude}).value();
       EXPECT_NEAR(en.easting, p.easting, kMetres) << p.latitude << ", " << p.longitude;
       EXPECT_NEAR(en.northing, p.northing, kMetres) << p.latitude << ", " << p.longitude;
-      const LatLon ll = ProjectInverse(h, shortName, p.easting, p.northing, setup, datum);
+      const LatLon ll = projection.Inverse({p.easting, p.northing}).value();
       EXPECT_NEAR(ll.latitude, p.inverseLatitude, kDegrees) << p.easting << ", " << p.northing;
       EXPECT_NEAR(ll.longitude, p.inverseLongitude, kDegrees) << p.easting << ", " << p.northing;
     }
@@ -81,11 +81,10 @@ TEST(ProjectionReference, EveryCatalogueProjectionRoundTrips) {
     SCOPED_TRACE(ref.name);
     const ProjectionSetup setup = ProjectionSetup::FromValues(ref.setup);
     const std::int32_t datum = FindDatum(ref.datum);
-    const ProjectionHandle h = CreateProjection(catalogue, catalogue.FindProjection(ref.name), setup, datum);
-    const std::string shortName = ShortProjectionName(ref.name);
+    const Projection projection = Projection::Create(catalogue, ref.name, setup, datum);
     for (const ReferencePoint& p : ref.points) {
-      const EastingNorthing en = ProjectForward(h, shortName, p.latitude, p.longitude, setup, datum);
-      const LatLon back = ProjectInverse(h, shortName, en.easting, en.northing, setup, datum);
+      const EastingNorthing en = projection.Forward({p.latitude, p.longitude}).value();
+      const LatLon back = projection.Inverse(en).value();
       EXPECT_NEAR(back.latitude, p.latitude, kRoundTripDegrees);
       EXPECT_NEAR(back.longitude, p.longitude, kRoundTripDegrees);
     }

@@ -15,7 +15,7 @@ TEST(Overview, FitsTheCreateExtentIntoTheGivenWidth) {
   MapCatalogue catalogue;
   AddMap(catalogue, 45, 6, 46, 7, 200);  // the detailed sheet first
   AddMap(catalogue, 44, 6, 46, 10, 100);
-  const creation::DestinationProjection latLon{"Latit", nullptr, nullptr};
+  const creation::DestinationProjection latLon{geodesy::ProjectionKind("Latitude/Longitude"), nullptr, nullptr};
   const auto plan = PlanOverview(catalogue, latLon, 100, 400);
   ASSERT_TRUE(plan);
   EXPECT_EQ(plan->maps, (std::vector<int>{0, 1}));
@@ -39,7 +39,7 @@ TEST(Overview, NothingToPlanWithoutSelectedMaps) {
   MapCatalogue catalogue;
   AddMap(catalogue, 45, 6, 46, 7, 200);
   catalogue[0].selected = false;
-  EXPECT_FALSE(PlanOverview(catalogue, {"Latit", nullptr, nullptr}, 100, 400));
+  EXPECT_FALSE(PlanOverview(catalogue, {geodesy::ProjectionKind("Latitude/Longitude"), nullptr, nullptr}, 100, 400));
 }
 
 }  // namespace

@@ -27,10 +27,9 @@ TEST(PositionText, EachQuadrantHasItsHemisphereLetters) {
 }
 
 TEST(PositionAt, TheInverseOfTheDestinationGivesThePositionUnderTheMouse) {
-  const auto setup = testing::DestinationNamed("(UTM) Universal Transverse Mercator");
-  const auto projection = creation::MakeDestinationProjection(setup);
-  double x = 0, y = 0;
-  projection.forward(-33.873616666666667, 151.208333333333333, x, y);
+  const auto projection =
+      creation::MakeDestinationProjection(testing::DestinationNamed("(UTM) Universal Transverse Mercator"));
+  const auto [x, y] = projection.forward({-33.873616666666667, 151.208333333333333}).value();
   ViewState view;
   view.scale = 5;
   view.originX = x - 10 * 5;
@@ -44,14 +43,14 @@ TEST(PositionAt, TheInverseOfTheDestinationGivesThePositionUnderTheMouse) {
   degrees.originX = -43.5;
   degrees.originY = -22.5;
   degrees.scale = 0.01;
-  const auto direct = PositionAt(degrees, {"Latit", nullptr, nullptr}, 30, 40);
+  const auto direct = PositionAt(degrees, {geodesy::ProjectionKind("Latitude/Longitude"), nullptr, nullptr}, 30, 40);
   ASSERT_TRUE(direct);
   EXPECT_EQ(PositionText(*direct), "22° 54.000´ S   43° 12.000´ W");
 }
 
 TEST(PositionAt, AFailedInverseGivesNoPosition) {
-  const creation::DestinationProjection failing{
-      "Merca", nullptr, [](double, double, double& lat, double& lon) { lat = lon = HUGE_VAL; }};
+  const creation::DestinationProjection failing{geodesy::ProjectionKind("Mercator"), nullptr,
+                                                [](geodesy::EastingNorthing) { return std::optional<geodesy::LatLon>(); }};
   ViewState view;
   view.scale = 1;
   EXPECT_FALSE(PositionAt(view, failing, 5, 5));

@@ -85,7 +85,7 @@ Bitmap Layer(const MapCatalogue& catalogue) {
   view.width = 40;
   view.height = 11;
   ViewOutlines outlines;
-  outlines.Project(catalogue, creation::DestinationProjection{"Latit", nullptr, nullptr});
+  outlines.Project(catalogue, creation::DestinationProjection{geodesy::ProjectionKind("Latitude/Longitude"), nullptr, nullptr});
   outlines.Place(view);
   return DrawBackground(view, catalogue, outlines, true);
 }

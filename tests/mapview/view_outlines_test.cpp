@@ -38,7 +38,7 @@ TEST(HitTest, LowerEdgesAreInsideUpperEdgesOutside) {
 
 using testing::AddRectangleMap;
 
-creation::DestinationProjection LatLon() { return {"Latit", nullptr, nullptr}; }
+creation::DestinationProjection LatLon() { return {geodesy::ProjectionKind("Latitude/Longitude"), nullptr, nullptr}; }
 
 ViewState DegreeView() {
   ViewState view;
@@ -67,12 +67,11 @@ TEST(ViewOutlines, OnLatitudeLongitudeXIsTheLongitude) {
 }
 
 TEST(ViewOutlines, AProjectedDestinationPlacesTheProjectedBorder) {
-  const auto setup = testing::DestinationNamed("(UTM) Universal Transverse Mercator");
-  const auto projection = creation::MakeDestinationProjection(setup);
+  const auto projection =
+      creation::MakeDestinationProjection(testing::DestinationNamed("(UTM) Universal Transverse Mercator"));
   MapCatalogue catalogue;
   AddRectangleMap(catalogue, "Harbour", -33.9, 151.1, -33.8, 151.3);
-  double x = 0, y = 0;
-  projection.forward(-33.8, 151.1, x, y);  // the first border point
+  const auto [x, y] = projection.forward({-33.8, 151.1}).value();  // the first border point
   ViewState view;
   view.originX = x - 1000;
   view.originY = y + 2000;

@@ -36,21 +36,21 @@ TEST(ViewTransforms, HalfwayPointsGoToTheEvenPixel) {
 
 TEST(ViewZoom, ZoomAtCentresOnThePointAndRefusesToPassTheLimit) {
   struct Case {
-    const char* shortName;
+    const char* projection;
     double from, to;
     double expectedScale;
   } cases[] = {
-      {"(UTM)", 49000, 49000 * 1.4, 49000},  // refused: only re-centres
-      {"(UTM)", 30000, 30000 * 1.4, 42000},
-      {"Trans", 50000, 50000, 50000},       // the limit itself is allowed
-      {"Latit", 1.5, 1.5 * 1.4, 1.5},
-      {"Latit", 1.4, 1.4 * 1.4, 1.96},
-      {"(UTM)", 10, 0, 10},                 // never to a scale of nothing
+      {"(UTM) Universal Transverse Mercator", 49000, 49000 * 1.4, 49000},  // refused: only re-centres
+      {"(UTM) Universal Transverse Mercator", 30000, 30000 * 1.4, 42000},
+      {"Transverse Mercator", 50000, 50000, 50000},       // the limit itself is allowed
+      {"Latitude/Longitude", 1.5, 1.5 * 1.4, 1.5},
+      {"Latitude/Longitude", 1.4, 1.4 * 1.4, 1.96},
+      {"(UTM) Universal Transverse Mercator", 10, 0, 10},                 // never to a scale of nothing
   };
   for (const Case& c : cases) {
     ViewState v = View(0, 0, c.from, 400, 300);
-    v.ZoomAt(c.to, 500000, 6000000, MaxScaleOf(c.shortName));
-    EXPECT_DOUBLE_EQ(v.scale, c.expectedScale) << c.shortName << " " << c.to;
+    v.ZoomAt(c.to, 500000, 6000000, MaxScaleOf(geodesy::ProjectionKind(c.projection)));
+    EXPECT_DOUBLE_EQ(v.scale, c.expectedScale) << c.projection << " " << c.to;
     EXPECT_DOUBLE_EQ(v.originX, 500000 - 200 * c.expectedScale);
     EXPECT_DOUBLE_EQ(v.originY, 6000000 + 150 * c.expectedScale);
   }

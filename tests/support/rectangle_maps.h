@@ -45,11 +45,11 @@ inline Bitmap SolidThumbnail(std::uint8_t blue, std::uint8_t green, std::uint8_t
 
 // The destination of a projection's display name with the Destination Map
 // tab's defaults (UTM zone 56), through the built-in projection list.
-inline geodesy::DestinationSetup DestinationNamed(const std::string& projection) {
+inline geodesy::Projection DestinationNamed(const std::string& projection) {
   geodesy::DestinationSettings settings;
   settings.mapProjection = projection;
   settings.zone = "56";
-  return geodesy::ReadDestinationSetup(settings, geodesy::BuiltInProjectionCatalogue());
+  return geodesy::ReadDestinationProjection(settings, geodesy::BuiltInProjectionCatalogue());
 }
 
 }  // namespace quiltor::testing
