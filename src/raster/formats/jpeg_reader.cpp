@@ -80,6 +80,15 @@ void CopyColourMap(const jpeg_decompress_struct& info, Bitmap& bitmap) {
   }
 }
 
+// Reads the header of a stream this reader can decode (not CMYK). A decoder
+// error jumps back to the caller's setjmp, so only plain data lives here.
+bool ReadDecodableHeader(JpegSession& session, std::FILE* file) {
+  Prepare(session, file);
+  jpeg_read_header(&session.info, TRUE);
+  const J_COLOR_SPACE space = session.info.jpeg_color_space;
+  return space != JCS_CMYK && space != JCS_YCCK;
+}
+
 // A first pass at 1/8 scale into one row's buffer, without colour
 // quantisation: it reads the whole stream at little cost and fails on a
 // stream that ends before the image is full, so that a small damaged file
@@ -87,10 +96,8 @@ void CopyColourMap(const jpeg_decompress_struct& info, Bitmap& bitmap) {
 bool ProveStream(JpegSession& session, std::FILE* file, std::vector<JSAMPLE>& row) {
   session.errors.proving = true;
   if (setjmp(session.errors.jump) != 0) return false;
-  Prepare(session, file);
-  jpeg_read_header(&session.info, TRUE);
+  if (!ReadDecodableHeader(session, file)) return false;
   jpeg_decompress_struct& info = session.info;
-  if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) return false;
   info.scale_num = 1;
   info.scale_denom = 8;
   info.dct_method = JDCT_IFAST;
@@ -110,10 +117,8 @@ bool ProveStream(JpegSession& session, std::FILE* file, std::vector<JSAMPLE>& ro
 // decoder error. Only plain data lives in this frame across setjmp.
 bool RunDecoder(JpegSession& session, std::FILE* file, std::optional<Bitmap>& out) {
   if (setjmp(session.errors.jump) != 0) return false;
-  Prepare(session, file);
-  jpeg_read_header(&session.info, TRUE);
+  if (!ReadDecodableHeader(session, file)) return false;
   jpeg_decompress_struct& info = session.info;
-  if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) return false;
   info.scale_num = 1;
   info.scale_denom = 1;
   info.dct_method = JDCT_IFAST;
