@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <chrono>
 #include <filesystem>
 #include <sstream>
@@ -79,6 +80,36 @@ TEST(Commands, FailuresAreReportedOnceWithTheirExitCode) {
     EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.argv[0];
     EXPECT_EQ(r.out, "") << c.argv[0];
   }
+}
+
+// The number at `at` in a line of the command's output; -1 when none.
+double SecondsAt(const std::string& text, std::size_t at) {
+  double seconds = -1;
+  std::from_chars(text.data() + at, text.data() + text.size(), seconds);
+  return seconds;
+}
+
+// --verbose says where a create's time went: the scan and every stage, each
+// timed from its start to its end, then the whole create.
+TEST(Commands, VerboseCreateTimesEveryStage) {
+  TempFolder temp;
+  const CliRun r = Cli({"create", "--folder", kSamples, "-o", (temp / "merged.qtx2").string(), "--projection", "utm",
+                        "--zone", "32", "--mpp", "100", "--temp", temp.path().string(), "--verbose"});
+  ASSERT_EQ(r.code, kExitSuccess) << r.err;
+  const std::size_t line = r.err.find("times: scan ");
+  ASSERT_NE(line, std::string::npos) << r.err;
+  const std::string times = r.err.substr(line, r.err.find('\n', line) - line);
+  double stageSum = 0;
+  for (const char* stage : {"Generating map ", "Sharpening ", "Saving image "}) {
+    const std::size_t at = times.find(std::string(", ") + stage);
+    ASSERT_NE(at, std::string::npos) << stage << " missing in: " << times;
+    const double seconds = SecondsAt(times, at + 2 + std::string(stage).size());
+    EXPECT_GT(seconds, 0.0) << stage << " in: " << times;
+    stageSum += seconds;
+  }
+  const std::size_t create = times.find(", create ");
+  ASSERT_NE(create, std::string::npos) << times;
+  EXPECT_GE(SecondsAt(times, create + 9) + 0.002, stageSum) << times;
 }
 
 // SIGTERM during a create stops it as Ctrl-C does: nothing written, no
