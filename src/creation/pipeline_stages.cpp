@@ -51,6 +51,7 @@ CreateStages PipelineStages(const PipelineOptions& options, const CalibrationTar
     request.scalePercent = options.resizePercent;
     request.scrambled = false;  // the host application opens the plain variant
     request.deferCommit = true;
+    request.threads = options.threads;
     const TiledConversionResult result = ConvertToTiledImage(request, host, flags.conversionAbort);
     if (!result.ok && !result.error.empty() && !result.shown) host.AppendMapError("Tiled image : " + result.error, {});
     *written = result.ok ? result.writtenPath : std::string();

@@ -14,6 +14,7 @@ namespace quiltor::creation {
 struct PipelineOptions {
   int colourCount = 256;    // "Number of Colors"
   int resizePercent = 100;  // "Resize (%)"
+  int threads = 0;          // for the work that splits: 0 = one per core
 };
 
 // What the calibration file of the created map records about its

@@ -13,7 +13,6 @@ namespace quiltor {
 namespace {
 
 constexpr const char* kResizedStream = "temp.qtx0";
-constexpr const char* kSharpenedStream = "temp2s.qtx0";
 
 bool ShowEveryTenth(int i, const char* label, int total, const PassContext& context) {
   if (i % 10 == 0) context.host.SetStatusText(std::string(label) + std::to_string(i) + " of " + std::to_string(total));
@@ -101,23 +100,30 @@ bool LevelPass(int n, RasterReader& image, int colours, double percent, const To
   const int choices = FinishPalette(palette, used);
 
   if (context.abort.load()) return false;
+  // The sharpening window reads the resized rows and hands each sharpened
+  // row straight to the colour mapping.
   context.host.SetStatusText("Sharpening");
-  SharpenRowStream(context.workFolder / kResizedStream, context.workFolder / kSharpenedStream, dstWidth, dstHeight,
-                   context.host);
-  if (context.abort.load()) return false;
-
   ColourLookup lookup;
   lookup.Build(palette, choices);
-  RowStreamReader sharpened(context.workFolder / kSharpenedStream, dstWidth);
+  RowStreamReader resized(context.workFolder / kResizedStream, dstWidth);
   PaletteTempWriter out(context.workFolder / LevelFileName(n), dstWidth, dstHeight, palette);
-  std::vector<std::uint8_t> row(static_cast<std::size_t>(dstWidth) * 3);
   std::vector<std::uint8_t> indices(static_cast<std::size_t>(dstWidth));
-  for (int y = 0; y < dstHeight; ++y) {
-    if (!ShowEveryTenth(y, "Resizing - Pass 2 : ", dstHeight, context)) return false;
-    if (!sharpened.ReadRow(row.data())) throw QuiltorError("sharpened level ends before its last row");
-    lookup.MapRow(3, row.data(), palette, dstWidth, indices.data());
-    out.WriteRow(indices.data());
-  }
+  bool stopped = false;
+  SharpenRows(
+      dstWidth, dstHeight, StandardSharpenKernel(),
+      [&resized](int, std::uint8_t* buffer) {
+        if (!resized.ReadRow(buffer)) throw QuiltorError("resized level ends before its last row");
+      },
+      [&](int y, const std::uint8_t* sharpened) {
+        if (stopped || !ShowEveryTenth(y, "Resizing - Pass 2 : ", dstHeight, context)) {
+          stopped = true;
+          return;
+        }
+        lookup.MapRow(3, sharpened, palette, dstWidth, indices.data());
+        out.WriteRow(indices.data());
+      },
+      {}, &context.abort);
+  if (stopped || context.abort.load()) return false;
   out.Finish();
   return true;
 }

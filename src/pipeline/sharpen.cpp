@@ -170,17 +170,4 @@ bool SharpenTempImage(const std::string& fromPath, const std::string& toPath, Wo
   return complete;
 }
 
-void SharpenRowStream(const std::filesystem::path& src, const std::filesystem::path& dst, int width, int height,
-                      WorkerHost& host) {
-  RowStreamReader in(src, width);
-  RowStreamWriter out(dst, width);
-  SharpenRows(
-      width, height, StandardSharpenKernel(),
-      [&in](int, std::uint8_t* buffer) {
-        if (!in.ReadRow(buffer)) throw QuiltorError("row stream ends before its last row");
-      },
-      [&out](int, const std::uint8_t* row) { out.WriteRow(row); }, SharpenProgressOn(host));
-  out.Finish();
-}
-
 }  // namespace quiltor

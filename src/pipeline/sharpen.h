@@ -5,7 +5,6 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -52,11 +51,5 @@ SharpenOutcome SharpenRows(int width, int height, const SharpenKernel& kernel, c
 // is removed.
 bool SharpenTempImage(const std::string& fromPath, const std::string& toPath, WorkerHost& host,
                       const std::atomic<bool>* abort = nullptr);
-
-// Sharpens a row stream of width x height true-colour rows (the resized
-// level, "temp.qtx0") into another ("temp2s.qtx0"). A stream with fewer
-// rows than `height` throws QuiltorError.
-void SharpenRowStream(const std::filesystem::path& src, const std::filesystem::path& dst, int width, int height,
-                      WorkerHost& host);
 
 }  // namespace quiltor

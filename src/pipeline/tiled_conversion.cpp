@@ -98,7 +98,7 @@ bool BuildAndWrite(std::unique_ptr<RasterReader> source, const TiledConversionRe
   }
 
   ByteFile file(output, "wb");
-  TiledImageWriter writer(file, request.scrambled, context.abort, context.host);
+  TiledImageWriter writer(file, request.scrambled, context.abort, context.host, request.threads);
   writer.WriteHeader(base->width(), base->height(), zoom);
   context.host.SetStatusText("Writing 100% Zoom");
   if (!writer.WriteZoomLevel(AsLevelImage(*base))) return false;

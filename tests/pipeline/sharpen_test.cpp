@@ -186,27 +186,5 @@ TEST(SharpenTempImageTest, AbortAndBadSourcesLeaveNoOutput) {
   EXPECT_EQ(std::filesystem::file_size(temp / "merged.qtxx0"), mergedSize);
 }
 
-TEST(SharpenRowStreamTest, EqualsSharpenRowsAndRefusesAShortStream) {
-  testing::TempFolder temp;
-  const int w = 23, h = 29;
-  {
-    RowStreamWriter stream(temp / "temp.qtx0", w);
-    for (int y = 0; y < h; ++y) stream.WriteRow(PatternRow(y, w).data());
-    stream.Finish();
-  }
-  QuietHost host;
-  SharpenRowStream(temp / "temp.qtx0", temp / "temp2s.qtx0", w, h, host);
-  RowStreamReader sharpened(temp / "temp2s.qtx0", w);
-  const auto expected = SharpenedPattern(w, h);
-  std::vector<std::uint8_t> row(std::size_t(w) * 3);
-  for (int y = 0; y < h; ++y) {
-    ASSERT_TRUE(sharpened.ReadRow(row.data()));
-    ASSERT_EQ(row, expected[y]) << "row " << y;
-  }
-  EXPECT_FALSE(sharpened.ReadRow(row.data()));
-
-  EXPECT_THROW(SharpenRowStream(temp / "temp.qtx0", temp / "long.qtx0", w, h + 1, host), QuiltorError);
-}
-
 }  // namespace
 }  // namespace quiltor

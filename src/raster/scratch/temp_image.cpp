@@ -1,11 +1,10 @@
 #include "raster/scratch/temp_image.h"
 
-#include <zlib.h>
-
 #include <cstring>
 
 #include "common/error.h"
 #include "raster/raster_format.h"
+#include "raster/zlib_stream.h"
 
 namespace quiltor {
 
@@ -24,21 +23,14 @@ void CheckSize(int width, int height) {
   }
 }
 
-// Compresses `count` bytes at the best level into `packed`; returns its length.
-std::size_t Deflate(const std::uint8_t* data, std::size_t count, std::vector<std::uint8_t>& packed) {
-  uLongf length = compressBound(count);
-  if (packed.size() < length) packed.resize(length);
-  if (compress2(packed.data(), &length, data, count, Z_BEST_COMPRESSION) != Z_OK) {
-    throw QuiltorError("cannot compress image row");
-  }
-  return length;
-}
+// Rows of the temporary images are written once and read back once or
+// twice within the same create: the fastest level, since only disk space
+// (not the created map) depends on how well they pack.
+constexpr int kRowDeflateLevel = 1;
 
-void Inflate(const std::uint8_t* data, std::size_t count, std::uint8_t* out, std::size_t expected) {
-  uLongf produced = expected;
-  if (uncompress(out, &produced, data, count) != Z_OK || produced != expected) {
-    throw QuiltorError("temporary image row does not inflate");
-  }
+void Inflate(ZlibInflater& inflater, const std::uint8_t* data, std::size_t count, std::uint8_t* out,
+             std::size_t expected) {
+  if (!inflater.Inflate(data, count, out, expected)) throw QuiltorError("temporary image row does not inflate");
 }
 
 std::vector<std::uint8_t> TableBytes(const std::vector<std::uint64_t>& table) {
@@ -67,7 +59,7 @@ void KeyedScramble16(std::uint8_t* buffer, std::uint8_t key, std::size_t count) 
 }
 
 TrueColourTempWriter::TrueColourTempWriter(const std::filesystem::path& path, int width, int height)
-    : width_(width), height_(height) {
+    : width_(width), height_(height), deflater_(kRowDeflateLevel) {
   CheckSize(width, height);
   file_ = ByteFile(path, "wb");
   std::random_device seed;
@@ -87,7 +79,7 @@ TrueColourTempWriter::TrueColourTempWriter(const std::filesystem::path& path, in
 
 void TrueColourTempWriter::WriteRow(const std::uint8_t* bgr) {
   if (static_cast<int>(rowStarts_.size()) >= height_) throw QuiltorError("more rows than the temporary image holds");
-  const std::size_t length = Deflate(bgr, static_cast<std::size_t>(width_) * 3, packed_);
+  const std::size_t length = deflater_.Deflate(bgr, static_cast<std::size_t>(width_) * 3, packed_);
   KeyedScramble16(packed_.data(), key_, length);
   file_.Write(packed_.data(), length);
   rowStarts_.push_back(position_);
@@ -102,7 +94,7 @@ void TrueColourTempWriter::Finish() {
 }
 
 PaletteTempWriter::PaletteTempWriter(const std::filesystem::path& path, int width, int height, const Palette& palette)
-    : width_(width), height_(height) {
+    : width_(width), height_(height), deflater_(kRowDeflateLevel) {
   CheckSize(width, height);
   file_ = ByteFile(path, "wb");
   std::uint8_t header[kPaletteHeaderBytes];
@@ -120,7 +112,7 @@ PaletteTempWriter::PaletteTempWriter(const std::filesystem::path& path, int widt
 
 void PaletteTempWriter::WriteRow(const std::uint8_t* indices) {
   if (static_cast<int>(rowStarts_.size()) >= height_) throw QuiltorError("more rows than the temporary image holds");
-  const std::size_t length = Deflate(indices, static_cast<std::size_t>(width_), packed_);
+  const std::size_t length = deflater_.Deflate(indices, static_cast<std::size_t>(width_), packed_);
   FixedScramble(packed_.data(), length);
   file_.Write(packed_.data(), length);
   rowStarts_.push_back(position_);
@@ -195,17 +187,18 @@ bool TempImageReader::ReadTempRow(int row, std::uint8_t* buffer) {
   } else {
     FixedScramble(packed_.data(), length);
   }
-  Inflate(packed_.data(), length, buffer, rowBytes);
+  Inflate(inflater_, packed_.data(), length, buffer, rowBytes);
   return true;
 }
 
-RowStreamWriter::RowStreamWriter(const std::filesystem::path& path, int width) : width_(width) {
+RowStreamWriter::RowStreamWriter(const std::filesystem::path& path, int width)
+    : width_(width), deflater_(kRowDeflateLevel) {
   CheckSize(width, 1);
   file_ = ByteFile(path, "wb");
 }
 
 void RowStreamWriter::WriteRow(const std::uint8_t* bgr) {
-  const std::size_t length = Deflate(bgr, static_cast<std::size_t>(width_) * 3, packed_);
+  const std::size_t length = deflater_.Deflate(bgr, static_cast<std::size_t>(width_) * 3, packed_);
   FixedScramble(packed_.data(), length);
   std::uint8_t prefix[4];
   StoreLe32(prefix, static_cast<std::uint32_t>(length));
@@ -228,7 +221,7 @@ bool RowStreamReader::ReadRow(std::uint8_t* bgr) {
   packed_.resize(length);
   file_.ReadExact(position_ + 4, packed_.data(), length);
   FixedScramble(packed_.data(), length);
-  Inflate(packed_.data(), length, bgr, static_cast<std::size_t>(width_) * 3);
+  Inflate(inflater_, packed_.data(), length, bgr, static_cast<std::size_t>(width_) * 3);
   position_ += 4 + static_cast<std::uint64_t>(length);
   return true;
 }

@@ -16,6 +16,7 @@
 #include "raster/bitmap.h"
 #include "raster/byte_file.h"
 #include "raster/raster_reader.h"
+#include "raster/zlib_stream.h"
 
 namespace quiltor {
 
@@ -45,6 +46,7 @@ class TrueColourTempWriter {
   std::uint64_t position_ = kTrueColourHeaderBytes;
   std::vector<std::uint64_t> rowStarts_;
   std::vector<std::uint8_t> packed_;
+  ZlibDeflater deflater_;
 };
 
 // Writes a ".qtx0" file of palette indices with its palette.
@@ -61,6 +63,7 @@ class PaletteTempWriter {
   std::uint64_t position_ = kPaletteHeaderBytes;
   std::vector<std::uint64_t> rowStarts_;
   std::vector<std::uint8_t> packed_;
+  ZlibDeflater deflater_;
 };
 
 // The reader of both kinds, chosen by `trueColour` (".qtxx0") or not
@@ -84,6 +87,7 @@ class TempImageReader : public RasterReader {
   std::uint8_t key_ = 0;
   std::vector<std::uint64_t> rowTable_;
   std::vector<std::uint8_t> packed_;
+  ZlibInflater inflater_;
 };
 
 // The bare row stream between resizing and sharpening.
@@ -97,6 +101,7 @@ class RowStreamWriter {
   ByteFile file_;
   int width_;
   std::vector<std::uint8_t> packed_;
+  ZlibDeflater deflater_;
 };
 
 class RowStreamReader {
@@ -111,6 +116,7 @@ class RowStreamReader {
   int width_;
   std::uint64_t position_ = 0;
   std::vector<std::uint8_t> packed_;
+  ZlibInflater inflater_;
 };
 
 }  // namespace quiltor

@@ -1,7 +1,5 @@
 #include "raster/tiled/tiled_reader.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -192,8 +190,7 @@ bool TiledReader::DecodeTile(int index, std::uint8_t* buffer) {
     tiled::KeyedScramble(stored_.data(), key_, head);
   }
   Tile inflated;
-  uLongf produced = inflated.size();
-  if (uncompress(inflated.data(), &produced, stored_.data(), length) != Z_OK || produced != inflated.size()) return false;
+  if (!inflater_.Inflate(stored_.data(), length, inflated.data(), inflated.size())) return false;
   std::memcpy(buffer, inflated.data(), inflated.size());
   return true;
 }

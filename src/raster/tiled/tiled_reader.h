@@ -13,6 +13,7 @@
 #include "raster/bitmap.h"
 #include "raster/block_cache.h"
 #include "raster/byte_file.h"
+#include "raster/zlib_stream.h"
 #include "raster/raster_format.h"
 #include "raster/raster_reader.h"
 
@@ -95,6 +96,7 @@ class TiledReader : public RasterReader {
   std::array<Rgbquad, 256> levelPalette_{};
   std::vector<std::uint32_t> tileOffsets_;
   std::vector<std::uint8_t> stored_;  // one tile as stored in the file
+  ZlibInflater inflater_;
   // Level-0 tiles in cached mode; empty otherwise.
   BlockCache tileCache_;
   Tile scratch_{};

@@ -13,6 +13,7 @@
 #include "common/worker_host.h"
 #include "raster/bitmap.h"
 #include "raster/byte_file.h"
+#include "raster/zlib_stream.h"
 
 namespace quiltor {
 
@@ -31,8 +32,10 @@ int BackgroundIndex(const Palette& palette);
 class TiledImageWriter {
  public:
   // `file` is open for writing and positioned at its start. The abort flag is
-  // checked between tiles and tile rows; progress texts go to `host`.
-  TiledImageWriter(ByteFile& file, bool scrambled, const std::atomic<bool>& abort, WorkerHost& host);
+  // checked between tiles and tile rows; progress texts go to `host`. Tiles
+  // are deflated on `threads` threads (0: one per core); the file is the
+  // same for any number.
+  TiledImageWriter(ByteFile& file, bool scrambled, const std::atomic<bool>& abort, WorkerHost& host, int threads = 1);
 
   // File header, info header and the zoom table (every used percentage, in
   // level order; the file's zoom count is their number minus 2).
@@ -48,7 +51,7 @@ class TiledImageWriter {
   void Put(const void* bytes, std::size_t count);
   void PutScrambledItem(std::uint8_t* bytes, std::size_t count);
   void PutU32Item(std::uint32_t value);
-  void WriteTile(const std::uint8_t* tile, std::vector<std::uint8_t>& packed);
+  void PutTile(std::uint8_t* packed, std::size_t length);
   void WriteLevelHeader(const ZoomLevelImage& image, int tilesX, int tilesY, const std::vector<std::uint32_t>& offsets);
 
   ByteFile& file_;
@@ -59,6 +62,7 @@ class TiledImageWriter {
   std::uint8_t key_ = 0;
   std::uint32_t position_ = 0;
   std::vector<std::uint32_t> levelHeaderPositions_;
+  std::vector<ZlibDeflater> deflaters_;  // one per worker
 };
 
 }  // namespace quiltor

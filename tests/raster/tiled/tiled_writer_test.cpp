@@ -4,10 +4,12 @@
 
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <vector>
 
 #include <zlib.h>
 
+#include "raster/raster_source.h"
 #include "raster/tiled/tiled_format.h"
 #include "raster/tiled/tiled_reader.h"
 #include "support/file_bytes.h"
@@ -36,11 +38,11 @@ struct MemoryLevel {
 };
 
 void WriteFile(const std::filesystem::path& path, bool scrambled, const std::vector<MemoryLevel>& levels,
-               const std::vector<float>& zoom) {
+               const std::vector<float>& zoom, int threads = 1) {
   ByteFile file(path, "wb");
   std::atomic<bool> abort{false};
   QuietHost host;
-  TiledImageWriter writer(file, scrambled, abort, host);
+  TiledImageWriter writer(file, scrambled, abort, host, threads);
   writer.WriteHeader(levels[0].width, levels[0].height, zoom);
   for (const MemoryLevel& level : levels) ASSERT_TRUE(writer.WriteZoomLevel(level.Image()));
   writer.WriteTrailer();
@@ -173,6 +175,72 @@ TEST(TiledWriterTest, PlainFileMatchesTheLayoutReadByHand) {
     EXPECT_EQ(parsed.levels[n].height, levels[n].height);
     EXPECT_EQ(parsed.levels[n].palette, levels[n].palette);
     EXPECT_EQ(parsed.levels[n].pixels, levels[n].pixels);
+  }
+}
+
+TEST(TiledWriterTest, SameFileOnAnyNumberOfThreads) {
+  // Eight tiles to a row, so that every worker gets some.
+  const std::vector<MemoryLevel> levels = {MemoryLevel(500, 150, 1), MemoryLevel(125, 38, 2)};
+  testing::TempFolder temp;
+  for (const bool scrambled : {false, true}) {
+    SCOPED_TRACE(scrambled ? "scrambled" : "plain");
+    WriteFile(temp / "one.qtx2", scrambled, levels, {100, 25}, 1);
+    const std::vector<std::uint8_t> one = testing::ReadFileBytes(temp / "one.qtx2");
+    for (const int threads : {2, 3}) {
+      WriteFile(temp / "more.qtx2", scrambled, levels, {100, 25}, threads);
+      EXPECT_EQ(testing::ReadFileBytes(temp / "more.qtx2"), one) << threads << " threads";
+    }
+  }
+}
+
+// A sample map's image as a level of 3-3-2 bit colours: the scanned
+// lettering, lines and shading the tiles of a created map hold.
+MemoryLevel SampleMapLevel(const char* name) {
+  RasterOpenResult failure = RasterOpenResult::NotOpened;
+  const std::unique_ptr<RasterSource> source = OpenRaster(std::filesystem::path(QUILTOR_SAMPLES_DIR) / name, failure);
+  if (!source) throw std::runtime_error(std::string("cannot open sample ") + name);
+  MemoryLevel level(source->width(), source->height(), 0);
+  std::vector<std::uint8_t> row(std::size_t(source->width()) * 3);
+  for (int y = 0; y < source->height(); ++y) {
+    ReadRasterLine(source.get(), y, row.data());
+    for (int x = 0; x < source->width(); ++x) {
+      const std::uint8_t* p = row.data() + std::size_t(x) * 3;  // blue, green, red
+      level.pixels[std::size_t(y) * level.width + x] = std::uint8_t((p[2] & 0xE0) | ((p[1] >> 3) & 0x1C) | (p[0] >> 6));
+    }
+  }
+  return level;
+}
+
+void TilesPackNoLargerThanZlib(const MemoryLevel& level) {
+  testing::TempFolder temp;
+  WriteFile(temp / "map.qtx2", false, {level}, {100, 50});
+  const std::vector<std::uint8_t> f = testing::ReadFileBytes(temp / "map.qtx2");
+  const std::uint32_t header = U32(f, U32(f, f.size() - 4));
+  const std::size_t offsets = header + 12 + 1024;
+  const int tilesX = level.width / 64 + 1, tilesY = level.height / 64 + 1;
+  const std::size_t written = U32(f, offsets + 4 * tilesX * tilesY) - U32(f, offsets);
+
+  const auto background = std::uint8_t(BackgroundIndex(level.palette));
+  std::size_t zlibBest = 0;
+  for (int t = 0; t < tilesX * tilesY; ++t) {
+    std::vector<std::uint8_t> tile(4096, background);
+    for (int r = 0; r < 64; ++r)
+      for (int c = 0; c < 64; ++c) {
+        const int x = (t % tilesX) * 64 + c, y = (t / tilesX) * 64 + r;
+        if (x < level.width && y < level.height) tile[(63 - r) * 64 + c] = level.pixels[std::size_t(y) * level.width + x];
+      }
+    std::vector<std::uint8_t> packed(compressBound(4096));
+    uLongf length = packed.size();
+    ASSERT_EQ(compress2(packed.data(), &length, tile.data(), 4096, 9), Z_OK);
+    zlibBest += length;
+  }
+  EXPECT_LE(written, zlibBest);
+}
+
+TEST(TiledWriterTest, TilesOfMapsPackNoLargerThanZlibAtItsBestLevel) {
+  for (const char* sample : {"ridge-detail-utm31.jpg", "east-mercator.bmp", "overview-latlon.gif"}) {
+    SCOPED_TRACE(sample);
+    TilesPackNoLargerThanZlib(SampleMapLevel(sample));
   }
 }
 
