@@ -122,5 +122,20 @@ TEST(StagesAfterRows, DecodedLevelsStayThePicture) {
   }
 }
 
+TEST(StagesAfterRows, SameFileOnAnyNumberOfThreads) {
+  TempFolder temp;
+  const std::filesystem::path merged = temp.path() / "merged.qtxx0";
+  WriteMergedMap(merged, 460, 380);
+  std::vector<std::uint8_t> first;
+  for (const int threads : {1, 2, 3}) {
+    SCOPED_TRACE(threads);
+    const StagesRun run = RunStagesAfterRows(temp, merged, {128, 100, threads}, "threads" + std::to_string(threads));
+    ASSERT_TRUE(run.ok);
+    const std::vector<std::uint8_t> bytes = testing::ReadFileBytes(run.image);
+    if (first.empty()) first = bytes;
+    EXPECT_EQ(bytes, first);
+  }
+}
+
 }  // namespace
 }  // namespace quiltor::creation
