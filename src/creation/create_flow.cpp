@@ -10,6 +10,7 @@
 #include "common/mounts.h"
 #include "common/paths.h"
 #include "common/text.h"
+#include "raster/scratch/work_folder.h"
 
 namespace quiltor::creation {
 
@@ -137,6 +138,9 @@ CreateOutcome RunCreate(const CreateRequest& request, WorkerHost& host, CreateFl
     settings.destinationFile = *chosen;
   }
   if (!DestinationChecks(settings, host)) return outcome;
+  // Work folders left by a create killed hard (their process is gone) may
+  // hold images of gigabytes; only those go, never a running create's.
+  SweepAbandonedWorkFolders(StripTrailingSeparator(TrimSpaces(settings.tempFolder)));
 
   outcome.started = true;
   const auto start = std::chrono::system_clock::now();

@@ -214,7 +214,7 @@ CreateReport CreateJob::RunStages() {
   // job ends, whatever way it ends.
   std::random_device seed;
   workFolder_ = std::make_unique<WorkFolder>(fs::path(StripTrailingSeparator(TrimSpaces(settings_.tempFolder))),
-                                             "quiltor-create-");
+                                             kCreateWorkFolderPrefix);
   report.started = true;
 
   const std::string tempFile = NewWorkFile(ChangeExtension(FileNamePart(settings_.destinationFile), ".qtxx0"));

@@ -24,6 +24,7 @@
 #include "common/paths.h"
 #include "common/text.h"
 #include "geodesy/destination_setup.h"
+#include "raster/scratch/work_folder.h"
 #include "ui/tfm_create.h"
 #include "ui/tfm_map_errors.h"
 #include "ui/tfm_open_maps.h"
@@ -96,6 +97,9 @@ TpMain::TpMain(std::filesystem::path settingsFile, QWidget* parent)
   host_ = std::make_unique<WindowHost>(windows);
 
   ApplySettings(LoadSettings(settingsFile_, ProgramFolder().string()));
+  // Work folders of creates killed hard (their process is gone) go now, not
+  // only at the next create: they may hold images of gigabytes.
+  SweepAbandonedWorkFolders(StripTrailingSeparator(TrimSpaces(S(cTempFolder->text()))));
   // Thumbnails need their cache folders; without them maps are drawn as outlines.
   std::string thumbnailProblem;
   thumbnailFolders_ = PrepareThumbnailFolders(
