@@ -3,7 +3,6 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 
 #include "common/error.h"
@@ -11,6 +10,7 @@
 #include "common/rounding.h"
 #include "common/text.h"
 #include "geodesy/datum.h"
+#include "raster/byte_file.h"
 
 namespace quiltor {
 
@@ -143,11 +143,11 @@ std::unique_ptr<PendingFile> PrepareMapFile(const std::string& basePath, std::in
       throw QuiltorError(mapPath + " is read-only");
   }
   auto pending = std::make_unique<PendingFile>(mapPath);
-  std::ofstream out(pending->temporaryPath(), std::ios::binary | std::ios::trunc);
-  if (!out) throw QuiltorError("cannot create the map file " + mapPath);
-  for (const auto& line : MapFileLines(basePath, w, h, corners, destination)) out << line << "\r\n";
-  out.close();
-  if (!out) throw QuiltorError("cannot write the map file " + mapPath);
+  std::string text;
+  for (const auto& line : MapFileLines(basePath, w, h, corners, destination)) text += line + "\r\n";
+  ByteFile out(pending->temporaryPath(), "wb", mapPath);
+  out.Write(text.data(), text.size());
+  out.Close();
   return pending;
 }
 

@@ -199,6 +199,12 @@ int RunCreate(const Args& args, const Console& io) {
     createSeconds = SecondsSince(createStart);
   }
   host.FinishProgress();
+  if (!outcome.report.outputWritten && !args.Flag("json")) {
+    // Why a started create wrote nothing (a full disk, a file that could
+    // not be written): the lines the create added after the scan's.
+    const std::vector<std::string>& errors = host.MapErrors();
+    for (std::size_t i = scanErrors.size(); i < errors.size(); ++i) io.err << errors[i] << "\n";
+  }
   if (verbose && !args.Flag("json")) {
     for (const creation::MapOpenFailure& f : outcome.report.openFailures)
       io.err << "could not open " << f.imageFile << ": " << f.cause << "\n";

@@ -62,7 +62,7 @@ TiledConversionResult Shown(WorkerHost& host, const std::string& message) {
 // Steps after the checks: the base image, the smaller levels, the file.
 // False on abort; errors throw.
 bool BuildAndWrite(std::unique_ptr<RasterReader> source, const TiledConversionRequest& request, int colours,
-                   double scale, const PassContext& context, const std::filesystem::path& output) {
+                   double scale, const PassContext& context, const PendingFile& output) {
   const LevelSize overview = FixedLevelSize(source->width(), source->height(), kOverviewSide);
   const LevelSize thumbnail = FixedLevelSize(source->width(), source->height(), kThumbnailSide);
   const TopColours none{};
@@ -97,7 +97,8 @@ bool BuildAndWrite(std::unique_ptr<RasterReader> source, const TiledConversionRe
     }
   }
 
-  ByteFile file(output, "wb");
+  // Written under its pending name; failures name the file the user asked for.
+  ByteFile file(output.temporaryPath(), "wb", output.destination().string());
   TiledImageWriter writer(file, request.scrambled, context.abort, context.host, request.threads);
   writer.WriteHeader(base->width(), base->height(), zoom);
   context.host.SetStatusText("Writing 100% Zoom");
@@ -159,7 +160,7 @@ TiledConversionResult ConvertToTiledImage(const TiledConversionRequest& request,
     WorkFolder work(tempFolder);
     auto pending = std::make_shared<PendingFile>(destination);
     const PassContext context{work.path(), host, abort};
-    if (!BuildAndWrite(std::move(source), request, colours, scale, context, pending->temporaryPath())) return result;
+    if (!BuildAndWrite(std::move(source), request, colours, scale, context, *pending)) return result;
     if (abort.load()) return result;
     if (request.deferCommit) {
       result.pending = pending;

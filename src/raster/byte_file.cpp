@@ -2,6 +2,9 @@
 
 #include <sys/types.h>
 
+#include <cerrno>
+#include <system_error>
+
 #include "common/error.h"
 
 namespace quiltor {
@@ -22,12 +25,20 @@ bool ByteFile::OpenAndMeasure(const std::filesystem::path& path, const char* mod
   return true;
 }
 
-ByteFile::ByteFile(const std::filesystem::path& path, const char* mode) {
-  if (!OpenAndMeasure(path, mode)) throw QuiltorError("cannot open " + path.string());
+std::string SystemReason(int error) { return std::generic_category().message(error); }
+
+ByteFile::ByteFile(const std::filesystem::path& path, const char* mode, std::string shownName)
+    : name_(shownName.empty() ? path.string() : std::move(shownName)) {
+  errno = 0;
+  if (!OpenAndMeasure(path, mode)) {
+    const int error = errno;
+    throw QuiltorError("cannot open " + name_ + (error != 0 ? ": " + SystemReason(error) : std::string()));
+  }
 }
 
 ByteFile ByteFile::TryOpen(const std::filesystem::path& path, const char* mode) noexcept {
   ByteFile file;
+  file.name_ = path.string();
   file.OpenAndMeasure(path, mode);
   return file;
 }
@@ -41,6 +52,7 @@ ByteFile& ByteFile::operator=(ByteFile&& other) noexcept {
     if (file_ != nullptr) std::fclose(file_);
     file_ = other.file_;
     size_ = other.size_;
+    name_ = std::move(other.name_);
     other.file_ = nullptr;
   }
   return *this;
@@ -57,7 +69,12 @@ void ByteFile::ReadExact(std::uint64_t offset, void* buffer, std::size_t count) 
 }
 
 void ByteFile::Write(const void* buffer, std::size_t count) {
-  if (file_ == nullptr || std::fwrite(buffer, 1, count, file_) != count) throw QuiltorError("cannot write image file");
+  if (file_ == nullptr) throw QuiltorError("cannot write " + name_ + ": the file is not open");
+  errno = 0;
+  if (std::fwrite(buffer, 1, count, file_) != count) {
+    const int error = errno != 0 ? errno : EIO;
+    throw QuiltorError("cannot write " + name_ + ": " + SystemReason(error));
+  }
 }
 
 bool ByteFile::TryClose() noexcept {
@@ -68,7 +85,12 @@ bool ByteFile::TryClose() noexcept {
 }
 
 void ByteFile::Close() {
-  if (!TryClose()) throw QuiltorError("cannot finish writing image file");
+  // fclose writes what is still buffered: a full disk may show only here.
+  errno = 0;
+  if (!TryClose()) {
+    const int error = errno != 0 ? errno : EIO;
+    throw QuiltorError("cannot finish writing " + name_ + ": " + SystemReason(error));
+  }
 }
 
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes) {

@@ -2,7 +2,7 @@
 // The owned read or write file of every image reader and writer: positioned
 // reads, appends, the FILE* handle the decoder libraries read through, whole
 // files with a size cap, and the byte-order field helpers. Move-only;
-// closes itself.
+// closes itself. Every failure names the file and the system's reason.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -18,11 +18,15 @@ class ByteFile {
   ByteFile() = default;
   // Opens for reading ("rb") or creates/truncates for writing ("wb"); throws
   // QuiltorError when the file cannot be opened or, for reading, measured.
-  ByteFile(const std::filesystem::path& path, const char* mode);
+  // `shownName` is the name failures give, when the file is written under a
+  // temporary name for another (the path by default).
+  ByteFile(const std::filesystem::path& path, const char* mode, std::string shownName = {});
   // The same without throwing: a closed file when it cannot be opened.
   static ByteFile TryOpen(const std::filesystem::path& path, const char* mode) noexcept;
   ~ByteFile();
-  ByteFile(ByteFile&& other) noexcept : file_(other.file_), size_(other.size_) { other.file_ = nullptr; }
+  ByteFile(ByteFile&& other) noexcept : file_(other.file_), size_(other.size_), name_(std::move(other.name_)) {
+    other.file_ = nullptr;
+  }
   ByteFile& operator=(ByteFile&& other) noexcept;
   ByteFile(const ByteFile&) = delete;
   ByteFile& operator=(const ByteFile&) = delete;
@@ -43,9 +47,11 @@ class ByteFile {
   }
   // Reads exactly `count` bytes at `offset` or throws QuiltorError.
   void ReadExact(std::uint64_t offset, void* buffer, std::size_t count) const;
-  // Appends `count` bytes; throws QuiltorError on a write failure.
+  // Appends `count` bytes; throws QuiltorError ("cannot write NAME: reason")
+  // on a write failure, a full disk among them.
   void Write(const void* buffer, std::size_t count);
-  // Flushes and closes; throws QuiltorError when buffered data was lost.
+  // Flushes and closes; throws QuiltorError with the name and the reason
+  // when buffered data was lost.
   void Close();
   // Flushes and closes; false when buffered data was lost.
   bool TryClose() noexcept;
@@ -56,7 +62,11 @@ class ByteFile {
 
   std::FILE* file_ = nullptr;
   std::uint64_t size_ = 0;
+  std::string name_;
 };
+
+// The system's text for an errno value ("No space left on device").
+std::string SystemReason(int error);
 
 // The whole file, or nullopt when it cannot be read or is larger than
 // `maxBytes` (a reader never trusts a file to fit in memory).
