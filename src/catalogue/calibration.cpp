@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 #include <limits>
-#include <numbers>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "common/rounding.h"
 #include "common/text.h"
 #include "geodesy/datum.h"
+#include "geodesy/great_circle.h"
 #include "geodesy/grids.h"
 
 namespace quiltor {
@@ -249,7 +249,8 @@ bool CalibrateMap(Map_record& record, const CalibrationPointTable& table,
   return true;
 }
 
-ProjectedPoint PixelToProjected(const Map_record& r, double x, double y) {
+geodesy::EastingNorthing PixelToProjected(const Map_record& r, PixelPoint pixel) {
+  const double x = pixel.x, y = pixel.y;
   switch (r.method) {
     case kMethodTwoPoint: return {x * r.scaleX + r.offsetX, y * r.scaleY + r.offsetY};
     case kMethodThreePoint: {
@@ -262,11 +263,11 @@ ProjectedPoint PixelToProjected(const Map_record& r, double x, double y) {
       // correcting the forward value by how far its back-projection misses
       // keeps pixel -> projected -> pixel close to the identity.
       double u = x, v = y;
-      ProjectedPoint result{};
+      geodesy::EastingNorthing result{};
       for (int pass = 0; pass < 2; ++pass) {
         if (pass == 1) {
-          u = Polynomial(r.backwardX, r.method, result.X, result.Y);
-          v = Polynomial(r.backwardY, r.method, result.X, result.Y);
+          u = Polynomial(r.backwardX, r.method, result.easting, result.northing);
+          v = Polynomial(r.backwardY, r.method, result.easting, result.northing);
         }
         const double X0 = Polynomial(r.forwardX, r.method, u, v);
         const double Y0 = Polynomial(r.forwardY, r.method, u, v);
@@ -280,7 +281,8 @@ ProjectedPoint PixelToProjected(const Map_record& r, double x, double y) {
   }
 }
 
-PlanePoint ProjectedToPixel(const Map_record& r, double X, double Y) {
+PixelPoint ProjectedToPixel(const Map_record& r, geodesy::EastingNorthing projected) {
+  const double X = projected.easting, Y = projected.northing;
   switch (r.method) {
     case kMethodTwoPoint: return {(X - r.offsetX) / r.scaleX, (Y - r.offsetY) / r.scaleY};
     case kMethodThreePoint: {
@@ -294,18 +296,18 @@ PlanePoint ProjectedToPixel(const Map_record& r, double X, double Y) {
   }
 }
 
-geodesy::LatLon PixelToLatLon(const Map_record& record, double x, double y) {
-  const ProjectedPoint p = PixelToProjected(record, x, y);
-  if (!std::isfinite(p.X) || !std::isfinite(p.Y)) return {kNoGeographicPosition, kNoGeographicPosition};
-  const std::optional<LatLon> g = record.projWGS84.Inverse({p.X, p.Y});
+geodesy::LatLon PixelToLatLon(const Map_record& record, PixelPoint pixel) {
+  const geodesy::EastingNorthing p = PixelToProjected(record, pixel);
+  if (!std::isfinite(p.easting) || !std::isfinite(p.northing)) return {kNoGeographicPosition, kNoGeographicPosition};
+  const std::optional<LatLon> g = record.projWGS84.Inverse(p);
   if (!g) return {kNoGeographicPosition, kNoGeographicPosition};
   return *g;
 }
 
-PixelPosition LatLonToPixel(const Map_record& record, double longitude, double latitude) {
-  const std::optional<geodesy::EastingNorthing> p = record.projWGS84.Forward({latitude, longitude});
+PixelPosition LatLonToPixel(const Map_record& record, LatLon position) {
+  const std::optional<geodesy::EastingNorthing> p = record.projWGS84.Forward(position);
   if (!p) return {kNoPixelPosition, kNoPixelPosition};
-  const PlanePoint pixel = ProjectedToPixel(record, p->easting, p->northing);
+  const PixelPoint pixel = ProjectedToPixel(record, *p);
   if (!std::isfinite(pixel.x) || !std::isfinite(pixel.y)) return {kNoPixelPosition, kNoPixelPosition};
   return {RoundHalfEvenToInt(pixel.x), RoundHalfEvenToInt(pixel.y)};
 }
@@ -323,28 +325,14 @@ ProjectedExtent MapExtentInProjection(const Map_record& record, const geodesy::P
   return BorderExtent(record.border, PlacementIn(destination));
 }
 
-double GreatCircleDistance(double lon1, double lat1, double lon2, double lat2) {
-  // Both points unset (0, 0) or the same point. Points whose coordinates
-  // merely add up to zero, such as (1, -1) and (-1, 1), are measured.
-  if (lon1 == 0 && lat1 == 0 && lon2 == 0 && lat2 == 0) return 0;
-  if (lat1 == lat2 && lon1 == lon2) return 0;
-  constexpr double kDegreesPerRadian = 57.295779513082322;
-  const double p1 = lat1 / kDegreesPerRadian, p2 = lat2 / kDegreesPerRadian;
-  const double l1 = lon1 / kDegreesPerRadian, l2 = lon2 / kDegreesPerRadian;
-  const double sinLat = std::sin((p2 - p1) / 2), sinLon = std::sin((l2 - l1) / 2);
-  const double h = std::min(1.0, sinLat * sinLat + std::cos(p1) * std::cos(p2) * sinLon * sinLon);
-  const double c = 2 * std::asin(std::sqrt(h));
-  const double nauticalMiles = c * 180 * 60 / std::numbers::pi;
-  return nauticalMiles * 1000 / 0.539956803455723;
-}
-
 void ComputeScale(Map_record& record) {
   const ProjectedExtent degrees = BorderExtent(record.border, DegreesOf, kNoDegreesExtent);
-  const PixelPosition centre =
-      LatLonToPixel(record, (degrees.minX + degrees.maxX) / 2, (degrees.maxY + degrees.minY) / 2);
-  const LatLon a = PixelToLatLon(record, centre.x, centre.y);
-  const LatLon b = PixelToLatLon(record, centre.x + 200.0, centre.y);
-  double mpp = GreatCircleDistance(a.longitude, a.latitude, b.longitude, b.latitude) / 200;
+  const PixelPosition centre = LatLonToPixel(
+      record, {.latitude = (degrees.maxY + degrees.minY) / 2, .longitude = (degrees.minX + degrees.maxX) / 2});
+  const PixelPoint centrePoint = PointOf(centre);
+  const LatLon a = PixelToLatLon(record, centrePoint);
+  const LatLon b = PixelToLatLon(record, {centrePoint.x + 200.0, centrePoint.y});
+  double mpp = geodesy::GreatCircleDistance(a, b) / 200;
   const bool placed = a.latitude != kNoGeographicPosition && b.latitude != kNoGeographicPosition;
   if (placed && !record.projWGS84.IsLatLon()) {
     const geodesy::UTMReference utmA = geodesy::LatLonToUTM(record.wgs84Datum, a.latitude, a.longitude);

@@ -4,33 +4,21 @@
 // program uses. All conversions only read the record and may run on several
 // threads at once (view, scan worker, creation thread).
 //
-// Units: pixel x is the column (to the right), y the row (downward), origin at
-// the top-left pixel; projected X/Y are easting/northing in metres of the
-// map's projection on WGS 84, false origin included (degrees of longitude /
+// Units: projected points are easting/northing in metres of the map's
+// projection on WGS 84, false origin included (degrees of longitude /
 // latitude for "Latitude/Longitude"); latitude/longitude are decimal degrees
 // on WGS 84.
-#include <cstdint>
 #include <optional>
 #include <string_view>
 
 #include "catalogue/map_record.h"
 #include "catalogue/outline.h"
+#include "common/pixel_point.h"
 #include "geodesy/builtin_formulas.h"
 #include "geodesy/projection_catalogue.h"
 #include "geodesy/projection.h"
 
 namespace quiltor {
-
-struct PixelPosition {
-  std::int32_t x = 0;
-  std::int32_t y = 0;
-  friend bool operator==(const PixelPosition&, const PixelPosition&) = default;
-};
-
-struct ProjectedPoint {
-  double X = 0;  // easting, metres (longitude in degrees for "Latitude/Longitude")
-  double Y = 0;  // northing, metres (latitude in degrees)
-};
 
 // Fits record's transform from the usable calibration points of `points` and
 // the record's projection (projectionName, projectionIndex, setup, datum,
@@ -50,20 +38,20 @@ bool CalibrateMap(Map_record& record, const CalibrationPointTable& points,
 // The zone number of a UTM zone text: its leading digits ("55H" gives 55).
 std::optional<int> UtmZoneNumber(std::string_view zone);
 
-// Pixel (reals) to projected. Not finite when the map has no transform ('0').
-ProjectedPoint PixelToProjected(const Map_record& record, double x, double y);
+// Pixel to projected. Not finite when the map has no transform ('0').
+geodesy::EastingNorthing PixelToProjected(const Map_record& record, PixelPoint pixel);
 
-// Projected to pixel (reals, not rounded); the creation thread maps whole
-// rows of destination pixels with it. Not finite when the map has no transform.
-PlanePoint ProjectedToPixel(const Map_record& record, double X, double Y);
+// Projected to pixel (not rounded); the creation thread maps whole rows of
+// destination pixels with it. Not finite when the map has no transform.
+PixelPoint ProjectedToPixel(const Map_record& record, geodesy::EastingNorthing projected);
 
 // Pixel to latitude/longitude on WGS 84 through the map's projection. Both
 // values are kNoGeographicPosition (-777) when there is no position.
-geodesy::LatLon PixelToLatLon(const Map_record& record, double x, double y);
+geodesy::LatLon PixelToLatLon(const Map_record& record, PixelPoint pixel);
 
 // Latitude/longitude on WGS 84 to the nearest pixel (ties to even). Both
 // values are kNoPixelPosition (-1) when there is no position.
-PixelPosition LatLonToPixel(const Map_record& record, double longitude, double latitude);
+PixelPosition LatLonToPixel(const Map_record& record, geodesy::LatLon position);
 
 // Where a border point lies in a destination projection: its degrees for
 // latitude/longitude, otherwise its projection, NaN when the destination
@@ -75,10 +63,6 @@ BorderPlacement PlacementIn(const geodesy::Projection& destination);
 // latitude/longitude directly (kNoDegreesExtent without points); otherwise
 // it starts at the first point's projection.
 ProjectedExtent MapExtentInProjection(const Map_record& record, const geodesy::Projection& destination);
-
-// Great-circle distance in metres between two points in degrees, on the
-// sphere where one arc-minute is one nautical mile of 1852 m.
-double GreatCircleDistance(double lon1, double lat1, double lon2, double lat2);
 
 // Sets record.metresPerPixel: the ground length of 200 pixels to the right
 // of the border's centre, divided by 200; measured as a UTM easting

@@ -70,12 +70,13 @@ TLineXY RowCrossings(std::span<const double> X, std::span<const double> Y, std::
   return line;
 }
 
-bool PointInOutline(std::span<const double> Y, std::span<const double> X, double x, double y) {
-  const std::size_t n = std::min(X.size(), Y.size());
+bool PointInOutline(std::span<const PlanePoint> outline, PlanePoint point) {
+  const std::size_t n = outline.size();
+  const double x = point.x, y = point.y;
   int crossed = 0;
   for (std::size_t i = 0; i < n; ++i) {
     const std::size_t j = (i + 1 == n) ? 0 : i + 1;
-    const double xi = X[i], yi = Y[i], xj = X[j], yj = Y[j];
+    const double xi = outline[i].x, yi = outline[i].y, xj = outline[j].x, yj = outline[j].y;
     if (x == xi && y == yi) return true;
     if (yi == y && yj == y && x >= std::min(xi, xj) && x <= std::max(xi, xj)) return true;
     if (y >= std::min(yi, yj) && y <= std::max(yi, yj) && x <= std::max(xi, xj) && yi != yj) {
@@ -132,17 +133,18 @@ class Geometry {
 // A single-contour polygon (x = longitude, y = latitude), closed if the
 // points do not already close it; invalid shapes (self-crossing borders) are
 // repaired so that the intersection has a defined answer.
-Geometry MakePolygon(GEOSContextHandle_t ctx, std::span<const double> xs, std::span<const double> ys) {
-  std::size_t n = std::min(xs.size(), ys.size());
+Geometry MakePolygon(GEOSContextHandle_t ctx, std::span<const geodesy::LatLon> points) {
+  const std::size_t n = points.size();
   if (n < 3) return Geometry(ctx, nullptr);
-  const bool closed = xs[0] == xs[n - 1] && ys[0] == ys[n - 1];
-  const auto points = static_cast<unsigned>(closed ? n : n + 1);
-  if (points < 4) return Geometry(ctx, nullptr);
-  GEOSCoordSequence* seq = GEOSCoordSeq_create_r(ctx, points, 2);
+  const bool closed =
+      points[0].longitude == points[n - 1].longitude && points[0].latitude == points[n - 1].latitude;
+  const auto count = static_cast<unsigned>(closed ? n : n + 1);
+  if (count < 4) return Geometry(ctx, nullptr);
+  GEOSCoordSequence* seq = GEOSCoordSeq_create_r(ctx, count, 2);
   if (seq == nullptr) return Geometry(ctx, nullptr);
-  for (unsigned i = 0; i < points; ++i) {
+  for (unsigned i = 0; i < count; ++i) {
     const std::size_t k = (i == n) ? 0 : i;
-    GEOSCoordSeq_setXY_r(ctx, seq, i, xs[k], ys[k]);
+    GEOSCoordSeq_setXY_r(ctx, seq, i, points[k].longitude, points[k].latitude);
   }
   GEOSGeometry* ring = GEOSGeom_createLinearRing_r(ctx, seq);  // takes the sequence
   if (ring == nullptr) return Geometry(ctx, nullptr);
@@ -158,14 +160,13 @@ Geometry MakePolygon(GEOSContextHandle_t ctx, std::span<const double> xs, std::s
 
 }  // namespace
 
-bool OutlinesOverlap(std::span<const double> latitudes, std::span<const double> longitudes,
-                     std::span<const double> regionLongitudes, std::span<const double> regionLatitudes) {
+bool OutlinesOverlap(std::span<const geodesy::LatLon> outline, std::span<const geodesy::LatLon> region) {
   GEOSContextHandle_t ctx = ThreadGeosContext();
   if (ctx == nullptr) return false;
-  const Geometry outline = MakePolygon(ctx, longitudes, latitudes);
-  const Geometry region = MakePolygon(ctx, regionLongitudes, regionLatitudes);
-  if (!outline || !region) return false;
-  const Geometry common(ctx, GEOSIntersection_r(ctx, outline.get(), region.get()));
+  const Geometry outlineShape = MakePolygon(ctx, outline);
+  const Geometry regionShape = MakePolygon(ctx, region);
+  if (!outlineShape || !regionShape) return false;
+  const Geometry common(ctx, GEOSIntersection_r(ctx, outlineShape.get(), regionShape.get()));
   if (!common) return false;
   // Touching along an edge or at a corner leaves no area: that is no overlap.
   double area = 0;

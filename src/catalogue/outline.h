@@ -6,11 +6,13 @@
 // from it when a map is read; creation builds on the catalogue and uses the
 // same functions.
 //
-// An outline is n points (1..100) given as two spans of coordinates; the
-// polygon is closed by the edge from the last point back to the first.
+// An outline is n points (1..100) in border order; the polygon is closed by
+// the edge from the last point back to the first.
 #include <cstdint>
 #include <span>
 #include <vector>
+
+#include "geodesy/builtin_formulas.h"  // LatLon
 
 namespace quiltor {
 
@@ -48,18 +50,15 @@ bool SegmentIntersection(PlanePoint p1, PlanePoint p2, PlanePoint p3, PlanePoint
 // for each of its two edges; a horizontal edge on the row gives none.
 TLineXY RowCrossings(std::span<const double> X, std::span<const double> Y, std::int32_t y, std::int32_t width);
 
-// True when (x, y) lies inside the outline or on its edges or vertices, by
+// True when `point` lies inside the outline or on its edges or vertices, by
 // the even-odd rule. Coordinates are any planar unit (pixels, metres or
-// degrees) as long as outline and point share it. Note the argument order:
-// the outline's Y values come first.
-bool PointInOutline(std::span<const double> Y, std::span<const double> X, double x, double y);
+// degrees) as long as outline and point share it.
+bool PointInOutline(std::span<const PlanePoint> outline, PlanePoint point);
 
-// True when the outline (latitudes, longitudes in degrees) and the region
-// (longitudes, latitudes in degrees; for a create the closed five-point
-// rectangle of the destination extent) have a non-empty intersection.
-// Polygons with fewer than three points, or whose shape is invalid beyond
-// repair, never overlap.
-bool OutlinesOverlap(std::span<const double> latitudes, std::span<const double> longitudes,
-                     std::span<const double> regionLongitudes, std::span<const double> regionLatitudes);
+// True when the outline and the region (for a create the closed five-point
+// rectangle of the destination extent), both in WGS 84 degrees, have a
+// non-empty intersection. Polygons with fewer than three points, or whose
+// shape is invalid beyond repair, never overlap.
+bool OutlinesOverlap(std::span<const geodesy::LatLon> outline, std::span<const geodesy::LatLon> region);
 
 }  // namespace quiltor

@@ -88,23 +88,18 @@ void FillTransparent(Bitmap& bitmap) {
   }
 }
 
-// The image thumbnail pixel under destination point (X, Y), or nullopt
-// when the point lies outside the map or off the image thumbnail.
 // The map's border in its own projection, as the border test takes it.
-struct ProjectedBorder {
-  std::vector<double> eastings;
-  std::vector<double> northings;
-};
+using ProjectedBorder = std::vector<PlanePoint>;
 
 ProjectedBorder BorderOf(const Map_record& record) {
   ProjectedBorder b;
-  for (const BorderPoint& p : record.border) {
-    b.eastings.push_back(p.easting);
-    b.northings.push_back(p.northing);
-  }
+  b.reserve(record.border.size());
+  for (const BorderPoint& p : record.border) b.push_back({p.easting, p.northing});
   return b;
 }
 
+// The image thumbnail pixel under destination point (X, Y), or nullopt
+// when the point lies outside the map or off the image thumbnail.
 std::optional<std::pair<int, int>> SourcePixel(const Map_record& record, const ProjectedBorder& border, double X,
                                                double Y, double scale, const Bitmap& image,
                                                const ThumbnailContext& context) {
@@ -115,17 +110,14 @@ std::optional<std::pair<int, int>> SourcePixel(const Map_record& record, const P
   if (!inMap) return std::nullopt;
   const geodesy::EastingNorthing en = *inMap;
   const bool latLonMap = record.projWGS84.IsLatLon();
-  if (!PointInOutline(border.northings, border.eastings, en.easting, en.northing)) {
-    return std::nullopt;
-  }
+  if (!PointInOutline(border, {en.easting, en.northing})) return std::nullopt;
   // The map's forward projection of this point is `en` already, so its pixel
   // is the calibration's inverse of it; only a degree map goes through the
   // projection again, as its pixel position is defined by it.
   PixelPosition pixel{kNoPixelPosition, kNoPixelPosition};
   if (latLonMap) {
-    pixel = LatLonToPixel(record, ll.longitude, ll.latitude);
-  } else if (const PlanePoint p = ProjectedToPixel(record, en.easting, en.northing);
-             std::isfinite(p.x) && std::isfinite(p.y)) {
+    pixel = LatLonToPixel(record, ll);
+  } else if (const PixelPoint p = ProjectedToPixel(record, en); std::isfinite(p.x) && std::isfinite(p.y)) {
     pixel = {RoundHalfEvenToInt(p.x), RoundHalfEvenToInt(p.y)};
   }
   const int tx = RoundHalfEvenToInt(pixel.x / scale);

@@ -59,7 +59,7 @@ Conversion Convert(const Map_record& map, const PointQuery& q) {
   if (q.fromPixel) {
     c.x = q.a;
     c.y = q.b;
-    const geodesy::LatLon ll = PixelToLatLon(map, q.a, q.b);
+    const geodesy::LatLon ll = PixelToLatLon(map, {.x = q.a, .y = q.b});
     c.latitude = ll.latitude;
     c.longitude = ll.longitude;
     c.found = !(ll.latitude == kNoGeographicPosition && ll.longitude == kNoGeographicPosition) &&
@@ -67,7 +67,7 @@ Conversion Convert(const Map_record& map, const PointQuery& q) {
   } else {
     c.latitude = q.a;
     c.longitude = q.b;
-    const PixelPosition p = LatLonToPixel(map, q.b, q.a);
+    const PixelPosition p = LatLonToPixel(map, {.latitude = q.a, .longitude = q.b});
     c.x = p.x;
     c.y = p.y;
     c.found = !(p.x == kNoPixelPosition && p.y == kNoPixelPosition);

@@ -41,8 +41,8 @@ CreationSource SourceFromRecord(const Map_record& record, RasterOpener open) {
   source.rowSpans = [map](std::int32_t row) { return RowSpans(*map, row).X; };
   source.toPixel = [map](double lat, double lon, double& column, double& row) {
     // A point the map's projection cannot show has no pixel.
-    const std::optional<geodesy::EastingNorthing> en = map->projWGS84.Forward({lat, lon});
-    const PlanePoint pixel = en ? ProjectedToPixel(*map, en->easting, en->northing) : PlanePoint{kNaN, kNaN};
+    const std::optional<geodesy::EastingNorthing> en = map->projWGS84.Forward({.latitude = lat, .longitude = lon});
+    const PixelPoint pixel = en ? ProjectedToPixel(*map, *en) : PixelPoint{kNaN, kNaN};
     column = pixel.x;
     row = pixel.y;
   };
@@ -62,7 +62,7 @@ std::vector<CatalogueEntry> CatalogueEntries(const MapCatalogue& catalogue, std:
 }
 
 bool OutlinesOverlapTest(const GeoOutline& map, const GeoOutline& region) {
-  return OutlinesOverlap(map.lat, map.lon, region.lon, region.lat);
+  return OutlinesOverlap(map.Points(), region.Points());
 }
 
 }  // namespace quiltor::creation

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "common/rounding.h"
+#include "geodesy/great_circle.h"
 
 namespace quiltor::creation {
 
@@ -11,17 +12,12 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kDegree = kPi / 180.0;
 }  // namespace
 
-void DestinationPoint(double lat, double lon, double bearing, double metres, double& lat2, double& lon2) {
-  const double d = (metres / 1852.0) * kPi / 10800.0;
-  const double phi = lat * kDegree;
-  const double theta = bearing * kDegree;
-  const double phi2 = std::asin(std::sin(phi) * std::cos(d) + std::cos(phi) * std::sin(d) * std::cos(theta));
-  double lambda2 = lon + std::atan2(std::sin(theta) * std::sin(d) * std::cos(phi),
-                                    std::cos(d) - std::sin(phi) * std::sin(phi2)) / kDegree;
-  while (lambda2 > 180.0) lambda2 -= 360.0;
-  while (lambda2 <= -180.0) lambda2 += 360.0;
-  lat2 = phi2 / kDegree;
-  lon2 = lambda2;
+std::vector<geodesy::LatLon> GeoOutline::Points() const {
+  std::vector<geodesy::LatLon> points;
+  points.reserve(lat.size());
+  for (std::size_t k = 0; k < lat.size() && k < lon.size(); ++k)
+    points.push_back({.latitude = lat[k], .longitude = lon[k]});
+  return points;
 }
 
 std::optional<DestinationExtent> ComputeDestinationExtent(const DestinationProjection& projection, CreateMode mode,
@@ -55,9 +51,8 @@ double DestinationPixelSize(const DestinationProjection& projection, const Desti
   const double xc = (extent.minX + extent.maxX) / 2.0;
   const double yc = (extent.minY + extent.maxY) / 2.0;
   if (projection.isLatLon()) {
-    double lat2 = 0, lon2 = 0;
-    DestinationPoint(yc, xc, 90.0, 200.0 * mpp, lat2, lon2);
-    return std::fabs(lon2 - xc) / 200.0;
+    const geodesy::LatLon east = geodesy::DestinationPoint({.latitude = yc, .longitude = xc}, 90.0, 200.0 * mpp);
+    return std::fabs(east.longitude - xc) / 200.0;
   }
   if (projection.kind.IsMercator()) {
     // A centre with no latitude leaves no scale to correct for.

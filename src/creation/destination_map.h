@@ -58,12 +58,9 @@ struct DrawnRegion {
 struct GeoOutline {
   std::vector<double> lat;
   std::vector<double> lon;
+  // The points as positions, in order.
+  std::vector<geodesy::LatLon> Points() const;
 };
-
-// Travels `metres` from (lat, lon) on `bearing` degrees along a great circle
-// of the sphere on which one arc-minute is one nautical mile (1852 m).
-// Longitude of the result normalised to (-180, 180].
-void DestinationPoint(double lat, double lon, double bearing, double metres, double& lat2, double& lon2);
 
 // The extent of a create: the drawn region in the region modes; otherwise the
 // box of every outline point of the selected maps (strictly-outside points

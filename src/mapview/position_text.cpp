@@ -23,17 +23,15 @@ std::string AxisText(double degrees, char positive, char negative) {
 
 }  // namespace
 
-std::string PositionText(const GeoPosition& position) {
+std::string PositionText(geodesy::LatLon position) {
   return AxisText(position.latitude, 'N', 'S') + "   " + AxisText(position.longitude, 'E', 'W');
 }
 
-std::optional<GeoPosition> PositionAt(const ViewState& view, const creation::DestinationProjection& projection,
-                                      double x, double y) {
+std::optional<geodesy::LatLon> PositionAt(const ViewState& view, const creation::DestinationProjection& projection,
+                                          double x, double y) {
   const PlanePoint p = view.ToDestination(x, y);
-  if (projection.isLatLon()) return GeoPosition{p.y, p.x};
-  const std::optional<geodesy::LatLon> position = projection.inverse({p.x, p.y});
-  if (!position) return std::nullopt;
-  return GeoPosition{position->latitude, position->longitude};
+  if (projection.isLatLon()) return geodesy::LatLon{.latitude = p.y, .longitude = p.x};
+  return projection.inverse({.easting = p.x, .northing = p.y});
 }
 
 }  // namespace quiltor::mapview

@@ -5,25 +5,21 @@
 #include <string>
 
 #include "creation/destination_map.h"  // DestinationProjection
+#include "geodesy/builtin_formulas.h"   // LatLon
 #include "mapview/view_state.h"
 
 namespace quiltor::mapview {
-
-struct GeoPosition {
-  double latitude = 0;   // degrees, WGS 84, north positive
-  double longitude = 0;  // degrees, east positive
-};
 
 // Whole degrees, "° ", minutes with three decimals, "´ " and the hemisphere
 // letter of each axis, latitude first, three spaces between. North and
 // east are the values >= 0. Minutes that round up to 60.000 carry into the
 // degrees ("34° 0.000´ S", never "33° 60.000´ S").
-std::string PositionText(const GeoPosition& position);
+std::string PositionText(geodesy::LatLon position);
 
 // The WGS 84 position under view pixel (x, y): the inverse destination
 // projection, or the coordinates themselves on "Latitude/Longitude".
 // nullopt when the inverse fails.
-std::optional<GeoPosition> PositionAt(const ViewState& view, const creation::DestinationProjection& projection,
-                                      double x, double y);
+std::optional<geodesy::LatLon> PositionAt(const ViewState& view, const creation::DestinationProjection& projection,
+                                          double x, double y);
 
 }  // namespace quiltor::mapview

@@ -5,10 +5,9 @@
 
 namespace quiltor::mapview {
 
-std::optional<PlanePoint> DestinationOf(const creation::DestinationProjection& projection, double latitude,
-                                        double longitude) {
-  if (projection.isLatLon()) return PlanePoint{longitude, latitude};
-  const std::optional<geodesy::EastingNorthing> p = projection.forward({latitude, longitude});
+std::optional<PlanePoint> DestinationOf(const creation::DestinationProjection& projection, geodesy::LatLon position) {
+  if (projection.isLatLon()) return PlanePoint{position.longitude, position.latitude};
+  const std::optional<geodesy::EastingNorthing> p = projection.forward(position);
   if (!p) return std::nullopt;
   return PlanePoint{p->easting, p->northing};
 }
@@ -33,7 +32,8 @@ void ViewOutlines::Project(const MapCatalogue& catalogue, const creation::Destin
     auto& points = maps_[Slot(m)].destination;
     points.reserve(map.border.size());
     for (const BorderPoint& border : map.border) {
-      if (auto point = DestinationOf(projection, border.latitude, border.longitude)) points.push_back(*point);
+      if (auto point = DestinationOf(projection, {.latitude = border.latitude, .longitude = border.longitude}))
+        points.push_back(*point);
     }
   }
 }

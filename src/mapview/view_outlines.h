@@ -23,8 +23,7 @@ struct ViewBox {
 // projection, or the longitude and latitude themselves on a
 // latitude/longitude destination. nullopt when the point cannot be
 // projected.
-std::optional<PlanePoint> DestinationOf(const creation::DestinationProjection& projection, double latitude,
-                                        double longitude);
+std::optional<PlanePoint> DestinationOf(const creation::DestinationProjection& projection, geodesy::LatLon position);
 
 // The hit test of the view: even-odd crossings of a horizontal ray to the
 // left of (x, y). Edges are walked from the last point to the first, then

@@ -24,7 +24,7 @@ struct Truth {
   double X0 = 0, a = 1, b = 0;  // X = X0 + a x + b y + qx x^2
   double Y0 = 0, c = 0, d = -1;  // Y = Y0 + c x + d y + qy y^2
   double qx = 0, qy = 0;
-  ProjectedPoint At(double x, double y) const {
+  g::EastingNorthing At(double x, double y) const {
     return {X0 + a * x + b * y + qx * x * x, Y0 + c * x + d * y + qy * y * y};
   }
 };
@@ -87,8 +87,7 @@ void SetDegMin(CalibrationPoint& p, double value, C degrees, C minutes, C hemisp
 
 // Geographic position on WGS 84 of the truth at a pixel.
 g::LatLon TruthLatLon(const Map_record& r, const Truth& truth, double x, double y) {
-  const ProjectedPoint p = truth.At(x, y);
-  return r.projWGS84.Inverse({p.X, p.Y}).value();
+  return r.projWGS84.Inverse(truth.At(x, y)).value();
 }
 
 // Writes calibration point `number` at pixel (px, py) the way a map file on
@@ -193,13 +192,13 @@ TEST(CalibrateMap, ReproducesTheTransformTheMapWasMadeFrom) {
     EXPECT_EQ(r.method, c.method);
     for (int x = 0; x <= 1000; x += 125) {
       for (int y = 0; y <= 800; y += 100) {
-        const g::LatLon got = PixelToLatLon(r, x, y);
+        const g::LatLon got = PixelToLatLon(r, {static_cast<double>(x), static_cast<double>(y)});
         const g::EastingNorthing back = r.projWGS84.Forward(got).value();
-        const ProjectedPoint want = c.truth.At(x, y);
-        ASSERT_NEAR(back.easting, want.X, c.toleranceMetres) << x << "," << y;
-        ASSERT_NEAR(back.northing, want.Y, c.toleranceMetres) << x << "," << y;
+        const g::EastingNorthing want = c.truth.At(x, y);
+        ASSERT_NEAR(back.easting, want.easting, c.toleranceMetres) << x << "," << y;
+        ASSERT_NEAR(back.northing, want.northing, c.toleranceMetres) << x << "," << y;
         const g::LatLon truth = TruthLatLon(r, c.truth, x, y);
-        ASSERT_EQ(LatLonToPixel(r, truth.longitude, truth.latitude), (PixelPosition{x, y})) << x << "," << y;
+        ASSERT_EQ(LatLonToPixel(r, truth), (PixelPosition{x, y})) << x << "," << y;
       }
     }
   }
@@ -238,8 +237,8 @@ TEST(Conversions, PixelToProjectedAndBackIsTheIdentityForLeastSquaresMaps) {
     ASSERT_TRUE(CalibrateMap(r, table, Catalogue()));
     for (int x = 0; x <= 1000; x += 50) {
       for (int y = 0; y <= 800; y += 50) {
-        const ProjectedPoint p = PixelToProjected(r, x, y);
-        const PlanePoint back = ProjectedToPixel(r, p.X, p.Y);
+        const PixelPoint back =
+            ProjectedToPixel(r, PixelToProjected(r, {static_cast<double>(x), static_cast<double>(y)}));
         ASSERT_NEAR(back.x, x, 1e-4) << r.method << " " << x << "," << y;
         ASSERT_NEAR(back.y, y, 1e-4) << r.method << " " << x << "," << y;
       }
@@ -338,9 +337,9 @@ TEST(Conversions, APixelBeyondWhatTheProjectionInvertsHasNoPosition) {
   r.method = kMethodTwoPoint;
   r.scaleX = 1000;
   r.scaleY = 1.0e6;
-  const g::LatLon inside = PixelToLatLon(r, 1, 1);
+  const g::LatLon inside = PixelToLatLon(r, {1, 1});
   EXPECT_NEAR(inside.latitude, 9.04, 0.01);
-  const g::LatLon beyond = PixelToLatLon(r, 1, 1000);
+  const g::LatLon beyond = PixelToLatLon(r, {1, 1000});
   EXPECT_EQ(beyond.latitude, kNoGeographicPosition);
   EXPECT_EQ(beyond.longitude, kNoGeographicPosition);
 }
@@ -348,10 +347,10 @@ TEST(Conversions, APixelBeyondWhatTheProjectionInvertsHasNoPosition) {
 TEST(Conversions, UncalibratedMapHasNoPositions) {
   Map_record r = MakeRecord("Latitude/Longitude", "WGS 84", {});
   ASSERT_TRUE(CalibrateMap(r, LatLonTable({{0, 0, 50, 10}}), Catalogue()));
-  const g::LatLon ll = PixelToLatLon(r, 10, 10);
+  const g::LatLon ll = PixelToLatLon(r, {10, 10});
   EXPECT_EQ(ll.latitude, kNoGeographicPosition);
   EXPECT_EQ(ll.longitude, kNoGeographicPosition);
-  EXPECT_EQ(LatLonToPixel(r, 10, 50), (PixelPosition{kNoPixelPosition, kNoPixelPosition}));
+  EXPECT_EQ(LatLonToPixel(r, {.latitude = 50, .longitude = 10}), (PixelPosition{kNoPixelPosition, kNoPixelPosition}));
 
   // The scale of such a map is meaningless but computing it must be harmless.
   Map_record utm = MakeRecord("(UTM) Universal Transverse Mercator", "WGS 84", UtmSetup(15));
@@ -359,24 +358,6 @@ TEST(Conversions, UncalibratedMapHasNoPositions) {
   utm.border.resize(4);
   ComputeScale(utm);
   EXPECT_EQ(utm.metresPerPixel, 0);
-}
-
-TEST(GreatCircleDistance, Table) {
-  struct Case {
-    double lon1, lat1, lon2, lat2, metres;
-  } const cases[] = {
-      {0, 0, 0, 1.0 / 60, 1852},      // one arc-minute is one nautical mile
-      {10, 0, 11, 0, 111120},         // one degree along the equator
-      {5, 45, 5, 45, 0},              // the same point
-      {0, 0, 0, 0, 0},                // both unset
-  };
-  for (const auto& c : cases)
-    EXPECT_NEAR(GreatCircleDistance(c.lon1, c.lat1, c.lon2, c.lat2), c.metres, 1e-6 * c.metres + 1e-6)
-        << c.lon1 << "," << c.lat1 << " " << c.lon2 << "," << c.lat2;
-  // Coordinates that happen to add up to zero are measured like the same
-  // pair shifted by one degree of longitude.
-  EXPECT_NEAR(GreatCircleDistance(1, -1, -1, 1), GreatCircleDistance(2, -1, 0, 1), 1e-6);
-  EXPECT_GT(GreatCircleDistance(1, -1, -1, 1), 300000);
 }
 
 void SetBorder(Map_record& r, const Truth& truth, std::initializer_list<Pixel> corners) {

@@ -63,7 +63,7 @@ TEST_F(MapFileTest, ReadsACalibratedMap) {
   EXPECT_EQ(r.border.size(), 4u);
   EXPECT_NE(r.metresPerPixel, 1000.0);  // "MM1B" never survives a successful read
   EXPECT_NEAR(r.metresPerPixel, 1000.0 * 0.01 * 60 * 1.852 * std::cos(49.6 * M_PI / 180), 3.0);
-  const auto ll = PixelToLatLon(r, 50, 40);
+  const auto ll = PixelToLatLon(r, {50, 40});
   EXPECT_NEAR(ll.longitude, 10.5, 1e-9);
   EXPECT_NEAR(ll.latitude, 49.6, 1e-9);
   EXPECT_TRUE(host.mapErrors.empty());
@@ -408,7 +408,7 @@ TEST_F(MapFileRoundTrip, WrittenFileReadsBackWithItsProjectionDatumAndCorners) {
     const std::pair<double, double> pixels[] = {{0, 0}, {200, 0}, {200, 100}, {0, 100}};
     const std::pair<double, double> xy[] = {{c.west, c.north}, {c.east, c.north}, {c.east, c.south}, {c.west, c.south}};
     for (int k = 0; k < 4; ++k) {
-      const auto ll = PixelToLatLon(r, pixels[k].first, pixels[k].second);
+      const auto ll = PixelToLatLon(r, {pixels[k].first, pixels[k].second});
       const geodesy::LatLon g = dest.Inverse({xy[k].first, xy[k].second}).value();
       const double lat = g.latitude, lon = g.longitude;
       EXPECT_NEAR(ll.latitude, RoundAwayFullMinute(lat), 2e-5) << c.projection << " corner " << k;

@@ -70,47 +70,51 @@ TEST(TLineXY, CoversTheClosedSpansOnly) {
 }
 
 TEST(PointInOutline, Table) {
-  // An L shape: the notch (6..10, 4..10) is outside.
-  const std::vector<double> xs{0, 10, 10, 6, 6, 0}, ys{0, 0, 4, 4, 10, 10};
+  // An L shape: the notch (6..10, 4..10) is outside. The notch is not
+  // symmetric in x and y, so a point given as (y, x) lands elsewhere.
+  const std::vector<PlanePoint> outline{{0, 0}, {10, 0}, {10, 4}, {6, 4}, {6, 10}, {0, 10}};
   struct Case {
-    double x, y;
+    PlanePoint point;
     bool inside;
   } const cases[] = {
-      {2, 2, true},   {8, 2, true},   {2, 8, true},   {8, 8, false},  {-1, 5, false}, {11, 2, false},
-      {0, 0, true},   {10, 4, true},  {5, 0, true},   {6, 7, true},   {0, 5, true},   {3, 10, true},
-      {8, 4, true},   {20, 20, false},
+      {{2, 2}, true},   {{8, 2}, true},   {{2, 8}, true},   {{8, 8}, false},  {{-1, 5}, false}, {{11, 2}, false},
+      {{0, 0}, true},   {{10, 4}, true},  {{5, 0}, true},   {{6, 7}, true},   {{0, 5}, true},   {{3, 10}, true},
+      {{8, 4}, true},   {{20, 20}, false},
       // Rays through the vertices at row 4 must not count them twice.
-      {2, 4, true},   {-1, 4, false}, {-1, 10, false}, {-1, 0, false},
+      {{2, 4}, true},   {{-1, 4}, false}, {{-1, 10}, false}, {{-1, 0}, false},
+      // Outside only in this orientation of the L.
+      {{9, 6}, false},  {{6, 9}, true},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(PointInOutline(ys, xs, c.x, c.y), c.inside) << c.x << "," << c.y;
+    EXPECT_EQ(PointInOutline(outline, c.point), c.inside) << c.point.x << "," << c.point.y;
 }
 
 TEST(OutlinesOverlap, Table) {
-  // Map outline as latitudes / longitudes: a 1-degree square at 50..51 N, 0..1 E.
-  const std::vector<double> lat{50, 50, 51, 51}, lon{0, 1, 1, 0};
+  // Map outline as latitude, longitude: a 1-degree square at 50..51 N, 0..1 E.
+  const std::vector<geodesy::LatLon> map{{50, 0}, {50, 1}, {51, 1}, {51, 0}};
   struct Case {
     const char* name;
-    std::vector<double> regionLon, regionLat;
+    std::vector<geodesy::LatLon> region;
     bool overlap;
   } const cases[] = {
-      {"region overlaps a corner", {0.5, 2, 2, 0.5, 0.5}, {50.5, 50.5, 52, 52, 50.5}, true},
-      {"region inside the map", {0.2, 0.4, 0.4, 0.2, 0.2}, {50.2, 50.2, 50.4, 50.4, 50.2}, true},
-      {"map inside the region", {-5, 5, 5, -5, -5}, {45, 45, 55, 55, 45}, true},
-      {"region far away", {10, 11, 11, 10, 10}, {10, 10, 11, 11, 10}, false},
-      {"shared edge only", {1, 2, 2, 1, 1}, {50, 50, 51, 51, 50}, false},
-      {"open region ring is closed", {0.5, 2, 2, 0.5}, {50.5, 50.5, 52, 52}, true},
-      {"degenerate region", {0.5, 0.6}, {50.5, 50.6}, false},
+      {"region overlaps a corner", {{50.5, 0.5}, {50.5, 2}, {52, 2}, {52, 0.5}, {50.5, 0.5}}, true},
+      {"region inside the map", {{50.2, 0.2}, {50.2, 0.4}, {50.4, 0.4}, {50.4, 0.2}, {50.2, 0.2}}, true},
+      {"map inside the region", {{45, -5}, {45, 5}, {55, 5}, {55, -5}, {45, -5}}, true},
+      {"region far away", {{10, 10}, {10, 11}, {11, 11}, {11, 10}, {10, 10}}, false},
+      {"shared edge only", {{50, 1}, {50, 2}, {51, 2}, {51, 1}, {50, 1}}, false},
+      {"open region ring is closed", {{50.5, 0.5}, {50.5, 2}, {52, 2}, {52, 0.5}}, true},
+      {"degenerate region", {{50.5, 0.5}, {50.6, 0.6}}, false},
   };
-  for (const auto& c : cases) EXPECT_EQ(OutlinesOverlap(lat, lon, c.regionLon, c.regionLat), c.overlap) << c.name;
+  for (const auto& c : cases) EXPECT_EQ(OutlinesOverlap(map, c.region), c.overlap) << c.name;
 }
 
 TEST(OutlinesOverlap, SelfCrossingBorderDoesNotFail) {
   // A bow-tie border (invalid polygon) still answers from its repaired shape.
-  const std::vector<double> lat{0, 1, 0, 1}, lon{0, 1, 1, 0};
-  EXPECT_FALSE(OutlinesOverlap(lat, lon, std::vector<double>{0.4, 0.6, 0.6, 0.4}, std::vector<double>{0.05, 0.05, 0.2, 0.2}));
-  EXPECT_TRUE(OutlinesOverlap(lat, lon, std::vector<double>{0.8, 0.9, 0.9, 0.8}, std::vector<double>{0.4, 0.4, 0.6, 0.6}));
-  EXPECT_FALSE(OutlinesOverlap(lat, lon, std::vector<double>{5, 6, 6, 5}, std::vector<double>{5, 5, 6, 6}));
+  const std::vector<geodesy::LatLon> bowTie{{0, 0}, {1, 1}, {0, 1}, {1, 0}};
+  using Region = std::vector<geodesy::LatLon>;
+  EXPECT_FALSE(OutlinesOverlap(bowTie, Region{{0.05, 0.4}, {0.05, 0.6}, {0.2, 0.6}, {0.2, 0.4}}));
+  EXPECT_TRUE(OutlinesOverlap(bowTie, Region{{0.4, 0.8}, {0.4, 0.9}, {0.6, 0.9}, {0.6, 0.8}}));
+  EXPECT_FALSE(OutlinesOverlap(bowTie, Region{{5, 5}, {5, 6}, {6, 6}, {6, 5}}));
 }
 
 }  // namespace

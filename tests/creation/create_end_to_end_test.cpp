@@ -143,7 +143,7 @@ TEST(CreateEndToEnd, MergedMapCutsCollarsKeepsDetailOnTopAndPutsLandmarksWhereIt
   for (const auto& corner : corners) {
     const geodesy::LatLon want = destination.Inverse({corner.X, corner.Y}).value();
     const double lat = want.latitude, lon = want.longitude;
-    const geodesy::LatLon back = PixelToLatLon(written, corner.px, corner.py);
+    const geodesy::LatLon back = PixelToLatLon(written, {corner.px, corner.py});
     // The corners are written to a ten-thousandth of a minute.
     EXPECT_NEAR(back.latitude, lat, 2e-5) << corner.px;
     EXPECT_NEAR(back.longitude, lon, 2e-5) << corner.px;
@@ -163,12 +163,12 @@ TEST(CreateEndToEnd, MergedMapCutsCollarsKeepsDetailOnTopAndPutsLandmarksWhereIt
     geodesy::LatLon centre{mark.lat, mark.lon};
     for (int i = 0; i < c.catalogue.count(); ++i) {
       const Map_record& m = c.catalogue[i];
-      const PixelPosition p = LatLonToPixel(m, mark.lon, mark.lat);
+      const PixelPosition p = LatLonToPixel(m, {.latitude = mark.lat, .longitude = mark.lon});
       if (p.y < 0 || p.y >= m.height || !RowSpans(m, p.y).Covers(p.x)) continue;
-      centre = PixelToLatLon(m, p.x, p.y);
+      centre = PixelToLatLon(m, PointOf(p));
       break;
     }
-    const PixelPosition expected = LatLonToPixel(written, centre.longitude, centre.latitude);
+    const PixelPosition expected = LatLonToPixel(written, centre);
     double sx = 0, sy = 0;
     int n = 0;
     for (int y = std::max(0, expected.y - 10); y < std::min(image.height, expected.y + 10); ++y)
@@ -186,10 +186,10 @@ TEST(CreateEndToEnd, MergedMapCutsCollarsKeepsDetailOnTopAndPutsLandmarksWhereIt
   // (b) beside the red landmark all three maps cover the ground: the UTM
   // sheet's green land wins. Inside the European 1950 sheet but off the UTM
   // sheet, its brown wins over the overview.
-  const PixelPosition red = LatLonToPixel(written, 7.05, 46.15);
+  const PixelPosition red = LatLonToPixel(written, {.latitude = 46.15, .longitude = 7.05});
   const LayoutColour beside = image.At(red.x + 8, red.y);
   EXPECT_GT(beside.green, beside.red + 30) << "a less detailed map painted over the UTM sheet";
-  const PixelPosition middle = LatLonToPixel(written, 6.95, 46.22);
+  const PixelPosition middle = LatLonToPixel(written, {.latitude = 46.22, .longitude = 6.95});
   const LayoutColour brown = image.At(middle.x, middle.y);
   EXPECT_GT(brown.red, brown.green) << "the Transverse Mercator sheet lost to the overview";
 

@@ -149,9 +149,9 @@ TEST_P(FixtureMosaic, CollarsCutDetailOnTopLandmarksInPlaceBackgroundKept) {
   for (const Landmark& mark : kLandmarks) {
     double lat = mark.lat, lon = mark.lon;
     for (int i = 0; i < catalogue.count(); ++i) {
-      const PixelPosition p = LatLonToPixel(catalogue[i], mark.lon, mark.lat);
+      const PixelPosition p = LatLonToPixel(catalogue[i], {.latitude = mark.lat, .longitude = mark.lon});
       if (p.y < 0 || p.y >= catalogue[i].height || !RowSpans(catalogue[i], p.y).Covers(p.x)) continue;
-      const geodesy::LatLon centre = PixelToLatLon(catalogue[i], p.x, p.y);
+      const geodesy::LatLon centre = PixelToLatLon(catalogue[i], PointOf(p));
       lat = centre.latitude;
       lon = centre.longitude;
       break;

@@ -68,7 +68,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   (void)RowSpans(record, record.height - 1);
   // The conversions the view and the creation thread make must not fail
   // badly on any calibration the reader accepted.
-  (void)PixelToLatLon(record, 300, 200);
-  if (!record.border.empty()) (void)LatLonToPixel(record, record.border[0].longitude, record.border[0].latitude);
+  (void)PixelToLatLon(record, {300, 200});
+  if (!record.border.empty()) {
+    const BorderPoint& first = record.border[0];
+    (void)LatLonToPixel(record, {.latitude = first.latitude, .longitude = first.longitude});
+  }
   return 0;
 }
