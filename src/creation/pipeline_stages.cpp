@@ -70,8 +70,7 @@ CreateStages PipelineStages(const PipelineOptions& options, const CalibrationTar
     d.imageExtension = ExtensionPart(*written);
     const std::unique_ptr<PendingFile> mapFile =
         PrepareMapFile(*written, grid.width, grid.height, extent.minX, extent.maxX, extent.maxY, extent.minY, resize, d);
-    pendingImage->Commit();
-    mapFile->Commit();
+    CommitTogether(*pendingImage, *mapFile);
   };
   return stages;
 }

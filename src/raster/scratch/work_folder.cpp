@@ -162,6 +162,78 @@ PendingFile::~PendingFile() {
   }
 }
 
+namespace {
+
+// The earlier file of a destination, kept under a name beside it until the
+// new result is wholly in place: then dropped, or on failure put back.
+class EarlierFile {
+ public:
+  explicit EarlierFile(const fs::path& destination) : destination_(destination) {
+    std::error_code ec;
+    const fs::file_type type = fs::symlink_status(destination, ec).type();
+    // Nothing to keep, or nothing a file could replace.
+    if (type != fs::file_type::regular && type != fs::file_type::symlink) return;
+    std::string name = destination.filename().string();
+    name.insert(name.begin(), '.');
+    backup_ = destination.parent_path() / (name + ".earlier-" + UniqueSuffix());
+    // A hard link keeps the destination in place throughout; where the
+    // filesystem has none, the earlier file moves aside instead.
+    if (::link(destination.c_str(), backup_.c_str()) == 0) return;
+    if (::rename(destination.c_str(), backup_.c_str()) == 0) {
+      movedAside_ = true;
+      return;
+    }
+    throw QuiltorError("cannot keep the earlier " + destination.string() + " while replacing it: " + Reason(errno));
+  }
+  ~EarlierFile() {
+    if (!backup_.empty()) ::unlink(backup_.c_str());
+  }
+  EarlierFile(const EarlierFile&) = delete;
+  EarlierFile& operator=(const EarlierFile&) = delete;
+
+  // True when the destination is not where it was: moved aside.
+  bool movedAside() const { return movedAside_; }
+
+  // The new file did not stay in place: the destination reads as before.
+  void PutBack() {
+    if (backup_.empty()) {
+      ::unlink(destination_.c_str());  // there was none: no new file either
+    } else {
+      // Should even this fail, the earlier file stays under its kept name
+      // rather than be lost.
+      ::rename(backup_.c_str(), destination_.c_str());
+      backup_.clear();
+    }
+  }
+
+ private:
+  fs::path destination_;
+  fs::path backup_;
+  bool movedAside_ = false;
+};
+
+void RenameOver(const fs::path& from, const fs::path& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0)
+    throw QuiltorError("cannot move the finished file to " + to.string() + ": " + Reason(errno));
+}
+
+}  // namespace
+
+void CommitTogether(PendingFile& first, PendingFile& second) {
+  EarlierFile earlier(first.destination_);
+  bool firstInPlace = false;
+  try {
+    RenameOver(first.temporary_, first.destination_);
+    firstInPlace = true;
+    first.committed_ = true;
+    RenameOver(second.temporary_, second.destination_);
+    second.committed_ = true;
+  } catch (...) {
+    if (firstInPlace || earlier.movedAside()) earlier.PutBack();
+    throw;
+  }
+}
+
 void PendingFile::Commit() {
   std::error_code ec;
   std::filesystem::rename(temporary_, destination_, ec);

@@ -69,9 +69,18 @@ class PendingFile {
   void Commit();
 
  private:
+  friend void CommitTogether(PendingFile& first, PendingFile& second);
+
   std::filesystem::path destination_;
   std::filesystem::path temporary_;
   bool committed_ = false;
 };
+
+// Puts two finished files in place as one result (an image and its ".map"):
+// when the second cannot be moved into place, the first destination is put
+// back as it was before, so a failure never pairs a new image with an
+// earlier calibration. Throws QuiltorError naming the file and the reason;
+// both pending files are then removed by their owners.
+void CommitTogether(PendingFile& first, PendingFile& second);
 
 }  // namespace quiltor

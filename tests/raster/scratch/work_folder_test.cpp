@@ -9,8 +9,11 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <iterator>
+#include <set>
 #include <string>
 
+#include "common/error.h"
 #include "support/temp_folder.h"
 
 namespace quiltor {
@@ -111,6 +114,59 @@ TEST(WorkFolderSweepTest, AFinishedFolderLeavesNothingToSweep) {
   { WorkFolder work(temp.path()); }
   EXPECT_TRUE(fs::is_empty(temp.path()));
   EXPECT_EQ(SweepAbandonedWorkFolders(temp / "absent"), 0);
+}
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::set<std::string> Entries(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
+  return names;
+}
+
+// An image and its ".map" go in place together or not at all: when the
+// second cannot be moved into place (here a folder holds its name), the
+// first destination reads as before, and no pending or kept file remains.
+TEST(CommitTogetherTest, TheFirstIsPutBackWhenTheSecondFails) {
+  struct Case {
+    const char* what;
+    bool earlierImage;
+    bool mapBlocked;
+  };
+  const Case cases[] = {
+      {"earlier image, map blocked", true, true},
+      {"no earlier image, map blocked", false, true},
+      {"earlier image replaced", true, false},
+  };
+  for (const Case& c : cases) {
+    testing::TempFolder temp;
+    const fs::path image = temp / "x.qtx2", map = temp / "x.map";
+    if (c.earlierImage) std::ofstream(image) << "earlier image";
+    if (c.mapBlocked) {
+      fs::create_directory(map);
+      std::ofstream(map / "inside") << "a folder named like the map file";
+    }
+    {
+      PendingFile newImage(image), newMap(map);
+      std::ofstream(newImage.temporaryPath()) << "new image";
+      std::ofstream(newMap.temporaryPath()) << "new map";
+      if (c.mapBlocked) {
+        EXPECT_THROW(CommitTogether(newImage, newMap), QuiltorError) << c.what;
+      } else {
+        CommitTogether(newImage, newMap);
+        EXPECT_EQ(ReadText(map), "new map") << c.what;
+      }
+    }
+    const char* imageText = !c.mapBlocked ? "new image" : c.earlierImage ? "earlier image" : nullptr;
+    EXPECT_EQ(fs::exists(image), imageText != nullptr) << c.what;
+    if (imageText) EXPECT_EQ(ReadText(image), imageText) << c.what;
+    std::set<std::string> expected{"x.map"};
+    if (imageText) expected.insert("x.qtx2");
+    EXPECT_EQ(Entries(temp.path()), expected) << c.what;
+  }
 }
 
 }  // namespace
