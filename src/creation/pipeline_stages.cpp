@@ -15,7 +15,8 @@ namespace {
 
 class TrueColourRows : public TempRowWriter {
  public:
-  TrueColourRows(const std::string& path, std::int32_t width, std::int32_t height) : writer_(path, width, height) {}
+  TrueColourRows(const std::string& path, std::int32_t width, std::int32_t height, int threads)
+      : writer_(path, width, height, threads) {}
   void WriteRow(const std::uint8_t* row) override { writer_.WriteRow(row); }
   void Finish() override { writer_.Finish(); }
 
@@ -35,11 +36,12 @@ CreateStages PipelineStages(const PipelineOptions& options, const CalibrationTar
   // leaves an earlier image and map file of that name as they were.
   auto image = std::make_shared<std::shared_ptr<PendingFile>>();
   CreateStages stages;
-  stages.beginTempImage = [](const std::string& path, std::int32_t width, std::int32_t height) {
-    return std::make_unique<TrueColourRows>(path, width, height);
+  const int threads = options.threads;
+  stages.beginTempImage = [threads](const std::string& path, std::int32_t width, std::int32_t height) {
+    return std::make_unique<TrueColourRows>(path, width, height, threads);
   };
-  stages.sharpen = [&host, &flags](const std::string& from, const std::string& to) {
-    return SharpenTempImage(from, to, host, &flags.conversionAbort);
+  stages.sharpen = [&host, &flags, threads](const std::string& from, const std::string& to) {
+    return SharpenTempImage(from, to, host, &flags.conversionAbort, threads);
   };
   stages.convertToTiled = [options, &host, &flags, written, image](const std::string& temp, const std::string& destination,
                                                             const std::string& workFolder) {

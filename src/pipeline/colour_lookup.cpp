@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/parallel.h"
+
 namespace quiltor {
 
 int NearestPaletteEntry(const Palette& palette, int count, std::uint8_t blue, std::uint8_t green,
@@ -25,16 +27,18 @@ int NearestPaletteEntry(const Palette& palette, int count, std::uint8_t blue, st
 
 ColourLookup::ColourLookup() : table_(64 * 64 * 64, 0) {}
 
-void ColourLookup::Build(const Palette& palette, int count) {
-  std::size_t cell = 0;
-  for (int b = 0; b < 256; b += 4) {
+void ColourLookup::Build(const Palette& palette, int count, int threads) {
+  // Each blue slice of the table is filled on its own.
+  ParallelFor(64, WorkerCount(threads), [&](int slice, int) {
+    std::size_t cell = static_cast<std::size_t>(slice) * 4096;
+    const int b = slice * 4;
     for (int g = 0; g < 256; g += 4) {
       for (int r = 0; r < 256; r += 4) {
         table_[cell++] = static_cast<std::uint8_t>(NearestPaletteEntry(
             palette, count, static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(r)));
       }
     }
-  }
+  });
 }
 
 void ColourLookup::MapRow(int pixelMode, const std::uint8_t* src, const Palette& srcPalette, int width,

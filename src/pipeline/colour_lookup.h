@@ -20,8 +20,9 @@ class ColourLookup {
  public:
   ColourLookup();
   // Fills every cell with the nearest of the first `count` entries (count
-  // above 256 counts as 256) to the cell's lower corner.
-  void Build(const Palette& palette, int count);
+  // above 256 counts as 256) to the cell's lower corner, on `threads`
+  // threads (0: one per core).
+  void Build(const Palette& palette, int count, int threads = 1);
   std::uint8_t Lookup(std::uint8_t blue, std::uint8_t green, std::uint8_t red) const {
     return table_[static_cast<std::size_t>(blue >> 2) * 4096 + static_cast<std::size_t>(green >> 2) * 64 +
                   static_cast<std::size_t>(red >> 2)];

@@ -59,9 +59,9 @@ bool MapColoursPass(RasterReader& source, int colours, const PassContext& contex
     quantizer.ExportPalette(palette);
   }
   ColourLookup lookup;
-  lookup.Build(palette, FinishPalette(palette, colours));
+  lookup.Build(palette, FinishPalette(palette, colours), context.threads);
 
-  PaletteTempWriter out(context.workFolder / LevelFileName(0), width, height, palette);
+  PaletteTempWriter out(context.workFolder / LevelFileName(0), width, height, palette, context.threads);
   std::vector<std::uint8_t> indices(static_cast<std::size_t>(width));
   for (int i = 0; i < height; ++i) {
     if (!ShowEveryTenth(i, "Mapping Colors - Pass 2 : ", height, context)) return false;
@@ -82,7 +82,7 @@ bool LevelPass(int n, RasterReader& image, int colours, double percent, const To
     TColorQuantizer quantizer(colours, 8);
     Resampler resampler(image.width(), image.height(), image.pixelMode(), image.palette(), dstWidth, dstHeight,
                         [&image](int row, std::uint8_t* buffer) { image.ReadRow(row, buffer); });
-    RowStreamWriter stream(context.workFolder / kResizedStream, dstWidth);
+    RowStreamWriter stream(context.workFolder / kResizedStream, dstWidth, context.threads);
     std::vector<std::uint8_t> row(static_cast<std::size_t>(dstWidth) * 3);
     for (int y = 0; y < dstHeight; ++y) {
       if (!ShowEveryTenth(y, "Resizing - Pass 1 : ", dstHeight, context)) return false;
@@ -104,9 +104,9 @@ bool LevelPass(int n, RasterReader& image, int colours, double percent, const To
   // row straight to the colour mapping.
   context.host.SetStatusText("Sharpening");
   ColourLookup lookup;
-  lookup.Build(palette, choices);
+  lookup.Build(palette, choices, context.threads);
   RowStreamReader resized(context.workFolder / kResizedStream, dstWidth);
-  PaletteTempWriter out(context.workFolder / LevelFileName(n), dstWidth, dstHeight, palette);
+  PaletteTempWriter out(context.workFolder / LevelFileName(n), dstWidth, dstHeight, palette, context.threads);
   std::vector<std::uint8_t> indices(static_cast<std::size_t>(dstWidth));
   bool stopped = false;
   SharpenRows(

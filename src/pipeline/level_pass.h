@@ -21,6 +21,7 @@ struct PassContext {
   std::filesystem::path workFolder;
   WorkerHost& host;
   const std::atomic<bool>& abort;
+  int threads = 1;  // for the work that splits (0: one per core); the output is the same for any number
 };
 
 // File name of level n's palette image inside the work folder.

@@ -139,7 +139,7 @@ SharpenOutcome SharpenRows(int width, int height, const SharpenKernel& kernel, c
 }
 
 bool SharpenTempImage(const std::string& fromPath, const std::string& toPath, WorkerHost& host,
-                      const std::atomic<bool>* abort) {
+                      const std::atomic<bool>* abort, int threads) {
   // Writing over the image being read would destroy the merged map.
   std::error_code same;
   if (std::filesystem::equivalent(fromPath, toPath, same)) {
@@ -151,7 +151,7 @@ bool SharpenTempImage(const std::string& fromPath, const std::string& toPath, Wo
   if (source->pixelMode() != 3) throw QuiltorError("only true-colour images are sharpened: " + fromPath);
   bool complete = false;
   try {
-    TrueColourTempWriter out(toPath, source->width(), source->height());
+    TrueColourTempWriter out(toPath, source->width(), source->height(), threads);
     complete = SharpenRows(
                    source->width(), source->height(), StandardSharpenKernel(),
                    [&source](int y, std::uint8_t* buffer) { ReadRasterLine(source.get(), y, buffer); },

@@ -48,8 +48,8 @@ SharpenOutcome SharpenRows(int width, int height, const SharpenKernel& kernel, c
 // opened through the image dispatch) into a new ".qtxx0" at `toPath`, with
 // "Sharpening : n of H" on the host's status line every tenth row. False
 // when aborted; errors throw QuiltorError. Either way an unfinished `toPath`
-// is removed.
+// is removed. Rows are deflated on `threads` threads (0: one per core).
 bool SharpenTempImage(const std::string& fromPath, const std::string& toPath, WorkerHost& host,
-                      const std::atomic<bool>* abort = nullptr);
+                      const std::atomic<bool>* abort = nullptr, int threads = 1);
 
 }  // namespace quiltor

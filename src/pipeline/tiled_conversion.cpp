@@ -99,7 +99,7 @@ bool BuildAndWrite(std::unique_ptr<RasterReader> source, const TiledConversionRe
 
   // Written under its pending name; failures name the file the user asked for.
   ByteFile file(output.temporaryPath(), "wb", output.destination().string());
-  TiledImageWriter writer(file, request.scrambled, context.abort, context.host, request.threads);
+  TiledImageWriter writer(file, request.scrambled, context.abort, context.host, context.threads);
   writer.WriteHeader(base->width(), base->height(), zoom);
   context.host.SetStatusText("Writing 100% Zoom");
   if (!writer.WriteZoomLevel(AsLevelImage(*base))) return false;
@@ -159,7 +159,7 @@ TiledConversionResult ConvertToTiledImage(const TiledConversionRequest& request,
 
     WorkFolder work(tempFolder);
     auto pending = std::make_shared<PendingFile>(destination);
-    const PassContext context{work.path(), host, abort};
+    const PassContext context{work.path(), host, abort, request.threads};
     if (!BuildAndWrite(std::move(source), request, colours, scale, context, *pending)) return result;
     if (abort.load()) return result;
     if (request.deferCommit) {

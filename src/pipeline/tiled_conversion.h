@@ -33,7 +33,7 @@ struct TiledConversionRequest {
   // The finished image stays under its pending name (result.pending) for
   // the caller to put in place together with its calibration file.
   bool deferCommit = false;
-  int threads = 0;  // tiles are deflated on this many threads (0: one per core)
+  int threads = 0;  // for the work that splits (0: one per core); the file is the same for any number
 };
 
 struct TiledConversionResult {

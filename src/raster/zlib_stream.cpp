@@ -3,6 +3,7 @@
 #include <libdeflate.h>
 
 #include "common/error.h"
+#include "common/parallel.h"
 
 namespace quiltor {
 
@@ -20,6 +21,23 @@ std::size_t ZlibDeflater::Deflate(const std::uint8_t* data, std::size_t count, s
   // With room for the worst case the stream always fits.
   if (length == 0) throw QuiltorError("deflate failed");
   return length;
+}
+
+BlockDeflater::BlockDeflater(int level, int threads) {
+  const int workers = WorkerCount(threads);
+  deflaters_.reserve(static_cast<std::size_t>(workers));
+  for (int w = 0; w < workers; ++w) deflaters_.emplace_back(level);
+}
+
+void BlockDeflater::Deflate(const std::uint8_t* blocks, std::size_t blockBytes, int count) {
+  if (packed_.size() < static_cast<std::size_t>(count)) {
+    packed_.resize(static_cast<std::size_t>(count));
+    lengths_.resize(static_cast<std::size_t>(count));
+  }
+  ParallelFor(count, workers(), [&](int i, int worker) {
+    const auto b = static_cast<std::size_t>(i);
+    lengths_[b] = deflaters_[static_cast<std::size_t>(worker)].Deflate(blocks + b * blockBytes, blockBytes, packed_[b]);
+  });
 }
 
 ZlibInflater::ZlibInflater() : decompressor_(libdeflate_alloc_decompressor()) {

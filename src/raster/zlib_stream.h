@@ -28,6 +28,26 @@ class ZlibDeflater {
   std::unique_ptr<libdeflate_compressor, Free> compressor_;
 };
 
+// Deflates a batch of equally long blocks (the tiles of a tile row, a run
+// of image rows) side by side, one deflater per worker. Each block is its
+// own stream, so the streams are the same for any number of workers.
+class BlockDeflater {
+ public:
+  // `threads` 0: one worker per core.
+  BlockDeflater(int level, int threads);
+  int workers() const { return static_cast<int>(deflaters_.size()); }
+  // Deflates `count` blocks of `blockBytes` each, stored one after the other
+  // from `blocks`; stream(i) and length(i) then hold block i's stream.
+  void Deflate(const std::uint8_t* blocks, std::size_t blockBytes, int count);
+  std::uint8_t* stream(int i) { return packed_[static_cast<std::size_t>(i)].data(); }
+  std::size_t length(int i) const { return lengths_[static_cast<std::size_t>(i)]; }
+
+ private:
+  std::vector<ZlibDeflater> deflaters_;
+  std::vector<std::vector<std::uint8_t>> packed_;
+  std::vector<std::size_t> lengths_;
+};
+
 class ZlibInflater {
  public:
   ZlibInflater();

@@ -23,6 +23,12 @@ void CheckSize(int width, int height) {
   }
 }
 
+// Bytes of one row of a temporary image of that size, refused out of range.
+std::size_t RowBytes(int width, int height, int bytesPerPixel) {
+  CheckSize(width, height);
+  return static_cast<std::size_t>(width) * static_cast<std::size_t>(bytesPerPixel);
+}
+
 // Rows of the temporary images are written once and read back once or
 // twice within the same create: the fastest level, since only disk space
 // (not the created map) depends on how well they pack.
@@ -48,7 +54,29 @@ std::vector<std::uint64_t> FinishedTable(const std::vector<std::uint64_t>& start
   return table;
 }
 
+// Rows deflated side by side per worker: enough to keep every worker busy,
+// few enough that a wide true-colour image holds only a few megabytes.
+constexpr int kRowsPerWorker = 4;
+
 }  // namespace
+
+PendingRows::PendingRows(std::size_t rowBytes, int threads)
+    : rowBytes_(rowBytes),
+      deflater_(kRowDeflateLevel, threads),
+      capacity_(kRowsPerWorker * deflater_.workers()),
+      rows_(rowBytes * static_cast<std::size_t>(capacity_)) {}
+
+bool PendingRows::Add(const std::uint8_t* row) {
+  std::memcpy(rows_.data() + static_cast<std::size_t>(count_) * rowBytes_, row, rowBytes_);
+  return ++count_ == capacity_;
+}
+
+void PendingRows::Flush(const std::function<void(std::uint8_t* stream, std::size_t length)>& put) {
+  deflater_.Deflate(rows_.data(), rowBytes_, count_);
+  const int flushed = count_;
+  count_ = 0;
+  for (int i = 0; i < flushed; ++i) put(deflater_.stream(i), deflater_.length(i));
+}
 
 void FixedScramble(std::uint8_t* buffer, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) buffer[i] ^= kFixedTable[i % kFixedTable.size()];
@@ -58,9 +86,8 @@ void KeyedScramble16(std::uint8_t* buffer, std::uint8_t key, std::size_t count) 
   for (std::size_t i = 0; i < count; ++i) buffer[i] ^= static_cast<std::uint8_t>(key + kKeyedTable[i % kKeyedTable.size()]);
 }
 
-TrueColourTempWriter::TrueColourTempWriter(const std::filesystem::path& path, int width, int height)
-    : width_(width), height_(height), deflater_(kRowDeflateLevel) {
-  CheckSize(width, height);
+TrueColourTempWriter::TrueColourTempWriter(const std::filesystem::path& path, int width, int height, int threads)
+    : width_(width), height_(height), pending_(RowBytes(width, height, 3), threads) {
   file_ = ByteFile(path, "wb");
   std::random_device seed;
   std::mt19937 random(seed());
@@ -78,24 +105,29 @@ TrueColourTempWriter::TrueColourTempWriter(const std::filesystem::path& path, in
 }
 
 void TrueColourTempWriter::WriteRow(const std::uint8_t* bgr) {
-  if (static_cast<int>(rowStarts_.size()) >= height_) throw QuiltorError("more rows than the temporary image holds");
-  const std::size_t length = deflater_.Deflate(bgr, static_cast<std::size_t>(width_) * 3, packed_);
-  KeyedScramble16(packed_.data(), key_, length);
-  file_.Write(packed_.data(), length);
+  if (rowsAdded_ >= height_) throw QuiltorError("more rows than the temporary image holds");
+  ++rowsAdded_;
+  if (pending_.Add(bgr)) pending_.Flush([this](std::uint8_t* stream, std::size_t length) { Put(stream, length); });
+}
+
+void TrueColourTempWriter::Put(std::uint8_t* stream, std::size_t length) {
+  KeyedScramble16(stream, key_, length);
+  file_.Write(stream, length);
   rowStarts_.push_back(position_);
   position_ += length;
 }
 
 void TrueColourTempWriter::Finish() {
+  pending_.Flush([this](std::uint8_t* stream, std::size_t length) { Put(stream, length); });
   std::vector<std::uint8_t> table = TableBytes(FinishedTable(rowStarts_, position_, height_));
   KeyedScramble16(table.data(), key_, table.size());
   file_.Write(table.data(), table.size());
   file_.Close();
 }
 
-PaletteTempWriter::PaletteTempWriter(const std::filesystem::path& path, int width, int height, const Palette& palette)
-    : width_(width), height_(height), deflater_(kRowDeflateLevel) {
-  CheckSize(width, height);
+PaletteTempWriter::PaletteTempWriter(const std::filesystem::path& path, int width, int height, const Palette& palette,
+                                     int threads)
+    : width_(width), height_(height), pending_(RowBytes(width, height, 1), threads) {
   file_ = ByteFile(path, "wb");
   std::uint8_t header[kPaletteHeaderBytes];
   StoreLe32(header, static_cast<std::uint32_t>(width));
@@ -111,15 +143,20 @@ PaletteTempWriter::PaletteTempWriter(const std::filesystem::path& path, int widt
 }
 
 void PaletteTempWriter::WriteRow(const std::uint8_t* indices) {
-  if (static_cast<int>(rowStarts_.size()) >= height_) throw QuiltorError("more rows than the temporary image holds");
-  const std::size_t length = deflater_.Deflate(indices, static_cast<std::size_t>(width_), packed_);
-  FixedScramble(packed_.data(), length);
-  file_.Write(packed_.data(), length);
+  if (rowsAdded_ >= height_) throw QuiltorError("more rows than the temporary image holds");
+  ++rowsAdded_;
+  if (pending_.Add(indices)) pending_.Flush([this](std::uint8_t* stream, std::size_t length) { Put(stream, length); });
+}
+
+void PaletteTempWriter::Put(std::uint8_t* stream, std::size_t length) {
+  FixedScramble(stream, length);
+  file_.Write(stream, length);
   rowStarts_.push_back(position_);
   position_ += length;
 }
 
 void PaletteTempWriter::Finish() {
+  pending_.Flush([this](std::uint8_t* stream, std::size_t length) { Put(stream, length); });
   std::vector<std::uint8_t> table = TableBytes(FinishedTable(rowStarts_, position_, height_));
   FixedScramble(table.data(), table.size());
   file_.Write(table.data(), table.size());
@@ -191,22 +228,27 @@ bool TempImageReader::ReadTempRow(int row, std::uint8_t* buffer) {
   return true;
 }
 
-RowStreamWriter::RowStreamWriter(const std::filesystem::path& path, int width)
-    : width_(width), deflater_(kRowDeflateLevel) {
-  CheckSize(width, 1);
+RowStreamWriter::RowStreamWriter(const std::filesystem::path& path, int width, int threads)
+    : width_(width), pending_(RowBytes(width, 1, 3), threads) {
   file_ = ByteFile(path, "wb");
 }
 
 void RowStreamWriter::WriteRow(const std::uint8_t* bgr) {
-  const std::size_t length = deflater_.Deflate(bgr, static_cast<std::size_t>(width_) * 3, packed_);
-  FixedScramble(packed_.data(), length);
+  if (pending_.Add(bgr)) pending_.Flush([this](std::uint8_t* stream, std::size_t length) { Put(stream, length); });
+}
+
+void RowStreamWriter::Put(std::uint8_t* stream, std::size_t length) {
+  FixedScramble(stream, length);
   std::uint8_t prefix[4];
   StoreLe32(prefix, static_cast<std::uint32_t>(length));
   file_.Write(prefix, 4);
-  file_.Write(packed_.data(), length);
+  file_.Write(stream, length);
 }
 
-void RowStreamWriter::Finish() { file_.Close(); }
+void RowStreamWriter::Finish() {
+  pending_.Flush([this](std::uint8_t* stream, std::size_t length) { Put(stream, length); });
+  file_.Close();
+}
 
 RowStreamReader::RowStreamReader(const std::filesystem::path& path, int width) : file_(path, "rb"), width_(width) {
   CheckSize(width, 1);

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <random>
 #include <vector>
@@ -28,42 +29,70 @@ inline constexpr int kTrueColourKeyIndex = 63;  // in the 256-byte filler
 void FixedScramble(std::uint8_t* buffer, std::size_t count);
 void KeyedScramble16(std::uint8_t* buffer, std::uint8_t key, std::size_t count);
 
+// Rows handed to a writer wait here until there are enough to deflate side
+// by side on the writer's threads; they reach the file in row order, and
+// each row is its own stream, so the file is the same for any number of
+// threads.
+class PendingRows {
+ public:
+  PendingRows(std::size_t rowBytes, int threads);
+  // Copies the row in; true when the batch is full and must be flushed.
+  bool Add(const std::uint8_t* row);
+  // Deflates the waiting rows and hands their streams, in row order, to
+  // `put` (which may scramble them in place).
+  void Flush(const std::function<void(std::uint8_t* stream, std::size_t length)>& put);
+
+ private:
+  std::size_t rowBytes_;
+  BlockDeflater deflater_;
+  int capacity_;
+  int count_ = 0;
+  std::vector<std::uint8_t> rows_;
+};
+
 // Writes a ".qtxx0" file: construct, WriteRow height times top to bottom,
-// Finish. Several writers may be open at once. Errors throw QuiltorError.
+// Finish. Rows are deflated on `threads` threads (0: one per core), a few
+// rows at a time. Several writers may be open at once. Errors throw
+// QuiltorError.
 class TrueColourTempWriter {
  public:
-  TrueColourTempWriter(const std::filesystem::path& path, int width, int height);
+  TrueColourTempWriter(const std::filesystem::path& path, int width, int height, int threads = 1);
   void WriteRow(const std::uint8_t* bgr);  // width * 3 bytes
-  // Writes the row table and closes the file. A writer destroyed without
-  // Finish leaves an incomplete file.
+  // Writes the waiting rows and the row table and closes the file. A writer
+  // destroyed without Finish leaves an incomplete file.
   void Finish();
 
  private:
+  void Put(std::uint8_t* stream, std::size_t length);
+
   ByteFile file_;
   int width_;
   int height_;
   std::uint8_t key_;
   std::uint64_t position_ = kTrueColourHeaderBytes;
+  int rowsAdded_ = 0;
   std::vector<std::uint64_t> rowStarts_;
-  std::vector<std::uint8_t> packed_;
-  ZlibDeflater deflater_;
+  PendingRows pending_;
 };
 
 // Writes a ".qtx0" file of palette indices with its palette.
 class PaletteTempWriter {
  public:
-  PaletteTempWriter(const std::filesystem::path& path, int width, int height, const Palette& palette);
+  PaletteTempWriter(const std::filesystem::path& path, int width, int height, const Palette& palette,
+                    int threads = 1);
   void WriteRow(const std::uint8_t* indices);  // width bytes
   void Finish();
 
  private:
+  void Put(std::uint8_t* stream, std::size_t length);
+
   ByteFile file_;
   int width_;
   int height_;
   std::uint64_t position_ = kPaletteHeaderBytes;
+  int rowsAdded_ = 0;
   std::vector<std::uint64_t> rowStarts_;
-  std::vector<std::uint8_t> packed_;
-  ZlibDeflater deflater_;
+  PendingRows pending_;
 };
 
 // The reader of both kinds, chosen by `trueColour` (".qtxx0") or not
@@ -93,15 +122,16 @@ class TempImageReader : public RasterReader {
 // The bare row stream between resizing and sharpening.
 class RowStreamWriter {
  public:
-  RowStreamWriter(const std::filesystem::path& path, int width);
+  RowStreamWriter(const std::filesystem::path& path, int width, int threads = 1);
   void WriteRow(const std::uint8_t* bgr);
   void Finish();
 
  private:
+  void Put(std::uint8_t* stream, std::size_t length);
+
   ByteFile file_;
   int width_;
-  std::vector<std::uint8_t> packed_;
-  ZlibDeflater deflater_;
+  PendingRows pending_;
 };
 
 class RowStreamReader {

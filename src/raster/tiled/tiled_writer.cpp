@@ -7,7 +7,6 @@
 #include <string>
 
 #include "common/error.h"
-#include "common/parallel.h"
 #include "raster/tiled/tiled_format.h"
 
 namespace quiltor {
@@ -45,11 +44,7 @@ int BackgroundIndex(const Palette& palette) {
 
 TiledImageWriter::TiledImageWriter(ByteFile& file, bool scrambled, const std::atomic<bool>& abort, WorkerHost& host,
                                    int threads)
-    : file_(file), scrambled_(scrambled), abort_(abort), host_(host) {
-  const int workers = WorkerCount(threads);
-  deflaters_.reserve(static_cast<std::size_t>(workers));
-  for (int w = 0; w < workers; ++w) deflaters_.emplace_back(kTileDeflateLevel);
-}
+    : file_(file), scrambled_(scrambled), abort_(abort), host_(host), deflater_(kTileDeflateLevel, threads) {}
 
 void TiledImageWriter::Put(const void* bytes, std::size_t count) {
   // Every offset in the file is 32 bits; a level that would push past 4 GiB
@@ -155,8 +150,6 @@ bool TiledImageWriter::WriteZoomLevel(const ZoomLevelImage& image) {
   // One tile row at a time: its tiles are cut, deflated side by side, then
   // written in column order.
   std::vector<std::uint8_t> tiles(static_cast<std::size_t>(tilesX) * tiled::kTileBytes);
-  std::vector<std::vector<std::uint8_t>> packed(static_cast<std::size_t>(tilesX));
-  std::vector<std::size_t> lengths(static_cast<std::size_t>(tilesX));
   std::vector<std::uint32_t> offsets;
   offsets.reserve(static_cast<std::size_t>(tilesX) * static_cast<std::size_t>(tilesY) + 1);
   const int totalTiles = tilesX * tilesY;
@@ -175,19 +168,14 @@ bool TiledImageWriter::WriteZoomLevel(const ZoomLevelImage& image) {
       }
     }
     if (abort_.load()) return false;
-    ParallelFor(tilesX, static_cast<int>(deflaters_.size()), [&](int tx, int worker) {
-      if (abort_.load()) return;
-      const auto t = static_cast<std::size_t>(tx);
-      lengths[t] = deflaters_[static_cast<std::size_t>(worker)].Deflate(tiles.data() + t * tiled::kTileBytes,
-                                                                        tiled::kTileBytes, packed[t]);
-    });
+    deflater_.Deflate(tiles.data(), tiled::kTileBytes, tilesX);
     for (int tx = 0; tx < tilesX; ++tx) {
       if (abort_.load()) return false;
       if ((tileCount + 1) % 10 == 0) {
         host_.SetStatusText("Writing " + std::to_string(tileCount + 1) + " of " + std::to_string(totalTiles));
       }
       offsets.push_back(position_);
-      PutTile(packed[static_cast<std::size_t>(tx)].data(), lengths[static_cast<std::size_t>(tx)]);
+      PutTile(deflater_.stream(tx), deflater_.length(tx));
       ++tileCount;
     }
     if (abort_.load()) return false;

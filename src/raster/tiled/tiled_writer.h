@@ -62,7 +62,7 @@ class TiledImageWriter {
   std::uint8_t key_ = 0;
   std::uint32_t position_ = 0;
   std::vector<std::uint32_t> levelHeaderPositions_;
-  std::vector<ZlibDeflater> deflaters_;  // one per worker
+  BlockDeflater deflater_;  // the tiles of one tile row
 };
 
 }  // namespace quiltor

@@ -290,6 +290,42 @@ TEST(TempImageTest, DamagedPaletteImages) {
   EXPECT_THROW(TempImageReader::Open(folder / "table.qtxx0", true), QuiltorError);
 }
 
+// Rows are deflated a batch at a time on several threads: a height that
+// leaves a part batch for Finish, every row in its place, and the same
+// bytes as on one thread wherever the file holds no random key.
+TEST(TempImageTest, RowsDeflatedOnSeveralThreadsLandInOrder) {
+  testing::TempFolder folder;
+  const int width = 45, height = 37;
+  for (const int threads : {1, 3}) {
+    const std::string n = std::to_string(threads);
+    {
+      TrueColourTempWriter colour(folder / (n + ".qtxx0"), width, height, threads);
+      PaletteTempWriter level(folder / (n + ".qtx0"), width, height, TestPalette(), threads);
+      RowStreamWriter stream(folder / (n + ".stream"), width, threads);
+      for (int y = 0; y < height; ++y) {
+        colour.WriteRow(TrueColourRow(width, y, 2).data());
+        level.WriteRow(IndexRow(width, y).data());
+        stream.WriteRow(TrueColourRow(width, y, 3).data());
+      }
+      colour.Finish();
+      level.Finish();
+      stream.Finish();
+    }
+    const auto colour = TempImageReader::Open(folder / (n + ".qtxx0"), true);
+    RowStreamReader stream(folder / (n + ".stream"), width);
+    Bytes row(std::size_t(width) * 3);
+    for (int y = 0; y < height; ++y) {
+      ASSERT_TRUE(colour->ReadTempRow(y, row.data()));
+      EXPECT_EQ(row, TrueColourRow(width, y, 2)) << threads << " threads, row " << y;
+      ASSERT_TRUE(stream.ReadRow(row.data()));
+      EXPECT_EQ(row, TrueColourRow(width, y, 3)) << threads << " threads, row " << y;
+    }
+    EXPECT_FALSE(stream.ReadRow(row.data()));
+  }
+  EXPECT_EQ(ReadFileBytes(folder / "3.qtx0"), ReadFileBytes(folder / "1.qtx0"));
+  EXPECT_EQ(ReadFileBytes(folder / "3.stream"), ReadFileBytes(folder / "1.stream"));
+}
+
 TEST(RowStreamTest, RowsInOrderThenTheEnd) {
   testing::TempFolder folder;
   const auto path = folder / "temp.qtx0";
