@@ -7,14 +7,16 @@ behind, and the landmarks of samples/landmarks.csv found, through the new
 map's own calibration ("info --latlon"), on pixels of their colour in the
 preview of the new image. A small pixel scale keeps every run short.
 
-usage: cli_check.py QUILTOR_CLI SOURCE_DIR utm|tm|latlon|refusal|keeps
+usage: cli_check.py QUILTOR_CLI SOURCE_DIR utm|tm|latlon|refusal|keeps|sweep
 """
 import json
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
+import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from png_file import read_png  # noqa: E402
@@ -161,8 +163,57 @@ def keeps():
         assert os.listdir(temp) == [], os.listdir(temp)
 
 
+def work_folders(temp):
+    return sorted(n for n in os.listdir(temp) if n.startswith("quiltor-create-") and n != "quiltor-create-mine")
+
+
+def start_slow_create(temp, name):
+    """A create at a fine pixel scale, running, once its work folder holds rows."""
+    image = os.path.join(WORK, name + ".qtx2")
+    process = subprocess.Popen([CLI, "create", "--folder", SAMPLES, "-o", image, "--mpp", "15", "--temp", temp,
+                                "--projection", "utm", "--zone", "32"], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    deadline = time.time() + 60
+    while time.time() < deadline and process.poll() is None:
+        folders = work_folders(temp)
+        if folders and any(os.path.getsize(os.path.join(temp, folders[0], f)) > 0
+                           for f in os.listdir(os.path.join(temp, folders[0])) if f.endswith(".qtxx0")):
+            return process, os.path.join(temp, folders[0])
+        time.sleep(0.02)
+    process.kill()
+    raise AssertionError("the slow create made no rows: " + process.communicate()[1].decode())
+
+
+def sweep():
+    # A create killed hard leaves its work folder; the next create removes
+    # it, but not the folder of a create still running beside it, nor a
+    # user's folder named like ours.
+    temp = os.path.join(WORK, "temp")
+    mine = os.path.join(temp, "quiltor-create-mine")
+    os.makedirs(mine)
+    with open(os.path.join(mine, "notes.txt"), "w") as f:
+        f.write("mine")
+
+    killed, abandoned = start_slow_create(temp, "killed")
+    killed.send_signal(signal.SIGKILL)
+    killed.wait()
+    assert os.path.isdir(abandoned), "a killed create cannot remove its own folder"
+
+    running, live = start_slow_create(temp, "running")
+    run("create", "--folder", SAMPLES, "-o", os.path.join(WORK, "quick.qtx2"), "--mpp", "160", "--temp", temp,
+        "--projection", "utm", "--zone", "32")
+    assert not os.path.exists(abandoned), f"the killed create's folder stays: {os.listdir(temp)}"
+    out, err = running.communicate()
+    assert running.returncode == 0, (out.decode(), err.decode())
+    assert b"Creating map ... complete" in out, out.decode()
+    assert not os.path.exists(live)
+    assert os.listdir(temp) == ["quiltor-create-mine"], os.listdir(temp)
+    assert open(os.path.join(mine, "notes.txt")).read() == "mine"
+
+
 try:
-    if GROUP == "refusal":
+    if GROUP == "sweep":
+        sweep()
+    elif GROUP == "refusal":
         refusal()
     elif GROUP == "keeps":
         keeps()

@@ -3,6 +3,8 @@
 // destination projection enables.
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
@@ -175,6 +177,24 @@ class MainWindowTest : public QObject {
     window.findChild<QLineEdit*>(QStringLiteral("cMpp"))->setText(QStringLiteral("25"));
     QCOMPARE(window.SettingsMemoText(),
              QStringLiteral("Current Settings:\nMap Projection: Mercator\nPixel Scale: 25 (meters per pixel)"));
+  }
+
+  // A create killed hard left its work folder in the Temp File Folder; the
+  // window removes it when it starts, and leaves the user's folder named
+  // like ours (it holds no lock file).
+  void StartUpRemovesAbandonedWorkFolders() {
+    WindowFixture f;
+    const QString temp = f.MakeFolder(QStringLiteral("temp"));
+    const QString abandoned = f.MakeFolder(QStringLiteral("temp/quiltor-create-1-2"));
+    const QString mine = f.MakeFolder(QStringLiteral("temp/quiltor-create-mine"));
+    for (const QString& file : {abandoned + "/quiltor.lock", abandoned + "/rows.qtxx0", mine + "/notes.txt"}) {
+      QFile touch(file);
+      QVERIFY(touch.open(QIODevice::WriteOnly));
+    }
+    f.WriteSettings(("[Folders]\nTemp Folder=" + temp + "/\n").toUtf8());
+    const auto owned = f.Window();
+    QVERIFY(!QDir(abandoned).exists());
+    QVERIFY(QFile::exists(mine + "/notes.txt"));
   }
 };
 
