@@ -31,13 +31,13 @@ void ViewState::ZoomAbout(double newScale, double x, double y, double maxScale) 
   originY = fixed.y + y * scale;
 }
 
-void ViewState::ZoomToExtent(double minX, double maxX, double maxY, double minY) {
+void ViewState::ZoomToExtent(const ProjectedExtent& box) {
   if (width <= 0 || height <= 0) return;
-  const double fitted = std::max((maxX - minX) / width, (maxY - minY) / height);
+  const double fitted = std::max((box.maxX - box.minX) / width, (box.maxY - box.minY) / height);
   if (!(fitted > 0) || !std::isfinite(fitted)) return;
   scale = fitted;
-  originX = (minX + maxX) / 2 - (width / 2.0) * scale;
-  originY = (minY + maxY) / 2 + (height / 2.0) * scale;
+  originX = (box.minX + box.maxX) / 2 - (width / 2.0) * scale;
+  originY = (box.minY + box.maxY) / 2 + (height / 2.0) * scale;
 }
 
 void ViewState::Pan(double dx, double dy) {

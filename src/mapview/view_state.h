@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "catalogue/border.h"   // ProjectedExtent
 #include "catalogue/outline.h"  // PlanePoint
 #include "geodesy/projection.h"
 
@@ -57,7 +58,7 @@ struct ViewState {
   void ZoomAbout(double newScale, double x, double y, double maxScale);
   // Fits the box into the view: the larger of its two scales, centred. A
   // box without width and height, or a view without size, changes nothing.
-  void ZoomToExtent(double minX, double maxX, double maxY, double minY);
+  void ZoomToExtent(const ProjectedExtent& box);
   // Moves the picture by (dx, dy) view pixels, as a drag of the mouse does.
   void Pan(double dx, double dy);
 };

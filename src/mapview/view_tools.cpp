@@ -19,7 +19,10 @@ std::optional<creation::DrawnRegion> RegionOfBand(const ViewState& view, const B
 void ZoomToBand(ViewState& view, const Band& band) {
   const PlanePoint a = view.ToDestination(band.start.x, band.start.y);
   const PlanePoint b = view.ToDestination(band.corner.x, band.corner.y);
-  view.ZoomToExtent(std::min(a.x, b.x), std::max(a.x, b.x), std::max(a.y, b.y), std::min(a.y, b.y));
+  view.ZoomToExtent({.minX = std::min(a.x, b.x),
+                     .maxX = std::max(a.x, b.x),
+                     .minY = std::min(a.y, b.y),
+                     .maxY = std::max(a.y, b.y)});
 }
 
 void ViewTools::Press(MouseButton button, ViewPixel at) {

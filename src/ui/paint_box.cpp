@@ -130,7 +130,7 @@ bool PaintBox1::FitToMaps(ExtentKind kind) {
   if (!box.found) return false;
   view_.width = width();
   view_.height = height();
-  view_.ZoomToExtent(box.minX, box.maxX, box.maxY, box.minY);
+  view_.ZoomToExtent(box);
   MarkForRedraw();
   return true;
 }

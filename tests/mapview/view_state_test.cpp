@@ -73,18 +73,18 @@ TEST(ViewZoom, ZoomAboutKeepsThePointUnderTheMouse) {
 
 TEST(ViewZoom, ZoomToExtentFitsTheLongerSideCentred) {
   ViewState v = View(0, 0, 1, 400, 200);
-  v.ZoomToExtent(1000, 5000, 9000, 8000);  // 4000 x 1000: width decides, 10 per pixel
+  v.ZoomToExtent({.minX = 1000, .maxX = 5000, .minY = 8000, .maxY = 9000});  // 4000 x 1000: width decides, 10 per pixel
   EXPECT_DOUBLE_EQ(v.scale, 10);
   EXPECT_DOUBLE_EQ(v.originX, 3000 - 2000);
   EXPECT_DOUBLE_EQ(v.originY, 8500 + 1000);
-  v.ZoomToExtent(0, 100, 5000, 1000);  // 100 x 4000: height decides, 20 per pixel
+  v.ZoomToExtent({.minX = 0, .maxX = 100, .minY = 1000, .maxY = 5000});  // 100 x 4000: height decides, 20 per pixel
   EXPECT_DOUBLE_EQ(v.scale, 20);
 
   ViewState unsized = View(7, 8, 3, 0, 0);
-  unsized.ZoomToExtent(0, 100, 100, 0);
+  unsized.ZoomToExtent({.minX = 0, .maxX = 100, .minY = 0, .maxY = 100});
   EXPECT_DOUBLE_EQ(unsized.scale, 3);
   ViewState point = View(7, 8, 3);
-  point.ZoomToExtent(50, 50, 60, 60);  // one point: no scale to fit to
+  point.ZoomToExtent({.minX = 50, .maxX = 50, .minY = 60, .maxY = 60});  // one point: no scale to fit to
   EXPECT_DOUBLE_EQ(point.scale, 3);
   EXPECT_DOUBLE_EQ(point.originX, 7);
 }
