@@ -122,7 +122,7 @@ bool LevelPass(int n, RasterReader& image, int colours, double percent, const To
         lookup.MapRow(3, sharpened, palette, dstWidth, indices.data());
         out.WriteRow(indices.data());
       },
-      {}, &context.abort);
+      {}, &context.abort, context.threads);
   if (stopped || context.abort.load()) return false;
   out.Finish();
   return true;

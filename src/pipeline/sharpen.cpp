@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/error.h"
+#include "common/parallel.h"
 #include "raster/raster_source.h"
 #include "raster/scratch/temp_image.h"
 
@@ -15,6 +16,9 @@ namespace {
 constexpr int kRowsBehind = 6;
 constexpr int kRowsAhead = 10;
 constexpr int kWindowRows = kRowsBehind + 1 + kRowsAhead;
+// Rows computed together: the widest kernel (radius 2) still finds the
+// last of them inside the window.
+constexpr int kBatchRows = kRowsAhead - 1;
 
 class RowWindow {
  public:
@@ -117,22 +121,32 @@ SharpenKernel StandardSharpenKernel() {
 
 SharpenOutcome SharpenRows(int width, int height, const SharpenKernel& kernel, const SharpenRowReader& readRow,
                            const SharpenRowWriter& writeRow, const SharpenProgress& progress,
-                           const std::atomic<bool>* abort) {
+                           const std::atomic<bool>* abort, int threads) {
   if (width <= 0 || height <= 0) throw QuiltorError("cannot sharpen an empty image");
   const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
   RowWindow window(rowBytes);
   int nextToRead = 0;
   for (; nextToRead <= kRowsAhead && nextToRead < height; ++nextToRead) readRow(nextToRead, window.Load(nextToRead));
-  std::vector<std::uint8_t> out(rowBytes);
-  for (int n = 0; n < height; ++n) {
-    if (abort != nullptr && abort->load()) return {false, window.peak()};
-    if ((n + 1) % 10 == 0 && progress) progress(n + 1, height);
-    SharpenOneRow(window, n, width, height, kernel, out.data());
-    writeRow(n, out.data());
-    if (n >= kRowsBehind) window.Free(n - kRowsBehind);
-    if (nextToRead < height) {
-      readRow(nextToRead, window.Load(nextToRead));
-      ++nextToRead;
+  // While row n is due the window holds rows n - 6 to n + 10, enough for
+  // the rows n to n + kBatchRows - 1 with any kernel: they are computed side
+  // by side, then handed on and the window moved one row at a time.
+  const int workers = WorkerCount(threads);
+  std::vector<std::uint8_t> out(rowBytes * kBatchRows);
+  for (int n = 0; n < height; n += kBatchRows) {
+    const int batch = std::min(kBatchRows, height - n);
+    ParallelFor(batch, workers, [&](int i, int) {
+      SharpenOneRow(window, n + i, width, height, kernel, out.data() + static_cast<std::size_t>(i) * rowBytes);
+    });
+    for (int i = 0; i < batch; ++i) {
+      const int y = n + i;
+      if (abort != nullptr && abort->load()) return {false, window.peak()};
+      if ((y + 1) % 10 == 0 && progress) progress(y + 1, height);
+      writeRow(y, out.data() + static_cast<std::size_t>(i) * rowBytes);
+      if (y >= kRowsBehind) window.Free(y - kRowsBehind);
+      if (nextToRead < height) {
+        readRow(nextToRead, window.Load(nextToRead));
+        ++nextToRead;
+      }
     }
   }
   return {true, window.peak()};
@@ -155,7 +169,8 @@ bool SharpenTempImage(const std::string& fromPath, const std::string& toPath, Wo
     complete = SharpenRows(
                    source->width(), source->height(), StandardSharpenKernel(),
                    [&source](int y, std::uint8_t* buffer) { ReadRasterLine(source.get(), y, buffer); },
-                   [&out](int, const std::uint8_t* row) { out.WriteRow(row); }, SharpenProgressOn(host), abort)
+                   [&out](int, const std::uint8_t* row) { out.WriteRow(row); }, SharpenProgressOn(host), abort,
+                   threads)
                    .complete;
     if (complete) out.Finish();
   } catch (...) {

@@ -39,10 +39,11 @@ struct SharpenOutcome {
 // Sharpens a width x height true-colour image read strictly in row order.
 // Neighbours in row 0 or column 0, or beyond the last row or column, are
 // replaced by the centre pixel. `abort`, when given, is looked at before
-// every output row.
+// every output row. A few rows at a time are computed side by side on
+// `threads` threads (0: one per core); rows reach `writeRow` in order.
 SharpenOutcome SharpenRows(int width, int height, const SharpenKernel& kernel, const SharpenRowReader& readRow,
                            const SharpenRowWriter& writeRow, const SharpenProgress& progress = {},
-                           const std::atomic<bool>* abort = nullptr);
+                           const std::atomic<bool>* abort = nullptr, int threads = 1);
 
 // Sharpens the merged true-colour temporary image `fromPath` (".qtxx0",
 // opened through the image dispatch) into a new ".qtxx0" at `toPath`, with

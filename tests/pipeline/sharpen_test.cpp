@@ -104,16 +104,34 @@ std::vector<std::uint8_t> PatternRow(int y, int width) {
 }
 
 // What SharpenRows makes of the pattern, row by row.
-std::vector<std::vector<std::uint8_t>> SharpenedPattern(int width, int height) {
+std::vector<std::vector<std::uint8_t>> SharpenedPattern(int width, int height, int threads = 1,
+                                                        const SharpenKernel& kernel = StandardSharpenKernel()) {
   std::vector<std::vector<std::uint8_t>> rows;
   SharpenRows(
-      width, height, StandardSharpenKernel(),
+      width, height, kernel,
       [width](int y, std::uint8_t* buffer) {
         const auto row = PatternRow(y, width);
         std::copy(row.begin(), row.end(), buffer);
       },
-      [&rows, width](int, const std::uint8_t* row) { rows.emplace_back(row, row + std::size_t(width) * 3); });
+      [&rows, width](int y, const std::uint8_t* row) {
+        EXPECT_EQ(y, int(rows.size()));
+        rows.emplace_back(row, row + std::size_t(width) * 3);
+      },
+      {}, nullptr, threads);
   return rows;
+}
+
+// Rows computed side by side on several threads come out the same and in
+// order, also for a 5 x 5 kernel that reaches furthest into the window.
+TEST(SharpenTest, SameRowsOnAnyNumberOfThreads) {
+  SharpenKernel wide = StandardSharpenKernel();
+  wide.weights[0] = wide.weights[24] = -1;
+  wide.weights[12] += 2;
+  for (const SharpenKernel& kernel : {StandardSharpenKernel(), wide}) {
+    const auto one = SharpenedPattern(31, 29, 1, kernel);
+    ASSERT_EQ(one.size(), 29u);
+    EXPECT_EQ(SharpenedPattern(31, 29, 3, kernel), one);
+  }
 }
 
 void WritePatternTempImage(const std::filesystem::path& path, int width, int height) {
