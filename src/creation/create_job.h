@@ -63,9 +63,10 @@ struct CreateStages {
       beginTempImage;
   // Answers false when stopped by ConversionAbort (nothing usable left at `to`).
   std::function<bool(const std::string& from, const std::string& to)> sharpen;
-  // Answers whether the tiled image was written completely. It is not yet
-  // in place: writeMapFile puts the image and its calibration file there
-  // together, or neither.
+  // Answers whether the tiled image was written completely; throws with the
+  // reason when it failed for one not yet shown. It is not yet in place:
+  // writeMapFile puts the image and its calibration file there together,
+  // or neither.
   std::function<bool(const std::string& temp, const std::string& destination, const std::string& workFolder)>
       convertToTiled;
   // Writes the calibration file beside the destination and puts it and the

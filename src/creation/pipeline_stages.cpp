@@ -55,7 +55,9 @@ CreateStages PipelineStages(const PipelineOptions& options, const CalibrationTar
     request.deferCommit = true;
     request.threads = options.threads;
     const TiledConversionResult result = ConvertToTiledImage(request, host, flags.conversionAbort);
-    if (!result.ok && !result.error.empty() && !result.shown) host.AppendMapError("Tiled image : " + result.error, {});
+    // A failure not yet shown (a full disk, a file that cannot be written)
+    // ends the create with its reason, which the create log then gives.
+    if (!result.ok && !result.error.empty() && !result.shown) throw QuiltorError(result.error);
     *written = result.ok ? result.writtenPath : std::string();
     *image = result.pending;
     return result.ok;

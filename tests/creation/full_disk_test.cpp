@@ -170,6 +170,8 @@ class FullDiskTest : public ::testing::Test {
   std::string ExpectCleanFailure(const CliRun& run, const std::string& what) {
     EXPECT_EQ(run.exit, 1) << what << "\n" << run.out << run.err;
     EXPECT_NE(run.err.find(kNoSpace), std::string::npos) << what << ": " << run.err;
+    // The create log (what the window shows) gives the reason as well.
+    EXPECT_NE(run.out.find(kNoSpace), std::string::npos) << what << ": " << run.out;
     EXPECT_EQ(testing::ReadFileBytes(Image()), Bytes("an earlier tiled image")) << what;
     EXPECT_EQ(testing::ReadFileBytes(MapFile()), Bytes("an earlier calibration")) << what;
     EXPECT_EQ(output_->Entries(), (std::set<std::string>{"merged.map", "merged.qtx2"})) << what;
