@@ -169,15 +169,19 @@ def work_folders(temp):
 
 def start_slow_create(temp, name):
     """A create at a fine pixel scale, running, once its work folder holds rows."""
+    earlier = set(work_folders(temp))
     image = os.path.join(WORK, name + ".qtx2")
     process = subprocess.Popen([CLI, "create", "--folder", SAMPLES, "-o", image, "--mpp", "15", "--temp", temp,
                                 "--projection", "utm", "--zone", "32"], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     deadline = time.time() + 60
     while time.time() < deadline and process.poll() is None:
-        folders = work_folders(temp)
-        if folders and any(os.path.getsize(os.path.join(temp, folders[0], f)) > 0
-                           for f in os.listdir(os.path.join(temp, folders[0])) if f.endswith(".qtxx0")):
-            return process, os.path.join(temp, folders[0])
+        folders = [f for f in work_folders(temp) if f not in earlier]
+        try:
+            if folders and any(os.path.getsize(os.path.join(temp, folders[0], f)) > 0
+                               for f in os.listdir(os.path.join(temp, folders[0])) if f.endswith(".qtxx0")):
+                return process, os.path.join(temp, folders[0])
+        except FileNotFoundError:
+            pass  # a file of the create came or went meanwhile
         time.sleep(0.02)
     process.kill()
     raise AssertionError("the slow create made no rows: " + process.communicate()[1].decode())
