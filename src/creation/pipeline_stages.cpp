@@ -5,6 +5,7 @@
 #include "catalogue/map_file_writer.h"
 #include "common/error.h"
 #include "common/paths.h"
+#include "pipeline/level_pass.h"
 #include "pipeline/sharpen.h"
 #include "raster/scratch/temp_image.h"
 #include "pipeline/tiled_conversion.h"
@@ -24,6 +25,12 @@ class TrueColourRows : public TempRowWriter {
   TrueColourTempWriter writer_;
 };
 
+// The sharpened map and the colour statistics gathered while it was written.
+struct SampledImage {
+  std::string path;
+  std::shared_ptr<const FullSizeColourSample> colours;
+};
+
 }  // namespace
 
 CreateStages PipelineStages(const PipelineOptions& options, const CalibrationTarget& target, WorkerHost& host,
@@ -40,11 +47,21 @@ CreateStages PipelineStages(const PipelineOptions& options, const CalibrationTar
   stages.beginTempImage = [threads](const std::string& path, std::int32_t width, std::int32_t height) {
     return std::make_unique<TrueColourRows>(path, width, height, threads);
   };
-  stages.sharpen = [&host, &flags, threads](const std::string& from, const std::string& to) {
-    return SharpenTempImage(from, to, host, &flags.conversionAbort, threads);
+  // The sharpening reads the merged map in row order anyway: it feeds the
+  // colour statistics of a full-size conversion on the way, so that the
+  // conversion goes over the sharpened map only once, to map its colours.
+  auto sampled = std::make_shared<SampledImage>();
+  stages.sharpen = [options, &host, &flags, threads, sampled](const std::string& from, const std::string& to) {
+    *sampled = {};
+    auto colours = options.resizePercent >= 100
+                       ? std::make_shared<FullSizeColourSample>(MappedColourCount(options.colourCount))
+                       : nullptr;
+    const bool whole = SharpenTempImage(from, to, host, &flags.conversionAbort, threads, colours.get());
+    if (whole) *sampled = {to, colours};
+    return whole;
   };
-  stages.convertToTiled = [options, &host, &flags, written, image](const std::string& temp, const std::string& destination,
-                                                            const std::string& workFolder) {
+  stages.convertToTiled = [options, &host, &flags, written, image, sampled](
+                              const std::string& temp, const std::string& destination, const std::string& workFolder) {
     TiledConversionRequest request;
     request.sourcePath = temp;
     request.destinationPath = destination;
@@ -54,6 +71,7 @@ CreateStages PipelineStages(const PipelineOptions& options, const CalibrationTar
     request.scrambled = false;  // the host application opens the plain variant
     request.deferCommit = true;
     request.threads = options.threads;
+    if (sampled->path == temp) request.fullSizeColours = sampled->colours;
     const TiledConversionResult result = ConvertToTiledImage(request, host, flags.conversionAbort);
     // A failure not yet shown (a full disk, a file that cannot be written)
     // ends the create with its reason, which the create log then gives.

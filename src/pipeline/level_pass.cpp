@@ -43,20 +43,29 @@ void InsertRow(TColorQuantizer& quantizer, int pixelMode, const Palette& palette
 
 std::string LevelFileName(int n) { return "qtx_" + std::to_string(n) + ".qtx0"; }
 
-bool MapColoursPass(RasterReader& source, int colours, const PassContext& context) {
+void FullSizeColourSample::AddRow(int y, int pixelMode, const Palette& palette, const std::uint8_t* row, int width) {
+  if (Sampled(y)) InsertRow(quantizer_, pixelMode, palette, row, width);
+}
+
+bool MapColoursPass(RasterReader& source, int colours, const PassContext& context,
+                    const FullSizeColourSample* sampled) {
   const int width = source.width();
   const int height = source.height();
   const int pixelMode = source.pixelMode();
   std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * static_cast<std::size_t>(pixelMode));
   Palette palette{};
-  {
-    TColorQuantizer quantizer(colours, 8);
-    for (int i = 0; i < height; i += 10) {
+  if (sampled != nullptr) {
+    if (sampled->colours() != colours) throw QuiltorError("colour sample made for another colour count");
+    sampled->ExportPalette(palette);
+  } else {
+    FullSizeColourSample sample(colours);
+    for (int i = 0; i < height; ++i) {
+      if (!FullSizeColourSample::Sampled(i)) continue;
       if (!ShowEveryTenth(i, "Mapping Colors - Pass 1 : ", height, context)) return false;
       source.ReadRow(i, row.data());
-      InsertRow(quantizer, pixelMode, source.palette(), row.data(), width);
+      sample.AddRow(i, pixelMode, source.palette(), row.data(), width);
     }
-    quantizer.ExportPalette(palette);
+    sample.ExportPalette(palette);
   }
   ColourLookup lookup;
   lookup.Build(palette, FinishPalette(palette, colours), context.threads);

@@ -11,6 +11,7 @@
 
 #include "common/worker_host.h"
 #include "pipeline/colour_lookup.h"
+#include "pipeline/colour_quantizer.h"
 #include "raster/raster_reader.h"
 
 namespace quiltor {
@@ -27,10 +28,30 @@ struct PassContext {
 // File name of level n's palette image inside the work folder.
 std::string LevelFileName(int n);
 
+// The colour statistics of the full-size mapping: a quantiser of `colours`
+// colours fed rows 0, 10, 20 and so on of the image. A stage that already
+// reads the image in row order (the sharpening) can feed it on the way, so
+// that the mapping need not read those rows again.
+class FullSizeColourSample {
+ public:
+  explicit FullSizeColourSample(int colours) : quantizer_(colours, 8) {}
+  static bool Sampled(int y) { return y % 10 == 0; }
+  int colours() const { return quantizer_.maxColours(); }
+  // Row y (width pixels, palette indices into `palette` when pixelMode is
+  // 1, else blue, green, red); rows that are not sampled are passed over.
+  void AddRow(int y, int pixelMode, const Palette& palette, const std::uint8_t* row, int width);
+  void ExportPalette(Palette& palette) const { quantizer_.ExportPalette(palette); }
+
+ private:
+  TColorQuantizer quantizer_;
+};
+
 // Maps the full-size image to `colours` quantised colours plus black and
-// white, writing level 0's palette image. The quantiser sees every tenth row.
+// white, writing level 0's palette image. The quantiser sees every tenth row:
+// `sampled`, when given, has seen them already (with `colours` colours).
 // False when aborted (the partial file is left to the work folder).
-bool MapColoursPass(RasterReader& source, int colours, const PassContext& context);
+bool MapColoursPass(RasterReader& source, int colours, const PassContext& context,
+                    const FullSizeColourSample* sampled = nullptr);
 
 // Makes level n at `percent` percent of `image`: resample into a row stream,
 // quantise every row, sharpen the stream, then map it to the palette

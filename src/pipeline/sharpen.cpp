@@ -6,6 +6,7 @@
 
 #include "common/error.h"
 #include "common/parallel.h"
+#include "pipeline/level_pass.h"
 #include "raster/raster_source.h"
 #include "raster/scratch/temp_image.h"
 
@@ -153,7 +154,7 @@ SharpenOutcome SharpenRows(int width, int height, const SharpenKernel& kernel, c
 }
 
 bool SharpenTempImage(const std::string& fromPath, const std::string& toPath, WorkerHost& host,
-                      const std::atomic<bool>* abort, int threads) {
+                      const std::atomic<bool>* abort, int threads, FullSizeColourSample* colours) {
   // Writing over the image being read would destroy the merged map.
   std::error_code same;
   if (std::filesystem::equivalent(fromPath, toPath, same)) {
@@ -169,7 +170,11 @@ bool SharpenTempImage(const std::string& fromPath, const std::string& toPath, Wo
     complete = SharpenRows(
                    source->width(), source->height(), StandardSharpenKernel(),
                    [&source](int y, std::uint8_t* buffer) { ReadRasterLine(source.get(), y, buffer); },
-                   [&out](int, const std::uint8_t* row) { out.WriteRow(row); }, SharpenProgressOn(host), abort,
+                   [&out, &source, colours](int y, const std::uint8_t* row) {
+                     out.WriteRow(row);
+                     if (colours != nullptr) colours->AddRow(y, 3, source->palette(), row, source->width());
+                   },
+                   SharpenProgressOn(host), abort,
                    threads)
                    .complete;
     if (complete) out.Finish();

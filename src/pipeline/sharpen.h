@@ -12,6 +12,8 @@
 
 namespace quiltor {
 
+class FullSizeColourSample;
+
 // A 5 x 5 kernel, row-major, centre at position 12, and its divisor.
 struct SharpenKernel {
   std::array<int, 25> weights{};
@@ -50,7 +52,9 @@ SharpenOutcome SharpenRows(int width, int height, const SharpenKernel& kernel, c
 // "Sharpening : n of H" on the host's status line every tenth row. False
 // when aborted; errors throw QuiltorError. Either way an unfinished `toPath`
 // is removed. Rows are deflated on `threads` threads (0: one per core).
+// `colours`, when given, is fed the sharpened rows on the way.
 bool SharpenTempImage(const std::string& fromPath, const std::string& toPath, WorkerHost& host,
-                      const std::atomic<bool>* abort = nullptr, int threads = 1);
+                      const std::atomic<bool>* abort = nullptr, int threads = 1,
+                      FullSizeColourSample* colours = nullptr);
 
 }  // namespace quiltor

@@ -70,7 +70,9 @@ bool BuildAndWrite(std::unique_ptr<RasterReader> source, const TiledConversionRe
   std::unique_ptr<RasterReader> base;
   if (scale == 100) {
     if (source->pixelMode() == 3 || colours < 254) {
-      if (!MapColoursPass(*source, colours, context)) return false;
+      const FullSizeColourSample* sampled = request.fullSizeColours.get();
+      if (sampled != nullptr && (source->pixelMode() != 3 || sampled->colours() != colours)) sampled = nullptr;
+      if (!MapColoursPass(*source, colours, context, sampled)) return false;
       source.reset();
       base = OpenLevel(context, 0);
     } else {
@@ -115,6 +117,8 @@ bool BuildAndWrite(std::unique_ptr<RasterReader> source, const TiledConversionRe
 
 }  // namespace
 
+int MappedColourCount(int requested) { return std::clamp(requested, 1, 254); }
+
 std::string ChooseDestinationName(const std::string& sourcePath, const std::string& destinationPath) {
   std::string destination = destinationPath;
   const std::string upperSource = ToUpperAscii(sourcePath);
@@ -144,7 +148,7 @@ TiledConversionResult ConvertToTiledImage(const TiledConversionRequest& request,
   if (temp == FolderProblem::OnOpticalDisc) return Shown(host, kTempFolderOnCdrom);
   abort.store(false);
   const double scale = std::min(request.scalePercent, 100.0);
-  const int colours = std::clamp(request.colourCount, 1, 254);
+  const int colours = MappedColourCount(request.colourCount);
   const std::string destination = ChooseDestinationName(request.sourcePath, request.destinationPath);
 
   try {

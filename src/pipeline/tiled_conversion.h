@@ -13,6 +13,7 @@
 #include <string>
 
 #include "common/worker_host.h"
+#include "pipeline/level_pass.h"
 #include "raster/raster_reader.h"
 #include "raster/scratch/work_folder.h"
 
@@ -34,7 +35,13 @@ struct TiledConversionRequest {
   // the caller to put in place together with its calibration file.
   bool deferCommit = false;
   int threads = 0;  // for the work that splits (0: one per core); the file is the same for any number
+  // Colours of the source already sampled by whoever wrote it, for a full-size
+  // conversion of a true-colour source; empty: the conversion samples them.
+  std::shared_ptr<const FullSizeColourSample> fullSizeColours;
 };
+
+// The colour count a conversion asked for `requested` colours maps to.
+int MappedColourCount(int requested);
 
 struct TiledConversionResult {
   bool ok = false;
