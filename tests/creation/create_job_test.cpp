@@ -233,6 +233,26 @@ TEST(CreateJob, LoadedMapsGrowWhenOneRowNeedsMoreAndCloseFirstOpened) {
   }
 }
 
+// The merged bytes of three dozen overlapping, bent maps with a small open
+// image budget, as recorded from the row loop that walked every row and
+// column: a faster way of finding the columns and maps of a row must not
+// move a single pixel.
+TEST(CreateJob, ScatteredMapsMergeToTheRecordedBytes) {
+  TempFolder temp;
+  RecordingHost host;
+  CreateFlags flags;
+  CapturedImage image;
+  CreateSettings settings = PlainSettings(temp);
+  settings.maxLoadedMaps = 5;
+  CreateJob job(settings, quiltor::testing::ScatteredSources(), CopyingStages(image), host, flags);
+  const CreateReport report = job.Run();
+  ASSERT_EQ(report.resultText, kResultComplete);
+  ASSERT_EQ(image.rows.size(), static_cast<std::size_t>(report.grid.width) * report.grid.height * 3);
+  EXPECT_EQ(quiltor::testing::RowsDigest(image.rows), 0x2ba58d637bd0a64eull);
+  ASSERT_EQ(report.openFailures.size(), 1u);
+  EXPECT_EQ(report.openFailures[0].imageFile, "/maps/scatter17.png");
+}
+
 TEST(CreateJob, TooSmallImageIsRefusedWithoutFiles) {
   Mosaic m;
   CreateJob job(PlainSettings(m.temp, 10), m.Sources(), CopyingStages(m.image), m.host, m.flags);

@@ -95,6 +95,54 @@ inline creation::CreationSource FramedSource(const std::string& name, double wes
   return s;
 }
 
+// Three dozen small overlapping maps of four scales over about half a
+// degree, most detailed first, each with a collar and a pattern that shows
+// any change of sampling position in the merged bytes. Their pixel grids are
+// bent (a row of the image is a parabola on the ground), so that the row
+// transform must split its rows. Map 17 cannot be opened. Only arithmetic,
+// no library functions, so the merged bytes are the same on every machine.
+inline std::vector<creation::CreationSource> ScatteredSources() {
+  std::vector<creation::CreationSource> sources;
+  constexpr int kCount = 36;
+  constexpr double kSteps[4] = {0.0007, 0.001, 0.0013, 0.002};
+  for (int i = 0; i < kCount; ++i) {
+    const double step = kSteps[i * 4 / kCount];
+    const int w = 60 + (i * 37) % 90, h = 50 + (i * 53) % 100;
+    const int collar = i % 5;
+    const double west = 0.013 * ((i * 7) % 31), north = 0.5 - 0.011 * ((i * 11) % 29);
+    const double bend = 0.02 * (i % 3) / w;
+    std::vector<std::uint8_t> px(static_cast<std::size_t>(w) * h * 3);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        std::uint8_t* p = &px[(static_cast<std::size_t>(y) * w + x) * 3];
+        const bool in = x >= collar && y >= collar && x <= w - 1 - collar && y <= h - 1 - collar;
+        p[0] = in ? std::uint8_t(x * 7 + i * 13) : 255;
+        p[1] = in ? std::uint8_t(y * 5 + i * 29) : 0;
+        p[2] = in ? std::uint8_t(x * y + i) : 255;
+      }
+    creation::CreationSource s =
+        FramedSource("scatter" + std::to_string(i) + ".png", west, north, step, w, h, collar, std::move(px), nullptr,
+                     i == 17);
+    s.toPixel = [west, north, step, bend, w](double lat, double lon, double& col, double& row) {
+      col = (lon - west) / step;
+      const double fromCentre = col - w / 2.0;
+      row = (north - lat) / step + bend * fromCentre * fromCentre;
+    };
+    sources.push_back(std::move(s));
+  }
+  return sources;
+}
+
+// FNV-1a of the merged rows: a short fingerprint of every byte.
+inline std::uint64_t RowsDigest(const std::vector<std::uint8_t>& rows) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const std::uint8_t byte : rows) {
+    hash ^= byte;
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
 // Keeps the rows in memory and writes a file at the path, so that the job's
 // clean-up of its temporary files can be seen on disk.
 struct CapturedImage {
