@@ -6,8 +6,9 @@
 // worker thread for the window; the command line runs the same job directly.
 //
 // The job talks to the user interface only through WorkerHost, and reads
-// only the snapshot it was given. The per-map working state of a create
-// (bounds, row work arrays, open image, opening time) belongs to the job.
+// only the snapshot it was given. Where each map meets the grid is worked
+// out once (RowPlan); the rows are merged by a RowWorker, which owns the
+// open images and the work arrays of the row.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -17,36 +18,17 @@
 #include <vector>
 
 #include "common/worker_host.h"
+#include "creation/creation_source.h"
 #include "creation/destination_map.h"
-#include "raster/raster_reader.h"
+#include "creation/row_sampling.h"
+#include "creation/row_worker.h"
 #include "raster/scratch/work_folder.h"
 
 namespace quiltor::creation {
 
-// Every row starts at this value in all three bytes; a pixel whose three
-// bytes are all 247 counts as not yet filled.
-inline constexpr std::uint8_t kBackgroundByte = 247;
-
 inline constexpr const char* kResultComplete = "Creating map ... complete";
 inline constexpr const char* kResultAborted = "Creating map ... Aborted";
 inline constexpr const char* kResultFailed = "Creating map ... failed";
-
-// One source map as the job sees it.
-struct CreationSource {
-  std::string imageFile;  // full path, for the open and the log lines
-  std::int32_t width = 0;   // image size of the calibrated record
-  std::int32_t height = 0;
-  double metresPerPixel = 0;
-  GeoOutline outline;       // WGS 84 border
-  // The sorted border crossings of an image row; read in pairs they are the
-  // inside spans, both ends included. Computed when asked for; the job keeps
-  // the rows it used last.
-  std::function<std::vector<std::int32_t>(std::int32_t row)> rowSpans;
-  // WGS 84 latitude/longitude to the map's pixel column and row (not rounded).
-  std::function<void(double lat, double lon, double& column, double& row)> toPixel;
-  // Opens the image; throws QuiltorError or returns null when it cannot.
-  std::function<std::unique_ptr<RasterReader>()> open;
-};
 
 // The true-colour temporary image the rows go to.
 class TempRowWriter {
@@ -94,12 +76,6 @@ struct CreateFlags {
 // Milliseconds of a monotonic clock; tests pass their own.
 using MillisecondClock = std::function<std::uint32_t()>;
 
-// A source image the create could not open, and why.
-struct MapOpenFailure {
-  std::string imageFile;
-  std::string cause;  // the reader's or the opener's words
-};
-
 struct CreateReport {
   bool started = false;        // false: ended before the row loop (no extent, too small)
   std::string resultText;      // empty when the create ended before the row loop
@@ -124,18 +100,12 @@ class CreateJob {
   CreateReport Run();
 
  private:
-  struct MapState;
   CreateReport RunStages();
   bool RowLoop(const std::string& tempFile);
-  void PrepareMaps();
-  void ScanRow(std::int32_t r, double rowY, std::vector<std::uint8_t>& rowBuffer);
-  void TransformMapRow(MapState& map);
-  void OpenCachedMap(MapState& map);
-  void CloseAllMaps();
   std::string NewWorkFile(const std::string& stem);
 
   CreateSettings settings_;
-  std::vector<MapState> maps_;
+  std::vector<CreationSource> sources_;
   CreateStages stages_;
   WorkerHost& host_;
   CreateFlags& flags_;
@@ -143,31 +113,10 @@ class CreateJob {
   DestinationExtent extent_;
   DestinationGrid grid_;
   std::unique_ptr<WorkFolder> workFolder_;
-  std::uint32_t startTick_ = 0;
-  int loadedCount_ = 0;
-  int opensThisRow_ = 0;
   int maxLoadedMaps_ = 3;
   std::int64_t exactProjections_ = 0;
   std::vector<MapOpenFailure> openFailures_;
 };
-
-// Bilinear weights of the four neighbours a (x0, y0), b (x1, y0), c (x0, y1),
-// d (x1, y1) in 15-bit fixed point (they sum to 32768). With a scale ratio of
-// 0.6 or less the four pixels are averaged.
-struct BilinearWeights {
-  std::int32_t a, b, c, d;
-};
-BilinearWeights SampleWeights(double x, double y, double scaleRatio);
-
-// Samples `raster` at source position (x, y) into `pixel` (blue, green, red).
-void SampleBilinear(RasterReader& raster, std::uint8_t* pixel, double x, double y, double scaleRatio);
-
-// Destination coordinates to source pixels for n entries in place: exact at
-// the two ends and the middle, interpolated between them while the middle
-// point's error is at most `tolerance` pixels, split in halves otherwise.
-// `transform` converts arrays exactly; `exact` counts the points it saw.
-using PointTransform = std::function<void(double* x, double* y, int n)>;
-void AdaptiveRowTransform(double* x, double* y, int n, double tolerance, const PointTransform& transform);
 
 // Rows between two progress texts for a destination `width` pixels wide.
 int ProgressStep(std::int32_t width);

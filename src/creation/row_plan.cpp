@@ -1,0 +1,94 @@
+#include "creation/row_plan.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "catalogue/border.h"
+
+namespace quiltor::creation {
+
+namespace {
+
+// The box of the outline points the destination can show.
+ProjectedExtent OutlineBox(const DestinationProjection& projection, const GeoOutline& outline) {
+  ProjectedExtent box{kEmptyBoxEdge, -kEmptyBoxEdge, kEmptyBoxEdge, -kEmptyBoxEdge};
+  for (std::size_t k = 0; k < outline.lat.size(); ++k) {
+    double x = outline.lon[k], y = outline.lat[k];
+    if (!projection.isLatLon()) {
+      const std::optional<geodesy::EastingNorthing> en = projection.forward({outline.lat[k], outline.lon[k]});
+      if (!en) continue;  // a point the destination cannot show does not widen the box
+      x = en->easting;
+      y = en->northing;
+    }
+    box.Widen(x, y);
+  }
+  return box;
+}
+
+}  // namespace
+
+RowPlan::RowPlan(const DestinationProjection& projection, const DestinationExtent& extent,
+                 const DestinationGrid& grid, const std::vector<CreationSource>& sources) {
+  const double s = grid.pixelSize;
+  pixelSize_ = s;
+  columnX_.resize(static_cast<std::size_t>(grid.width));
+  double X = extent.minX;
+  for (double& x : columnX_) {
+    x = X;
+    X += s;
+  }
+  rowY_.resize(static_cast<std::size_t>(grid.height));
+  double Y = extent.maxY;
+  for (double& y : rowY_) {
+    y = Y;
+    Y -= s;
+  }
+  maps_.reserve(sources.size());
+  for (const CreationSource& source : sources) maps_.push_back(ReachOf(projection, extent, s, source));
+  for (std::size_t i = 0; i < maps_.size(); ++i)
+    if (maps_[i].meetsRows()) byFirstRow_.push_back(i);
+  std::stable_sort(byFirstRow_.begin(), byFirstRow_.end(),
+                   [this](std::size_t a, std::size_t b) { return maps_[a].firstRow < maps_[b].firstRow; });
+}
+
+MapReach RowPlan::ReachOf(const DestinationProjection& projection, const DestinationExtent& extent, double pixelSize,
+                          const CreationSource& source) const {
+  const ProjectedExtent box = OutlineBox(projection, source.outline);
+  MapReach m;
+  m.maxX = box.maxX + kBoxMargin;
+  m.maxY = box.maxY + kBoxMargin;
+  m.minX = box.minX - kBoxMargin;
+  m.minY = box.minY - kBoxMargin;
+  m.scaleRatio = source.metresPerPixel / pixelSize;
+  // Written so that a box with a NaN edge meets nothing.
+  const bool meetsExtent = m.minX <= m.maxX && m.minY <= m.maxY && extent.minX <= m.maxX && extent.maxX >= m.minX;
+  if (!meetsExtent) return m;
+  // The columns whose X lies within the box widened once more; X grows from
+  // column to column, so they are one run.
+  const auto first = std::lower_bound(columnX_.begin(), columnX_.end(), m.minX - kColumnMargin);
+  const auto end = std::upper_bound(first, columnX_.end(), m.maxX + kColumnMargin);
+  m.firstColumn = static_cast<std::int32_t>(first - columnX_.begin());
+  m.columnCount = static_cast<std::int32_t>(end - first);
+  // Y falls from row to row: the rows within the box are one run too.
+  const auto top = std::partition_point(rowY_.begin(), rowY_.end(), [&m](double y) { return y > m.maxY; });
+  const auto below = std::partition_point(top, rowY_.end(), [&m](double y) { return y >= m.minY; });
+  m.firstRow = static_cast<std::int32_t>(top - rowY_.begin());
+  m.lastRow = static_cast<std::int32_t>(below - rowY_.begin()) - 1;
+  return m;
+}
+
+const std::vector<std::size_t>& MapsOfRows::At(std::int32_t r, std::vector<std::size_t>& left) {
+  const std::vector<std::size_t>& order = plan_.ByFirstRow();
+  for (; next_ < order.size() && plan_.Map(order[next_]).firstRow <= r; ++next_) {
+    const std::size_t i = order[next_];
+    if (plan_.Map(i).lastRow < r) continue;  // all its rows were skipped
+    meeting_.insert(std::lower_bound(meeting_.begin(), meeting_.end(), i), i);
+  }
+  const auto gone = std::stable_partition(meeting_.begin(), meeting_.end(),
+                                          [this, r](std::size_t i) { return plan_.Map(i).lastRow >= r; });
+  left.assign(gone, meeting_.end());
+  meeting_.erase(gone, meeting_.end());
+  return meeting_;
+}
+
+}  // namespace quiltor::creation
