@@ -7,7 +7,7 @@
 
 #include "common/error.h"
 #include "common/paths.h"
-#include "common/rounding.h"
+#include "common/resample_grid.h"
 #include "common/text.h"
 #include "geodesy/datum.h"
 #include "raster/byte_file.h"
@@ -51,6 +51,13 @@ std::array<Corner, 4> CornerPositions(double west, double east, double north, do
     corners[k].lon = RoundAwayFullMinute(corners[k].lon);
   }
   return corners;
+}
+
+// Where pixel `written` (one past the last) of the resized side lies, as a
+// fraction of the grid side of `gridLength` pixels.
+double EdgeFraction(std::int32_t gridLength, std::int32_t written) {
+  if (gridLength <= 0) return 1.0;
+  return static_cast<double>(ResampledSourcePosition(written, gridLength, written)) / gridLength;
 }
 
 std::string SetupValue(double value, int width, int decimals) {
@@ -130,9 +137,15 @@ double RoundAwayFullMinute(double degrees) {
 std::unique_ptr<PendingFile> PrepareMapFile(const std::string& basePath, std::int32_t width, std::int32_t height,
                                             double west, double east, double north, double south,
                                             std::int32_t resizePercent, const MapFileDestination& destination) {
-  const auto corners = CornerPositions(west, east, north, south, destination);
-  const std::int32_t w = RoundHalfEvenToInt(static_cast<double>(width) * resizePercent / 100.0);
-  const std::int32_t h = RoundHalfEvenToInt(static_cast<double>(height) * resizePercent / 100.0);
+  // The written image is the grid resized as the tiled conversion resizes
+  // it, and its far corner is where the resampler puts pixel (w, h): with a
+  // resize that is not the grid's edge, since the first and last pixels of
+  // both images coincide.
+  const std::int32_t w = ResampledLength(width, resizePercent);
+  const std::int32_t h = ResampledLength(height, resizePercent);
+  const double farX = west + (east - west) * EdgeFraction(width, w);
+  const double farY = north + (south - north) * EdgeFraction(height, h);
+  const auto corners = CornerPositions(west, farX, north, farY, destination);
   const std::string mapPath = ChangeExtension(basePath, ".map");
   std::error_code ec;
   const auto status = std::filesystem::status(mapPath, ec);

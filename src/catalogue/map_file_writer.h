@@ -23,12 +23,16 @@ struct MapFileDestination {
 };
 
 // Writes basePath with the extension ".map" (replacing an existing file).
-// width, height: pixel size of the created image before resizing; west,
-// east, north, south: its bounds in destination units (degrees for
-// "Latitude/Longitude") on WGS 84; resizePercent 1..100. Throws QuiltorError
-// when a corner has no latitude/longitude in the projection (nothing is
-// written then) or the file cannot be created or written; returns true when
-// written.
+// width, height: pixel size of the grid the created image was sampled on,
+// before resizing; west, north: where its pixel (0, 0) lies, and east, south:
+// where pixel (width, height) lies, one step past the last column and row
+// (the grid's edges, not the bounds it was sized from), in destination units
+// (degrees for "Latitude/Longitude") on WGS 84; resizePercent 1..100. The
+// image written is ResampledLength of the grid at resizePercent, and its
+// corners are placed where the resampler puts the resized pixels. Throws
+// QuiltorError when a corner has no latitude/longitude in the projection
+// (nothing is written then) or the file cannot be created or written;
+// returns true when written.
 bool WriteMapFile(const std::string& basePath, std::int32_t width, std::int32_t height, double west, double east,
                   double north, double south, std::int32_t resizePercent, const MapFileDestination& destination);
 

@@ -7,6 +7,7 @@
 
 #include "common/error.h"
 #include "common/paths.h"
+#include "common/resample_grid.h"
 #include "common/text.h"
 #include "pipeline/zoom_plan.h"
 #include "raster/scratch/work_folder.h"
@@ -74,6 +75,8 @@ CreateReport CreateJob::RunStages() {
   grid_ = ComputeDestinationGrid(settings_.projection, extent_, settings_.metresPerPixel);
   report.extent = extent_;
   report.grid = grid_;
+  report.imageWidth = ResampledLength(grid_.width, settings_.resizePercent);
+  report.imageHeight = ResampledLength(grid_.height, settings_.resizePercent);
   if (!LargeEnoughToTile(grid_.width, grid_.height, settings_.resizePercent)) {
     host_.ShowMessage(kImageTooSmallMessage);
     flags_.abortRequested = true;

@@ -82,6 +82,9 @@ struct CreateReport {
   bool outputWritten = false;  // the tiled image and its calibration file exist
   DestinationExtent extent;
   DestinationGrid grid;
+  // The tiled image's full-size level: the grid resized to the resize percentage.
+  std::int32_t imageWidth = 0;
+  std::int32_t imageHeight = 0;
   std::int64_t exactProjections = 0;  // points sent through the whole projection chain
   int maxLoadedMaps = 0;              // at the end of the run
   std::vector<MapOpenFailure> openFailures;  // each image once, in the order they failed

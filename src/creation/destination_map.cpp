@@ -73,6 +73,11 @@ DestinationGrid ComputeDestinationGrid(const DestinationProjection& projection, 
   return grid;
 }
 
+DestinationExtent GridEdges(const DestinationGrid& grid) {
+  return {grid.originX, grid.originX + grid.width * grid.pixelSize, grid.originY - grid.height * grid.pixelSize,
+          grid.originY};
+}
+
 GeoOutline RegionOutline(const DestinationProjection& projection, const DrawnRegion& region) {
   double latN = region.maxY, lonW = region.minX, latS = region.minY, lonE = region.maxX;
   if (!projection.isLatLon()) {

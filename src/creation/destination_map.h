@@ -44,6 +44,11 @@ struct DestinationGrid {
   double originY = 0;  // maxY
 };
 
+// Where the grid's pixel (0, 0) and pixel (W, H), one step past its last
+// column and row, lie: (minX, maxY) and (minX + W s, maxY - H s). The far
+// edges differ from the extent the grid was sized from by up to half a pixel.
+DestinationExtent GridEdges(const DestinationGrid& grid);
+
 enum class CreateMode { SelectedMaps, RegionSelectedMaps, RegionAllMaps };
 
 // A region counts as drawn once its minX or maxX differs from this.

@@ -81,7 +81,7 @@ CreateStages PipelineStages(const PipelineOptions& options, const CalibrationTar
     return result.ok;
   };
   const int resize = options.resizePercent;
-  stages.writeMapFile = [target, resize, written, image](const DestinationExtent& extent, const DestinationGrid& grid) {
+  stages.writeMapFile = [target, resize, written, image](const DestinationExtent&, const DestinationGrid& grid) {
     // However this ends, the pending image goes: put in place or removed.
     const std::shared_ptr<PendingFile> pendingImage = std::move(*image);
     if (written->empty() || !pendingImage) throw QuiltorError("no tiled image was written");
@@ -90,8 +90,11 @@ CreateStages PipelineStages(const PipelineOptions& options, const CalibrationTar
     d.datum = target.datum;
     d.metersPerPixelText = target.metersPerPixelText;
     d.imageExtension = ExtensionPart(*written);
+    // The corners go where the image's pixels were sampled: the grid's edges,
+    // not the extent it was sized from.
+    const DestinationExtent edges = GridEdges(grid);
     const std::unique_ptr<PendingFile> mapFile =
-        PrepareMapFile(*written, grid.width, grid.height, extent.minX, extent.maxX, extent.maxY, extent.minY, resize, d);
+        PrepareMapFile(*written, grid.width, grid.height, edges.minX, edges.maxX, edges.maxY, edges.minY, resize, d);
     CommitTogether(*pendingImage, *mapFile);
   };
   return stages;

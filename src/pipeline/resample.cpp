@@ -86,7 +86,7 @@ std::vector<ContributorSet> BuildContributors(int n, int m, const ResampleFilter
   const float fscale = scale < 1.0F ? 1.0F / scale : 1.0F;
   std::vector<ContributorSet> sets(static_cast<std::size_t>(m));
   for (int i = 0; i < m; ++i) {
-    const float center = static_cast<float>(i) / scale;
+    const float center = ResampledSourcePosition(i, n, m);
     const int left = static_cast<int>(std::floor(center - width));
     const int right = static_cast<int>(std::ceil(center + width));
     ContributorSet& set = sets[static_cast<std::size_t>(i)];
@@ -97,11 +97,6 @@ std::vector<ContributorSet> BuildContributors(int n, int m, const ResampleFilter
     }
   }
   return sets;
-}
-
-int ResampledLength(int srcLength, double percent) {
-  const double divisor = 100.0 / percent;
-  return RoundHalfEvenToInt(static_cast<double>(srcLength) / divisor);
 }
 
 void ResampleRow(int pixelMode, const std::uint8_t* srcRow, std::uint8_t* dstRow, const Palette& palette,

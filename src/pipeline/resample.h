@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/resample_grid.h"
 #include "raster/bitmap.h"
 
 namespace quiltor {
@@ -35,14 +36,11 @@ struct Contributor {
 using ContributorSet = std::vector<Contributor>;
 
 // One contributor set per destination sample for resampling `srcCount`
-// samples to `dstCount`. Taps outside the image are mirrored at both edges.
+// samples to `dstCount`, each centred on ResampledSourcePosition. Taps outside
+// the image are mirrored at both edges.
 // Both counts must be at least 2 (one sample leaves the scale undefined);
 // QuiltorError otherwise.
 std::vector<ContributorSet> BuildContributors(int srcCount, int dstCount, const ResampleFilter& filter);
-
-// Size of one side at `percent` percent: round(src / (100 / percent)), halves
-// to even.
-int ResampledLength(int srcLength, double percent);
 
 // Horizontal pass: `srcRow` (palette indices when pixelMode is 1, else blue,
 // green, red) into `columns.size()` pixels of blue, green, red.

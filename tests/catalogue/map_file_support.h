@@ -11,34 +11,13 @@
 #include "common/text.h"
 #include "raster/formats/format_readers.h"
 #include "settings/image_search.h"
+#include "support/bmp_file.h"
 
 namespace quiltor::testing {
 
 // A 24-bit Windows bitmap of the given size (all pixels grey).
 inline void WriteTinyBmp(const std::filesystem::path& path, int width, int height) {
-  const int rowBytes = (width * 3 + 3) / 4 * 4;
-  const std::uint32_t imageBytes = static_cast<std::uint32_t>(rowBytes * height);
-  std::vector<unsigned char> file(54 + imageBytes, 0x80);
-  auto put32 = [&](std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) file[at + static_cast<std::size_t>(i)] = static_cast<unsigned char>(v >> (8 * i));
-  };
-  auto put16 = [&](std::size_t at, std::uint16_t v) {
-    file[at] = static_cast<unsigned char>(v);
-    file[at + 1] = static_cast<unsigned char>(v >> 8);
-  };
-  file[0] = 'B';
-  file[1] = 'M';
-  put32(2, static_cast<std::uint32_t>(file.size()));
-  put32(6, 0);
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, static_cast<std::uint32_t>(width));
-  put32(22, static_cast<std::uint32_t>(height));
-  put16(26, 1);
-  put16(28, 24);
-  for (std::size_t i = 30; i < 54; ++i) file[i] = 0;
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
-                                              static_cast<std::streamsize>(file.size()));
+  WriteBmp24(path, width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * 3 * height, 0x80));
 }
 
 // The image questions answered from the bitmap header (the only image kind

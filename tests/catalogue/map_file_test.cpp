@@ -404,9 +404,13 @@ TEST_F(MapFileRoundTrip, WrittenFileReadsBackWithItsProjectionDatumAndCorners) {
     EXPECT_EQ(r.datum, d.datum);
     EXPECT_EQ(r.method, kMethodFirstOrder);
     EXPECT_EQ(r.setup.lon0, dest.Setup().lon0) << c.projection;
-    // Each corner pixel maps to the inverse-projected destination corner.
-    const std::pair<double, double> pixels[] = {{0, 0}, {200, 0}, {200, 100}, {0, 100}};
-    const std::pair<double, double> xy[] = {{c.west, c.north}, {c.east, c.north}, {c.east, c.south}, {c.west, c.south}};
+    // The image was resized from the 400 x 200 grid whose edges are given:
+    // its first pixels lie on the grid's first, and its last pixels on the
+    // grid's last (399, 199), not on the grid's edge.
+    const double lastX = c.west + (c.east - c.west) * 399.0 / 400.0;
+    const double lastY = c.north + (c.south - c.north) * 199.0 / 200.0;
+    const std::pair<double, double> pixels[] = {{0, 0}, {199, 0}, {199, 99}, {0, 99}};
+    const std::pair<double, double> xy[] = {{c.west, c.north}, {lastX, c.north}, {lastX, lastY}, {c.west, lastY}};
     for (int k = 0; k < 4; ++k) {
       const auto ll = PixelToLatLon(r, {pixels[k].first, pixels[k].second});
       const geodesy::LatLon g = dest.Inverse({xy[k].first, xy[k].second}).value();

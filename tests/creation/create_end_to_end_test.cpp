@@ -136,7 +136,9 @@ TEST(CreateEndToEnd, MergedMapCutsCollarsKeepsDetailOnTopAndPutsLandmarksWhereIt
   EXPECT_EQ(written.height, image.height);
   const geodesy::Projection destination = geodesy::ReadDestinationProjection(
       c.create.configuration.destination, geodesy::BuiltInProjectionCatalogue());
-  const DestinationExtent& e = outcome.report.extent;
+  // Pixel (W, H) is one step past the grid's last column and row, wherever
+  // the extent the grid was sized from ended.
+  const DestinationExtent e = GridEdges(outcome.report.grid);
   const struct {
     double px, py, X, Y;
   } corners[] = {{0, 0, e.minX, e.maxY}, {double(image.width), double(image.height), e.maxX, e.minY}};
