@@ -138,8 +138,8 @@ void PrintJson(std::ostream& out, const creation::CreateOutcome& outcome, const 
       .Bool("written", r.outputWritten)
       .String("image", r.outputWritten ? destination : "")
       .String("map", r.outputWritten ? ChangeExtension(destination, ".map") : "")
-      .Integer("width", r.grid.width)
-      .Integer("height", r.grid.height)
+      .Integer("width", r.imageWidth)
+      .Integer("height", r.imageHeight)
       .Integer("maps", static_cast<std::int64_t>(outcome.selectedMaps.size()))
       .StringArray("log", outcome.log.lines)
       .StringArray("mapErrors", scanErrors);
@@ -217,8 +217,8 @@ int RunCreate(const Args& args, const Console& io) {
       for (const std::string& line : outcome.log.lines) io.out << line << "\n";
     if (!outcome.report.resultText.empty()) io.out << outcome.report.resultText << "\n";
     if (outcome.report.outputWritten)
-      io.out << "wrote " << create.destinationFile << " (" << outcome.report.grid.width << " x "
-          << outcome.report.grid.height << " pixels) and " << ChangeExtension(create.destinationFile, ".map")
+      io.out << "wrote " << create.destinationFile << " (" << outcome.report.imageWidth << " x "
+          << outcome.report.imageHeight << " pixels) and " << ChangeExtension(create.destinationFile, ".map")
           << "\n";
   }
   return outcome.report.outputWritten ? kExitSuccess : kExitFailed;

@@ -7,7 +7,7 @@ behind, and the landmarks of samples/landmarks.csv found, through the new
 map's own calibration ("info --latlon"), on pixels of their colour in the
 preview of the new image. A small pixel scale keeps every run short.
 
-usage: cli_check.py QUILTOR_CLI SOURCE_DIR utm|tm|latlon|refusal|keeps|sweep
+usage: cli_check.py QUILTOR_CLI SOURCE_DIR utm|tm|latlon|refusal|keeps|resized|sweep
 """
 import json
 import os
@@ -121,6 +121,25 @@ def refusal():
     assert os.listdir(temp) == [], os.listdir(temp)
 
 
+def resized():
+    # With --resize the image written is smaller than the grid it was sampled
+    # on: the report, in JSON and in text, gives the size of the image written.
+    temp = os.path.join(WORK, "temp")
+    os.makedirs(temp)
+    image = os.path.join(WORK, "half.qtx2")
+    options = ["create", "--folder", SAMPLES, "-o", image, "--mpp", MPP, "--temp", temp, "--resize", "50",
+               "--projection", "utm", "--zone", "32"]
+    report = json.loads(run(*options, "--json").stdout)
+    preview = os.path.join(WORK, "half.png")
+    run("preview", image, "-o", preview)
+    width, height, _, _ = read_png(preview)
+    assert (report["width"], report["height"]) == (width, height), (report["width"], report["height"], width, height)
+    lines = open(os.path.join(WORK, "half.map"), encoding="latin-1").read().splitlines()
+    assert map_line(lines, "IWH,").endswith(f",{width},{height}"), map_line(lines, "IWH,")
+    text = run(*options).stdout
+    assert f"({width} x {height} pixels)" in text, text
+
+
 def snapshot(*folders):
     """Every file and folder under the folders: its bytes, or None for a folder."""
     seen = {}
@@ -221,6 +240,8 @@ try:
         refusal()
     elif GROUP == "keeps":
         keeps()
+    elif GROUP == "resized":
+        resized()
     else:
         create(GROUP)
 finally:

@@ -215,7 +215,7 @@ TEST(CreatedMapCalibration, LandmarksNearEveryCornerAreWhereTheWrittenMapFilePut
     const int radius = c.resize == 100 ? 12 : 7;
     for (std::size_t k = 0; k < landmarks.size(); ++k) {
       const auto planar = written.projWGS84.Forward(landmarks[k]).value();
-      const PlanePoint expected = ProjectedToPixel(written, planar.easting, planar.northing);
+      const PixelPoint expected = ProjectedToPixel(written, planar);
       const auto [x, y] = DotCentre(image, expected.x, expected.y, radius);
       EXPECT_NEAR(x, expected.x, 0.1) << "landmark " << k;
       EXPECT_NEAR(y, expected.y, 0.1) << "landmark " << k;
