@@ -25,6 +25,7 @@
 #include "support/recording_host.h"
 #include "support/temp_folder.h"
 #include "support/tiled_layout_reader.h"
+#include "written_map.h"
 
 namespace quiltor::creation {
 namespace {
@@ -100,15 +101,6 @@ struct FixtureCreate {
   }
 };
 
-Map_record ReadWritten(const fs::path& mapFile) {
-  Map_record written;
-  QuietHost quiet;
-  const ImageSearchContext search;
-  const MapReadContext context{geodesy::BuiltInProjectionCatalogue(), search, RasterImageQueries(), quiet, {}};
-  EXPECT_EQ(ReadMapFile(mapFile.string(), written, 1, 1, context), kMapLoaded);
-  return written;
-}
-
 TEST(CreateEndToEnd, MergedMapCutsCollarsKeepsDetailOnTopAndPutsLandmarksWhereItsMapSays) {
   FixtureCreate c;
   ASSERT_EQ(c.catalogue.count(), 3);
@@ -129,7 +121,7 @@ TEST(CreateEndToEnd, MergedMapCutsCollarsKeepsDetailOnTopAndPutsLandmarksWhereIt
   ASSERT_EQ(image.height, outcome.report.grid.height);
 
   // (e) the calibration file: projection, datum, size and corners.
-  const Map_record written = ReadWritten(c.mapFile());
+  const Map_record written = quiltor::testing::ReadWrittenMap(c.mapFile());
   EXPECT_EQ(written.projectionName, "(UTM) Universal Transverse Mercator");
   EXPECT_EQ(written.datum, geodesy::Datums().FindDatum("European 1950"));
   EXPECT_EQ(written.width, image.width);

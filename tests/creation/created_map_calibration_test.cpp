@@ -16,17 +16,15 @@
 #include <sstream>
 
 #include "catalogue/calibration.h"
-#include "catalogue/map_file_reader.h"
-#include "catalogue/raster_image_queries.h"
 #include "common/text.h"
 #include "creation/catalogue_sources.h"
 #include "creation/create_run.h"
 #include "creation/destination_map.h"
-#include "settings/image_search.h"
 #include "support/bmp_file.h"
 #include "support/recording_host.h"
 #include "support/temp_folder.h"
 #include "support/tiled_layout_reader.h"
+#include "written_map.h"
 
 namespace quiltor::creation {
 namespace {
@@ -129,15 +127,6 @@ std::pair<double, double> DotCentre(const LayoutLevel& image, double x, double y
   return {sx / sum, sy / sum};
 }
 
-Map_record ReadWritten(const fs::path& mapFile) {
-  Map_record written;
-  QuietHost quiet;
-  const ImageSearchContext search;
-  const MapReadContext context{geodesy::BuiltInProjectionCatalogue(), search, RasterImageQueries(), quiet, {}};
-  EXPECT_EQ(ReadMapFile(mapFile.string(), written, 1, 1, context), kMapLoaded);
-  return written;
-}
-
 TEST(CreatedMapCalibration, LandmarksNearEveryCornerAreWhereTheWrittenMapFilePutsThem) {
   struct Case {
     const char* projection;
@@ -206,7 +195,7 @@ TEST(CreatedMapCalibration, LandmarksNearEveryCornerAreWhereTheWrittenMapFilePut
     ASSERT_EQ(outcome.report.resultText, kResultComplete) << (host.mapErrors.empty() ? "" : host.mapErrors[0]);
 
     const LayoutLevel image = quiltor::testing::ReadTiledLayout(create.destinationFile).levels.at(0);
-    const Map_record written = ReadWritten(temp / "merged.map");
+    const Map_record written = quiltor::testing::ReadWrittenMap(temp / "merged.map");
     ASSERT_EQ(written.width, image.width);
     ASSERT_EQ(written.height, image.height);
     EXPECT_EQ(outcome.report.imageWidth, image.width);
