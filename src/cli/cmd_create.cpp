@@ -11,19 +11,26 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "cli/command_spec.h"
 #include "cli/destination_options.h"
 #include "cli/interrupt_guard.h"
 #include "cli/json_writer.h"
 #include "cli/name_resolution.h"
+#include "cli/output_guard.h"
 #include "cli/terminal_host.h"
 #include "common/paths.h"
 #include "common/text.h"
 #include "creation/create_run.h"
 #include "geodesy/datum.h"
 #include "geodesy/projection_catalogue.h"
+#include "pipeline/zoom_plan.h"
+#include "settings/program_settings.h"
+#include "settings/settings_file.h"
 
 namespace quiltor::cli {
 
@@ -36,19 +43,13 @@ using Clock = std::chrono::steady_clock;
 
 double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-// An image that fails to open is an "Action List" line; on the terminal it
-// is shown even without --verbose, since that map is missing from the result.
-// The host also times each stage of the create, from its start to its end,
-// for the --verbose time line.
+// The terminal host that also times each stage of the create, from its start
+// to its end, for the --verbose time line.
 class CreateTerminal : public TerminalHost {
  public:
   static constexpr Stage kStages[] = {Stage::GeneratingMap, Stage::Sharpening, Stage::SavingImage};
 
-  explicit CreateTerminal(bool verbose) : TerminalHost(verbose), verbose_(verbose) {}
-  void AppendActionLine(const std::string& line) override {
-    TerminalHost::AppendActionLine(line);
-    if (!verbose_ && line.rfind("ERROR", 0) == 0) ShowMessage(line);
-  }
+  explicit CreateTerminal(bool verbose) : TerminalHost(verbose) {}
   void StageStarted(Stage stage) override {
     TerminalHost::StageStarted(stage);
     std::lock_guard lock(stageMutex_);
@@ -68,7 +69,6 @@ class CreateTerminal : public TerminalHost {
  private:
   static std::size_t Index(Stage stage) { return static_cast<std::size_t>(stage); }
 
-  bool verbose_;
   std::mutex stageMutex_;
   std::array<Clock::time_point, std::size(kStages)> stageStart_{};
   std::array<double, std::size(kStages)> stageSeconds_{};
@@ -102,14 +102,63 @@ creation::DrawnRegion ParseRegion(const std::string& text) {
   return region;
 }
 
+// A whole-number option within [low, high]; what the window's fields limit
+// silently is refused here, naming the option and its range.
+std::optional<int> IntegerWithin(const Args& args, std::string_view option, int low, int high) {
+  const std::optional<int> value = args.Integer(option);
+  if (value && (*value < low || *value > high)) {
+    throw UsageError("--" + std::string(option) + " takes " + FormatInt(low) + " to " + FormatInt(high) + ", not " +
+                     FormatInt(*value));
+  }
+  return value;
+}
+
+// The window's settings file holds what the window could store; values it
+// would replace without a word are told here, naming the key, the value
+// and what is used instead. Keys that an option overrides are not looked at.
+void NoteSettingsReplaced(const fs::path& file, const Args& args, const creation::CreateConfiguration& config,
+                          const Console& io) {
+  const auto note = [&](std::string_view key, const std::string& value, const std::string& why) {
+    io.Note("--settings " + file.string() + ": \"" + std::string(key) + "\" = \"" + value + "\" " + why);
+  };
+  constexpr std::string_view kDestination = "Destination Image";
+  constexpr std::string_view kSystem = "System";
+  if (!args.Has("projection")) {
+    const std::string text = TrimSpaces(IniReadString(file, kDestination, "Map Projection", ""));
+    const std::optional<std::int32_t> index = TryParseInt(text);
+    const auto count = static_cast<std::int32_t>(geodesy::DestinationProjections().size());
+    if (!text.empty() && (!index || *index < 0 || *index >= count)) {
+      note("Map Projection", text,
+           "is not an index of the projection list (0 to " + FormatInt(count - 1) + "); \"" +
+               config.destination.mapProjection + "\" is used");
+    }
+  }
+  if (!args.Has("datum")) {
+    const std::string datum = IniReadString(file, kDestination, "Map Datum", "");
+    if (!TrimSpaces(datum).empty() && !geodesy::Datums().HasDatum(datum))
+      note("Map Datum", datum, "is not a known datum; \"WGS 84\" is used");
+  }
+  const auto clamped = [&](std::string_view option, std::string_view key, int used, int low, int high) {
+    if (args.Has(option)) return;
+    const std::string text = TrimSpaces(IniReadString(file, kSystem, key, ""));
+    const std::optional<std::int32_t> stored = TryParseInt(text);
+    if (stored && *stored != used) {
+      note(key, text, "is outside " + FormatInt(low) + " to " + FormatInt(high) + "; " + FormatInt(used) + " is used");
+    }
+  };
+  clamped("colors", "Number of Colors", config.configure.numberOfColors, 8, 256);
+  clamped("resize", "ReSize", config.configure.resizePercent, 1, 100);
+}
+
 // The settings snapshot: the settings file (or a new installation's
 // defaults), then every option given on the command line over it.
-creation::CreateConfiguration ConfigurationOf(const Args& args) {
+creation::CreateConfiguration ConfigurationOf(const Args& args, const Console& io) {
   const std::string programFolder = ProgramFolder().string();
   creation::CreateConfiguration config;
   if (const auto file = args.Value("settings")) {
     if (!fs::is_regular_file(*file)) throw UsageError("no such settings file: " + *file);
     config = creation::LoadCreateConfiguration(*file, programFolder);
+    NoteSettingsReplaced(*file, args, config, io);
   } else {
     config = creation::DefaultCreateConfiguration(programFolder);
     config.configure.tempFolder = fs::temp_directory_path().string();
@@ -121,12 +170,55 @@ creation::CreateConfiguration ConfigurationOf(const Args& args) {
     d.metersPerPixel = *args.Value("mpp");
   }
   creation::ConfigureSettings& k = config.configure;
-  if (args.Has("colors")) k.numberOfColors = std::clamp(*args.Integer("colors"), 8, 256);
-  if (args.Has("resize")) k.resizePercent = std::clamp(*args.Integer("resize"), 1, 100);
+  if (const auto colours = IntegerWithin(args, "colors", 8, 256)) k.numberOfColors = *colours;
+  if (const auto resize = IntegerWithin(args, "resize", 1, 100)) k.resizePercent = *resize;
   if (const auto temp = args.Value("temp")) k.tempFolder = *temp;
   if (args.Has("max-loaded")) k.maxLoadedMaps = FormatInt(std::max(*args.Integer("max-loaded"), 1));
   if (!(ParseDecimal(d.metersPerPixel) > 0)) throw UsageError("the pixel scale must be above 0");
   return config;
+}
+
+// The ".map" files of the folders (not of their subfolders).
+std::vector<fs::path> MapFilesIn(const std::vector<std::string>& folders) {
+  std::vector<fs::path> files;
+  for (const std::string& folder : folders) {
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+      if (EqualsIgnoreCase(ExtensionPart(it->path().string()), ".map")) files.push_back(it->path());
+  }
+  return files;
+}
+
+// The output and its ".map" twin must not be a file of a scanned map: the
+// create would replace a sheet's image or calibration. A map whose map file
+// and image are the output's two files is the earlier result of this very
+// create; it is replaced, so it is left out of the sources.
+void KeepOutputOffTheSources(MapCatalogue& catalogue, const std::vector<std::string>& folders,
+                             const std::string& destination) {
+  const fs::path image = destination;
+  const fs::path twin = ChangeExtension(destination, ".map");
+  const auto refuse = [&](const fs::path& output, const std::string& mapFile) {
+    return UsageError("-o would write over " + output.string() + ", a file of the scanned map " + mapFile +
+                      "; choose another name or folder");
+  };
+  std::vector<std::string> earlierResults;
+  for (int i = 0; i < catalogue.count(); ++i) {
+    Map_record& map = catalogue[i];
+    if (SameFile(map.mapFile, twin) && SameFile(map.imageFile, image)) {
+      map.selected = false;
+      earlierResults.push_back(map.mapFile);
+      continue;
+    }
+    for (const fs::path& output : {image, twin})
+      if (SameFile(map.mapFile, output) || SameFile(map.imageFile, output)) throw refuse(output, map.mapFile);
+  }
+  // Map files the scan could not read are still somebody's calibration.
+  for (const fs::path& file : MapFilesIn(folders)) {
+    const bool earlier = std::any_of(earlierResults.begin(), earlierResults.end(),
+                                     [&](const std::string& m) { return SameFile(m, file); });
+    if (SameFile(file, image) || (SameFile(file, twin) && !earlier))
+      throw refuse(SameFile(file, image) ? image : twin, file.string());
+  }
 }
 
 void PrintJson(std::ostream& out, const creation::CreateOutcome& outcome, const std::string& destination,
@@ -157,10 +249,10 @@ int RunCreate(const Args& args, const Console& io) {
   const std::string output = *args.Value("output");
   // A create writes the plain tiled variant, which the host opens only
   // under the ".qtx2" extension.
-  if (!EqualsIgnoreCase(ExtensionPart(output), ".qtx2")) throw UsageError("-o must name a .qtx2 file");
+  RequireOutputExtension(output, ".qtx2");
   if (args.Flag("all-maps") && !args.Has("region")) throw UsageError("--all-maps needs --region");
   creation::CatalogueCreate create;
-  create.configuration = ConfigurationOf(args);
+  create.configuration = ConfigurationOf(args, io);
   if (const auto region = args.Value("region")) {
     create.region = ParseRegion(*region);
     create.mode = args.Flag("all-maps") ? CreateMode::RegionAllMaps : CreateMode::RegionSelectedMaps;
@@ -170,6 +262,10 @@ int RunCreate(const Args& args, const Console& io) {
 
   const bool verbose = args.Flag("verbose");
   CreateTerminal host(verbose);
+  const creation::CreateConfiguration& config = create.configuration;
+  host.Rephrase(kImageTooSmallMessage, "Image is too small to process at --mpp " + config.destination.metersPerPixel +
+                                           " and --resize " + FormatInt(config.configure.resizePercent) +
+                                           ": a smaller --mpp (or a larger --resize) makes a larger image");
   const geodesy::ProjectionCatalogue projections =
       geodesy::LoadProjectionCatalogue(geodesy::kReplacementListName, io.NoteSink());
   auto catalogue = std::make_unique<MapCatalogue>();
@@ -194,6 +290,7 @@ int RunCreate(const Args& args, const Console& io) {
     if (scanAbort) throw Failed("interrupted");
     scanSeconds = SecondsSince(scanStart);
     const Clock::time_point createStart = Clock::now();
+    KeepOutputOffTheSources(*catalogue, absolute, create.destinationFile);
     // Every usable map is ticked, as the scan leaves them.
     outcome = creation::CreateFromCatalogue(*catalogue, projections, create, host, flags);
     createSeconds = SecondsSince(createStart);
@@ -205,17 +302,16 @@ int RunCreate(const Args& args, const Console& io) {
     const std::vector<std::string>& errors = host.MapErrors();
     for (std::size_t i = scanErrors.size(); i < errors.size(); ++i) io.err << errors[i] << "\n";
   }
-  if (verbose && !args.Flag("json")) {
-    for (const creation::MapOpenFailure& f : outcome.report.openFailures)
-      io.err << "could not open " << f.imageFile << ": " << f.cause << "\n";
-    io.err << TimesLine(scanSeconds, host, createSeconds) << "\n";
-  }
+  if (verbose && !args.Flag("json")) io.err << TimesLine(scanSeconds, host, createSeconds) << "\n";
   if (args.Flag("json")) {
     PrintJson(io.out, outcome, create.destinationFile, scanErrors, host);
   } else {
     if (outcome.log.show)
       for (const std::string& line : outcome.log.lines) io.out << line << "\n";
     if (!outcome.report.resultText.empty()) io.out << outcome.report.resultText << "\n";
+    // Maps missing from the result are named whatever else was asked.
+    for (const creation::MapOpenFailure& f : outcome.report.openFailures)
+      io.out << "could not open " << PrintableText(f.imageFile) << ": " << PrintableText(f.cause) << "\n";
     if (outcome.report.outputWritten)
       io.out << "wrote " << create.destinationFile << " (" << outcome.report.imageWidth << " x "
           << outcome.report.imageHeight << " pixels) and " << ChangeExtension(create.destinationFile, ".map")

@@ -23,10 +23,19 @@ void CheckInsideSquare(double easting, double northing) {
   }
 }
 
+// The British grid is 700 km east by 1300 km north of its false origin
+// (square SV); letter pairs beyond it name squares of no grid.
 void CheckBritishLetters(const std::string& letters) {
-  if (letters.size() != 2 || geodesy::kBritishFirstLetters.find(letters[0]) == std::string_view::npos ||
-      geodesy::kBritishSecondLetters.find(letters[1]) == std::string_view::npos) {
+  const auto first = letters.size() == 2 ? geodesy::kBritishFirstLetters.find(letters[0]) : std::string_view::npos;
+  const auto second = letters.size() == 2 ? geodesy::kBritishSecondLetters.find(letters[1]) : std::string_view::npos;
+  if (first == std::string_view::npos || second == std::string_view::npos) {
     throw UsageError("a British grid square is two capital letters such as TQ or NT (no I), not \"" + letters + "\"");
+  }
+  const std::size_t column = (first % 5) * 5 + second % 5;  // 100 km squares east of SV
+  const std::size_t row = (first / 5) * 5 + second / 5;     // and north of it
+  if (column >= 7 || row >= 13) {
+    throw UsageError("the British grid square \"" + letters +
+                     "\" lies outside the grid, whose squares run from SV (south-west) to JM (north-east)");
   }
 }
 
@@ -53,6 +62,23 @@ void CheckUtmZone(const std::string& zone) {
   }
 }
 
+// Metres a UTM zone or a polar (UPS) zone can hold, false origin included;
+// values beyond them name no place of the zone.
+void CheckUtmMetres(const std::string& zone, double easting, double northing) {
+  const std::string z = TrimSpaces(zone);
+  const bool polar = z == "A" || z == "B" || z == "Y" || z == "Z";
+  const double maxEasting = polar ? 4000000.0 : 1000000.0;
+  const double maxNorthing = polar ? 4000000.0 : 10000000.0;
+  const auto check = [](std::string_view name, double value, double high, std::string_view kind) {
+    if (value < 0.0 || value > high) {
+      throw UsageError(std::string(name) + " of a " + std::string(kind) + " zone lies within 0 to " +
+                       FormatInt(static_cast<std::int64_t>(high)) + " metres, not " + FormatShortest(value));
+    }
+  };
+  check("EASTING", easting, maxEasting, polar ? "polar" : "UTM");
+  check("NORTHING", northing, maxNorthing, polar ? "polar" : "UTM");
+}
+
 void PrintLatLon(std::ostream& out, const geodesy::LatLon& g, bool json, const std::string& datum) {
   if (json) {
     JsonWriter w;
@@ -67,8 +93,7 @@ int FromLatLon(const Args& args, std::int32_t datum, std::ostream& out) {
   if (args.Positionals().size() != 3) throw UsageError("give: grid utm --from-latlon LATITUDE LONGITUDE");
   const double latitude = args.PositionalNumber(1, "LATITUDE");
   const double longitude = args.PositionalNumber(2, "LONGITUDE");
-  if (std::fabs(latitude) > 90.0) throw UsageError("LATITUDE must lie within -90 to 90");
-  if (std::fabs(longitude) > 180.0) throw UsageError("LONGITUDE must lie within -180 to 180");
+  CheckLatLon(latitude, longitude, "LATITUDE", "LONGITUDE");
   const geodesy::UTMReference r = geodesy::LatLonToUTM(datum, latitude, longitude);
   // Polar zone texts carry two leading blanks; shown without them.
   const std::string zone = TrimSpaces(r.zone);
@@ -108,6 +133,7 @@ int RunGrid(const Args& args, const Console& io) {
   geodesy::LatLon g{};
   if (system == "utm") {
     CheckUtmZone(zone);
+    CheckUtmMetres(zone, easting, northing);
     g = geodesy::UTMToLatLon(zone, hemisphere, datum, easting, northing);
   } else if (system == "bng") {
     CheckBritishLetters(zone);
@@ -142,8 +168,10 @@ const CommandSpec& GridCommand() {
           "on that datum, not converted to WGS 84):\n"
           "  utm  ZONE is the zone number and band letter (\"30U\", \"56H\"; band A-M is south) or A, B,\n"
           "       Y, Z for the polar zones; EASTING/NORTHING in metres with the false origin; --hemisphere\n"
-          "       N or S overrides the band letter. Results are rounded to 5 decimals.\n"
-          "  bng  ZONE is the two-letter 100 km square (\"TQ\"); EASTING/NORTHING 0-100000 m within it.\n"
+          "       N or S overrides the band letter; EASTING 0-1000000 and NORTHING 0-10000000 m (0-4000000\n"
+          "       both in a polar zone). Results are rounded to 5 decimals.\n"
+          "  bng  ZONE is the two-letter 100 km square (\"TQ\"), SV to JM; EASTING/NORTHING 0-100000 m\n"
+          "       within it.\n"
           "  ig   ZONE is the one-letter 100 km square (\"O\"); EASTING/NORTHING 0-100000 m within it.\n"
           "With --from-latlon, prints the UTM ZONE EASTING NORTHING (metres, 4 decimals) of a point.\n",
       .example = "quiltor-cli grid bng TQ 31866 79661 --datum \"Ord Srvy Grt Britn\"",

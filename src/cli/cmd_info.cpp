@@ -34,10 +34,13 @@ struct Conversion {
   bool found = true;
 };
 
+// "A,B": exactly one comma, so that "1,2,3" is not read as 1 and a decimal
+// comma's 2.3.
 std::pair<double, double> NumberPair(const std::string& text, const std::string& option) {
   const auto comma = text.find(',');
-  const auto first = comma == std::string::npos ? std::nullopt : TryParseDecimal(text.substr(0, comma));
-  const auto second = comma == std::string::npos ? std::nullopt : TryParseDecimal(text.substr(comma + 1));
+  const bool one = comma != std::string::npos && text.find(',', comma + 1) == std::string::npos;
+  const auto first = one ? TryParseDecimal(text.substr(0, comma)) : std::nullopt;
+  const auto second = one ? TryParseDecimal(text.substr(comma + 1)) : std::nullopt;
   if (!first || !second || !std::isfinite(*first) || !std::isfinite(*second))
     throw UsageError("--" + option + " takes two numbers as A,B, not \"" + text + "\"");
   return {*first, *second};
@@ -49,6 +52,7 @@ std::vector<PointQuery> PointQueries(const Args& args) {
   for (const auto& [option, value] : args.Given()) {
     if (option != "pixel" && option != "latlon") continue;
     const auto [a, b] = NumberPair(value, option);
+    if (option == "latlon") CheckLatLon(a, b, "--latlon latitude", "--latlon longitude");
     queries.push_back({option == "pixel", a, b});
   }
   return queries;

@@ -10,6 +10,8 @@
 #include <string>
 
 #include "cli/command_spec.h"
+#include "cli/output_guard.h"
+#include "common/error.h"
 #include "raster/bitmap.h"
 #include "raster/formats/format_readers.h"
 #include "raster/raster_decode.h"
@@ -75,6 +77,8 @@ int RunPreview(const Args& args, const Console& io) {
   args.ExpectPositionals(1, "give one IMAGE");
   const std::string output = *args.Value("output");
   const std::filesystem::path path = args.Positionals()[0];
+  RequireOutputExtension(output, ".png");
+  RefuseOutputOverInput(path, output);
   const std::optional<int> level = args.Integer("level");
   if (level && *level < 0) throw UsageError("--level must be 0 or more");
   if (level && !IsTiledKind(RasterKind(path))) {
@@ -92,7 +96,7 @@ int RunPreview(const Args& args, const Console& io) {
     if (f.ExitCode() == kExitFailed) throw failed(f.what());
     throw;
   } catch (const std::exception& e) {
-    throw failed(e.what());
+    throw failed(WithReason(e));
   }
   return kExitSuccess;
 }
@@ -115,10 +119,10 @@ const CommandSpec& PreviewCommand() {
           "the whole image is read row by row (level 0 of a tiled image); --level N decodes zoom level N\n"
           "of a tiled image instead (\"quiltor-cli rasterinfo\" lists the levels; the last is the small\n"
           "overview). OUT.png is written under a temporary name and replaces an existing file only when\n"
-          "complete. Prints OUT.png and the size written.\n",
+          "complete; it is never IMAGE itself. Prints OUT.png and the size written.\n",
       .example = "quiltor-cli preview out/demo.qtx2 --level 1 -o out/demo-preview.png",
       .exitCodes = "0 written, 1 the image cannot be read or OUT.png cannot be written (the reason on stderr), 2 "
-                   "bad arguments, --level on an image that is not tiled, or a level the file does not have (the "
+                   "bad arguments, OUT not a .png or IMAGE itself, --level on an image that is not tiled, or a level the file does not have (the "
                    "levels it has are named).",
       .run = RunPreview,
   };

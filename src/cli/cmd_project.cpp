@@ -27,6 +27,7 @@ int RunProject(const Args& args, const Console& io) {
   args.ExpectPositionals(2, inverse ? "give EASTING NORTHING" : "give LATITUDE LONGITUDE");
   const double first = args.PositionalNumber(0, inverse ? "EASTING" : "LATITUDE");
   const double second = args.PositionalNumber(1, inverse ? "NORTHING" : "LONGITUDE");
+  if (!inverse) CheckLatLon(first, second, "LATITUDE", "LONGITUDE");
 
   const geodesy::DatumTable& datums = geodesy::Datums();
   const std::int32_t datum = datums.FindDatum(settings.mapDatum);
@@ -85,7 +86,7 @@ const CommandSpec& ProjectCommand() {
       }),
       .forms = {"LATITUDE LONGITUDE", "--inverse EASTING NORTHING"},
       .description =
-          "Projects latitude/longitude (decimal degrees on --datum) to the easting and northing of the\n"
+          "Projects latitude/longitude (decimal degrees on --datum, -90 to 90 and -180 to 180) to the easting and northing of the\n"
           "projection (metres, 4 decimals; for \"Latitude/Longitude\" degrees, 9 decimals), or back with\n"
           "--inverse (latitude and longitude, 9 decimals). NAME is a display name of the projection list,\n"
           "for example \"(UTM) Universal Transverse Mercator\", or its start or short name (\"utm\"). The\n"

@@ -10,6 +10,7 @@
 
 #include "cli/command_spec.h"
 #include "cli/json_writer.h"
+#include "common/error.h"
 #include "raster/raster_decode.h"
 #include "raster/raster_source.h"
 #include "raster/tiled/tiled_format.h"
@@ -156,7 +157,7 @@ int RunRasterInfo(const Args& args, const Console& io) {
       if (IsTiledKind(report.kind)) report.tiled = ReadTiledDetails(path);
     }
   } catch (const std::exception& e) {
-    throw Failed(report.path + ": " + e.what());
+    throw Failed(report.path + ": " + WithReason(e));
   }
   if (!source) throw Failed(report.path + ": " + DescribeOpenFailure(path, failure, refusal));
   if (args.Flag("json")) {

@@ -7,8 +7,12 @@
 
 #include "cli/command_spec.h"
 #include "cli/interrupt_guard.h"
+#include "cli/output_guard.h"
 #include "cli/terminal_host.h"
+#include "common/paths.h"
+#include "common/text.h"
 #include "pipeline/tiled_conversion.h"
+#include "pipeline/zoom_plan.h"
 
 namespace quiltor::cli {
 
@@ -22,12 +26,25 @@ int RunTile(const Args& args, const Console& io) {
   request.colourCount = args.Integer("colors").value_or(254);
   request.scalePercent = args.Number("resize").value_or(100);
   request.scrambled = args.Flag("scrambled");
-  if (request.colourCount < 1) throw UsageError("--colors must be at least 1");
-  if (request.scalePercent <= 0) throw UsageError("--resize must be above 0");
+  if (request.colourCount < 1 || request.colourCount > 254)
+    throw UsageError("--colors takes 1 to 254, not " + FormatInt(request.colourCount));
+  if (!(request.scalePercent > 0 && request.scalePercent <= 100))
+    throw UsageError("--resize takes a percentage above 0 and at most 100, not " + *args.Value("resize"));
   request.tempFolder = args.Value("temp").value_or(std::filesystem::temp_directory_path().string());
+  // The plain variant is opened by the host only as ".qtx2"; the scrambled
+  // one is this program's ".qtxx3".
+  RequireOutputExtension(request.destinationPath, request.scrambled ? ".qtxx3" : ".qtx2");
   if (!std::filesystem::exists(request.sourcePath)) throw Failed("no such file: " + request.sourcePath);
+  // The same name is written as "NAME_1.qtx2"; another path to the same
+  // file would replace the image being converted.
+  if (!EqualsIgnoreCase(request.sourcePath, request.destinationPath))
+    RefuseOutputOverInput(request.sourcePath, request.destinationPath);
 
   TerminalHost host;
+  host.Rephrase(kImageTooSmallMessage, request.scalePercent < 100
+                                           ? "Image is too small to process at --resize " + *args.Value("resize") +
+                                                 ": a larger --resize makes larger levels"
+                                           : "Image is too small to process");
   std::atomic<bool> abort{false};
   TiledConversionResult result;
   {
@@ -56,8 +73,8 @@ const CommandSpec& TileCommand() {
       .options =
           {
               Text("output", "OUT.qtx2", "the tiled image to write").Required().Short('o'),
-              Integer("colors", "N", "colours of the full-size level (default 254, at most 254)"),
-              Number("resize", "P", "size of the full-size level in percent (default 100)"),
+              Integer("colors", "N", "colours of the full-size level, 1 to 254 (default 254)"),
+              Number("resize", "P", "size of the full-size level in percent, above 0 to 100 (default 100)"),
               Text("temp", "DIR", "where the private work folder is made (default the system's)"),
               Flag("scrambled", "write the scrambled variant, readable only by this program"),
           },

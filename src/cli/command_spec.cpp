@@ -269,6 +269,14 @@ void RequireFolders(const std::vector<std::string>& folders) {
   }
 }
 
+void CheckLatLon(double latitude, double longitude, const std::string& latitudeName,
+                 const std::string& longitudeName) {
+  if (!(std::fabs(latitude) <= 90.0))
+    throw UsageError(latitudeName + " must lie within -90 to 90, not " + FormatShortest(latitude));
+  if (!(std::fabs(longitude) <= 180.0))
+    throw UsageError(longitudeName + " must lie within -180 to 180, not " + FormatShortest(longitude));
+}
+
 void Console::Note(const std::string& text) const {
   err << "quiltor-cli " << command_ << ": " << text << "\n";
 }

@@ -136,6 +136,12 @@ class Args {
 // a folder: a folder that is not there is a bad argument for every command.
 void RequireFolders(const std::vector<std::string>& folders);
 
+// UsageError unless latitude lies within -90..90 and longitude within
+// -180..180; the message names the value by `latitudeName` or
+// `longitudeName` ("LATITUDE", "--latlon latitude").
+void CheckLatLon(double latitude, double longitude, const std::string& latitudeName,
+                 const std::string& longitudeName);
+
 // Where a command writes: results to `out`, notes and reasons to `err`,
 // every note prefixed with the command's name.
 class Console {

@@ -66,9 +66,17 @@ void TerminalHost::AppendMapError(const std::string& line, const std::string& ca
 
 void TerminalHost::ShowMessage(const std::string& text) {
   std::lock_guard lock(mutex_);
-  messages_.push_back(text);
+  std::string shown = text;
+  for (const auto& [windowText, commandLineText] : rephrased_)
+    if (text == windowText) shown = commandLineText;
+  messages_.push_back(shown);
   FinishProgress();
-  std::fprintf(stderr, "%s\n", text.c_str());
+  std::fprintf(stderr, "%s\n", shown.c_str());
+}
+
+void TerminalHost::Rephrase(std::string windowText, std::string commandLineText) {
+  std::lock_guard lock(mutex_);
+  rephrased_.emplace_back(std::move(windowText), std::move(commandLineText));
 }
 
 std::string WithCause(const std::string& line, const std::string& cause) {

@@ -4,6 +4,7 @@
 // plain lines, and the "Map Errors" lines kept for the command to print.
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/worker_host.h"
@@ -31,6 +32,9 @@ class TerminalHost : public WorkerHost {
   const std::vector<std::string>& ActionLines() const { return actionLines_; }
   // Ends the progress line so that later output starts on a fresh line.
   void FinishProgress();
+  // ShowMessage shows `commandLineText` where the core says `windowText`: a
+  // message that points at a field of a window names the option instead.
+  void Rephrase(std::string windowText, std::string commandLineText);
 
  private:
   void Draw(const std::string& text);
@@ -43,6 +47,7 @@ class TerminalHost : public WorkerHost {
   std::vector<std::string> mapErrorCauses_;
   std::vector<std::string> messages_;
   std::vector<std::string> actionLines_;
+  std::vector<std::pair<std::string, std::string>> rephrased_;
 };
 
 class JsonWriter;

@@ -104,6 +104,13 @@ CreateReport CreateJob::RunStages() {
     report.resultText = kResultAborted;
     return report;
   }
+  if (imagesOpened_ == 0 && !openFailures_.empty()) {
+    // Not one source image could be read: the map would be blank.
+    RemoveQuietly(tempFile);
+    report.resultText = kResultFailed;
+    host_.AppendMapError(std::string(kResultFailed) + " : not one source image could be read", {});
+    return report;
+  }
 
   host_.StageStarted(Stage::Sharpening);
   const std::string sharpened = NewWorkFile("temp" + FormatInt(seed() % 100000u) + ".qtxx0");
@@ -174,6 +181,7 @@ bool CreateJob::RowLoop(const std::string& tempFile) {
       worker.MergeRow(r, row.data(), log);
       for (const std::string& line : log.actionLines) host_.AppendActionLine(line);
       openFailures_.insert(openFailures_.end(), log.openFailures.begin(), log.openFailures.end());
+      imagesOpened_ += log.imagesOpened;
       writer->WriteRow(row.data());
     }
   } catch (...) {

@@ -119,6 +119,7 @@ class CreateJob {
   int maxLoadedMaps_ = 3;
   std::int64_t exactProjections_ = 0;
   std::vector<MapOpenFailure> openFailures_;
+  int imagesOpened_ = 0;  // over the whole row loop
 };
 
 // Rows between two progress texts for a destination `width` pixels wide.

@@ -5,6 +5,7 @@
 #include <limits>
 #include <optional>
 
+#include "common/error.h"
 #include "common/paths.h"
 #include "common/rounding.h"
 #include "common/text.h"
@@ -101,7 +102,7 @@ RasterReader* LoadedMapCache::Open(std::size_t i, RowLog& log) {
     if (!slot.raster) cause = "the image could not be opened";
   } catch (const std::exception& e) {
     slot.raster.reset();
-    cause = e.what();
+    cause = WithReason(e);
   }
   if (!slot.raster) {
     slot.failed = true;
@@ -111,6 +112,7 @@ RasterReader* LoadedMapCache::Open(std::size_t i, RowLog& log) {
   }
   slot.openedAt = clock_();
   open_.push_back(i);
+  ++log.imagesOpened;
   log.actionLines.push_back("Opening Map : " + name);
   log.actionLines.push_back("Number Maps Loaded = " + FormatInt(static_cast<std::int64_t>(open_.size())));
   return slot.raster.get();

@@ -31,13 +31,15 @@ struct MapOpenFailure {
 };
 
 // What merging a row had to tell: "Action List" lines and the images that
-// could not be opened, in the order they happened.
+// could not be opened, in the order they happened, and how many opened.
 struct RowLog {
   std::vector<std::string> actionLines;
   std::vector<MapOpenFailure> openFailures;
+  int imagesOpened = 0;
   void clear() {
     actionLines.clear();
     openFailures.clear();
+    imagesOpened = 0;
   }
 };
 

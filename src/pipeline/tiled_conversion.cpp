@@ -175,7 +175,7 @@ TiledConversionResult ConvertToTiledImage(const TiledConversionRequest& request,
     result.writtenPath = destination;
   } catch (const std::exception& e) {
     // The work folder and the unfinished destination went with their owners.
-    result.error = e.what();
+    result.error = WithReason(e);
   }
   return result;
 }

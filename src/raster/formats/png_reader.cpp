@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/error.h"
+#include "common/text.h"
 #include "raster/formats/format_readers.h"
 #include "raster/formats/png_session.h"
 #include "raster/byte_file.h"
@@ -56,31 +57,48 @@ void FillPalette(png_structp png, png_infop info, const PngLayout& layout, int& 
   }
 }
 
-// The libpng calls; false on any library error. The jump target lives here
-// and this frame creates nothing with a destructor after setjmp.
-bool RunDecoder(ReadSession& session, std::FILE* file, std::uint64_t fileSize, std::optional<Bitmap>& out,
-                int& paletteSize) {
+enum class DecodeEnd { Decoded, LibraryError, TooManyPixels, UnexpectedRowSize };
+
+// The libpng calls. The jump target lives here and this frame creates
+// nothing with a destructor after setjmp.
+DecodeEnd RunDecoder(ReadSession& session, std::FILE* file, std::uint64_t fileSize, PngLayout& layout,
+                     std::optional<Bitmap>& out, int& paletteSize) {
   png_structp png = session.png;
   png_infop info = session.info;
-  if (setjmp(png_jmpbuf(png)) != 0) return false;
+  if (setjmp(png_jmpbuf(png)) != 0) return DecodeEnd::LibraryError;
   png_init_io(png, file);
   png_read_info(png, info);
-  PngLayout layout;
   int bitDepth = 0;
   png_get_IHDR(png, info, &layout.width, &layout.height, &bitDepth, &layout.colourType, nullptr, nullptr, nullptr);
   const bool colour = (layout.colourType & PNG_COLOR_MASK_COLOR) != 0 && layout.colourType != PNG_COLOR_TYPE_PALETTE;
   const int bytesPerPixel = colour ? 3 : 1;
   const std::uint64_t pixels = static_cast<std::uint64_t>(layout.width) * layout.height;
-  if (pixels * bytesPerPixel > kMaxBitmapBytes || pixels > (fileSize + 1024) * kMaxPixelsPerFileByte) return false;
+  if (pixels * bytesPerPixel > kMaxBitmapBytes || pixels > (fileSize + 1024) * kMaxPixelsPerFileByte)
+    return DecodeEnd::TooManyPixels;
   RequestEightBitRows(png, bitDepth, layout.colourType);
   png_read_update_info(png, info);
-  if (png_get_rowbytes(png, info) != static_cast<std::size_t>(layout.width) * bytesPerPixel) return false;
+  if (png_get_rowbytes(png, info) != static_cast<std::size_t>(layout.width) * bytesPerPixel)
+    return DecodeEnd::UnexpectedRowSize;
   out.emplace(static_cast<int>(layout.width), static_cast<int>(layout.height), bytesPerPixel * 8);
   session.rows.resize(layout.height);
   for (png_uint_32 y = 0; y < layout.height; ++y) session.rows[y] = out->row(static_cast<int>(y));
   png_read_image(png, session.rows.data());
   if (!colour) FillPalette(png, info, layout, paletteSize, *out);
-  return true;
+  return DecodeEnd::Decoded;
+}
+
+// Why a decode ended without an image, in words for the command line.
+std::string RefusalReason(DecodeEnd end, const ReadSession& session, const PngLayout& layout) {
+  switch (end) {
+    case DecodeEnd::TooManyPixels:
+      return "the header claims " + FormatInt(layout.width) + " x " + FormatInt(layout.height) +
+             " pixels, more than the file can hold or memory can take";
+    case DecodeEnd::UnexpectedRowSize: return "a pixel layout the reader does not convert";
+    case DecodeEnd::LibraryError:
+      return session.error.text[0] != '\0' ? std::string("libpng: ") + session.error.text : "libpng failed";
+    case DecodeEnd::Decoded: break;
+  }
+  return {};
 }
 
 }  // namespace
@@ -89,12 +107,14 @@ std::optional<Bitmap> DecodePng(const std::filesystem::path& path) {
   const ByteFile file = ByteFile::TryOpen(path, "rb");
   if (!file) throw QuiltorError("Error Opening File : " + path.string());
   ReadSession session;
+  if (!session.valid()) throw QuiltorError("Error Reading File!", "libpng could not start");
   std::optional<Bitmap> bitmap;
   int paletteSize = 256;
-  if (!session.valid() || !RunDecoder(session, file.get(), file.size(), bitmap, paletteSize)) {
-    throw QuiltorError("Error Reading File!");
-  }
-  if (bitmap->bitsPerPixel() == 8 && !bitmap->IndicesWithin(paletteSize)) throw QuiltorError("Error Reading File!");
+  PngLayout layout;
+  const DecodeEnd end = RunDecoder(session, file.get(), file.size(), layout, bitmap, paletteSize);
+  if (end != DecodeEnd::Decoded) throw QuiltorError("Error Reading File!", RefusalReason(end, session, layout));
+  if (bitmap->bitsPerPixel() == 8 && !bitmap->IndicesWithin(paletteSize))
+    throw QuiltorError("Error Reading File!", "a pixel names a colour beyond the palette");
   return bitmap;
 }
 
@@ -108,6 +128,9 @@ bool QueryPngInfo(const std::filesystem::path& path, ImageInfo& info) {
   const std::uint32_t width = LoadBe32(head + 16);
   const std::uint32_t height = LoadBe32(head + 20);
   if (width > 0x7FFFFFFF || height > 0x7FFFFFFF) return false;
+  // A size the file cannot hold is not the image's size: the map is listed
+  // as unreadable instead of promising pixels a decode refuses.
+  if (static_cast<std::uint64_t>(width) * height > (file.size() + 1024) * kMaxPixelsPerFileByte) return false;
   const int colourType = head[25];
   info.width = static_cast<int>(width);
   info.height = static_cast<int>(height);

@@ -6,15 +6,27 @@
 #include <png.h>
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace quiltor::png_session {
 
-[[noreturn]] inline void JumpOnError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+// The library's words for the error that ended a session, for the reason
+// beside a reader's fixed message.
+struct ErrorText {
+  char text[160] = {};
+};
+
+[[noreturn]] inline void JumpOnError(png_structp png, png_const_charp message) {
+  auto* kept = static_cast<ErrorText*>(png_get_error_ptr(png));
+  if (kept != nullptr && message != nullptr) std::strncpy(kept->text, message, sizeof kept->text - 1);
+  png_longjmp(png, 1);
+}
 inline void IgnoreWarning(png_structp, png_const_charp) {}
 
 struct ReadSession {
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnError, IgnoreWarning);
+  ErrorText error;  // before png: the library writes to it from the start
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error, JumpOnError, IgnoreWarning);
   png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
   std::vector<png_bytep> rows;
 

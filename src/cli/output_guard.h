@@ -1,0 +1,22 @@
+#pragma once
+// What a command may write to: an output named with the one extension the
+// command writes, and never a file the command reads. Files are compared as
+// files (device and inode), so a link or another spelling of a path is
+// recognised as the file it names.
+#include <filesystem>
+#include <string_view>
+
+namespace quiltor::cli {
+
+// True when both paths name one existing file.
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// UsageError "-o must name a EXT file" unless `output` ends in `extension`
+// (compared without regard to case).
+void RequireOutputExtension(const std::filesystem::path& output, std::string_view extension);
+
+// UsageError when `output` is the file `input`: writing would destroy what
+// is being read.
+void RefuseOutputOverInput(const std::filesystem::path& input, const std::filesystem::path& output);
+
+}  // namespace quiltor::cli
