@@ -23,11 +23,16 @@ namespace {
 // (the rest of an over-long line is skipped, not read as further lines).
 class MapLineReader {
  public:
+  // Which part of an over-long line is kept: a keyword line is read from its
+  // start, an image path by its end, which holds the file name the image is
+  // then looked for by beside the map file.
+  enum class Keep { Start, End };
+
   explicit MapLineReader(const std::string& path) : in_(path, std::ios::binary) {}
   bool opened() const { return static_cast<bool>(in_); }
 
   // The next line, or nullopt at the end of the file.
-  std::optional<std::string> Next() {
+  std::optional<std::string> Next(Keep keep = Keep::Start) {
     std::string line;
     bool any = false;
     for (;;) {
@@ -35,15 +40,21 @@ class MapLineReader {
       any = true;
       const char c = buffer_[pos_++];
       if (c == '\n') break;
-      if (line.size() < kMaxMapLineLength) line += c;
+      if (line.size() < kMaxMapLineLength) {
+        line += c;
+      } else if (keep == Keep::End) {
+        line += c;
+        if (line.size() >= 2 * kMaxMapLineLength) line.erase(0, line.size() - kMaxMapLineLength);
+      }
     }
     if (!any) return std::nullopt;
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() > kMaxMapLineLength) line.erase(0, line.size() - kMaxMapLineLength);
     return line;
   }
 
   // A positional line: an empty text past the end of the file.
-  std::string NextOrEmpty() { return Next().value_or(std::string()); }
+  std::string NextOrEmpty(Keep keep = Keep::Start) { return Next(keep).value_or(std::string()); }
 
  private:
   bool Fill() {
@@ -318,7 +329,7 @@ void ReadBody(ReadState& s, MapLineReader& lines) {
   Map_record& r = s.record;
   const MapReadContext& context = s.context;
   r.title = ValidUtf8(lines.NextOrEmpty());
-  ResolveImage(r, TrimSpaces(lines.NextOrEmpty()), context);
+  ResolveImage(r, TrimSpaces(lines.NextOrEmpty(MapLineReader::Keep::End)), context);
   lines.NextOrEmpty();  // map code
   r.datum = geodesy::FindDatum(CsvField(lines.NextOrEmpty(), 1, "WGS 84"));
   r.wgs84Datum = geodesy::WGS84Datum();

@@ -358,11 +358,13 @@ const CommandSpec& CreateCommand() {
           "given come from --settings (the window's settings file: Destination Image, Folders and System\n"
           "keys) or the defaults of a new installation (Mercator, WGS 84, 100 m, 256 colours, the system\n"
           "temporary folder). Temporary files go to a private folder inside --temp. Prints the create log\n"
-          "and the result. Ctrl-C (or SIGTERM, SIGHUP) stops the create with no output and no temporary\n"
-          "files left.\n",
+          "and the result, and names every image that could not be read (when none could, nothing is\n"
+          "written). OUT and OUT.map are never a file of a scanned map; an earlier OUT in a scanned\n"
+          "folder is replaced, not merged. Ctrl-C (or SIGTERM, SIGHUP) stops the create with no output\n"
+          "and no temporary files left.\n",
       .example = "quiltor-cli create --folder samples -o /tmp/x.qtx2 --projection utm --zone 32 --mpp 40",
-      .exitCodes = "0 written, 1 nothing written (the reason on stderr), 2 bad arguments or a folder that does "
-                   "not exist.",
+      .exitCodes = "0 written, 1 nothing written (the reason on stderr), 2 bad arguments, a folder that does "
+                   "not exist, or an output that is a file of a scanned map.",
       .run = RunCreate,
   };
   return spec;

@@ -86,15 +86,15 @@ const CommandSpec& ProjectCommand() {
       }),
       .forms = {"LATITUDE LONGITUDE", "--inverse EASTING NORTHING"},
       .description =
-          "Projects latitude/longitude (decimal degrees on --datum, -90 to 90 and -180 to 180) to the easting and northing of the\n"
-          "projection (metres, 4 decimals; for \"Latitude/Longitude\" degrees, 9 decimals), or back with\n"
-          "--inverse (latitude and longitude, 9 decimals). NAME is a display name of the projection list,\n"
-          "for example \"(UTM) Universal Transverse Mercator\", or its start or short name (\"utm\"). The\n"
-          "options are the fields of the Destination Map tab, used as a create uses them: only the fields\n"
-          "of the chosen projection count, and UTM is completed from --zone (central meridian zone*6-183,\n"
-          "no false origin). The projection is made on --datum. A \"MapProjections_Res.dat\" in the\n"
-          "current folder replaces the built-in projection list. Give \"--\" before a negative number\n"
-          "that could be read as an option.\n",
+          "Projects latitude/longitude (decimal degrees on --datum, -90 to 90 and -180 to 180) to the\n"
+          "easting and northing of the projection (metres, 4 decimals; for \"Latitude/Longitude\" degrees,\n"
+          "9 decimals), or back with --inverse (latitude and longitude, 9 decimals). NAME is a display name\n"
+          "of the projection list, for example \"(UTM) Universal Transverse Mercator\", or its start or\n"
+          "short name (\"utm\"). The options are the fields of the Destination Map tab, used as a create\n"
+          "uses them: only the fields of the chosen projection count, and UTM is completed from --zone\n"
+          "(central meridian zone*6-183, no false origin). The projection is made on --datum. A\n"
+          "\"MapProjections_Res.dat\" in the current folder replaces the built-in projection list. Give\n"
+          "\"--\" before a negative number that could be read as an option.\n",
       .example = "quiltor-cli project --projection utm --zone 30 -- 51.5 -0.1",
       .exitCodes = "0 success, 1 the point or projection failed, 2 bad arguments or unknown names.",
       .run = RunProject,

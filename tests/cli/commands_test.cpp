@@ -5,12 +5,13 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <filesystem>
-#include <sstream>
 #include <thread>
 
+#include "cli/cli_run.h"
 #include "support/temp_folder.h"
 
 namespace quiltor::cli {
@@ -18,17 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using quiltor::testing::TempFolder;
-
-struct CliRun {
-  int code;
-  std::string out, err;
-};
-
-CliRun Cli(const std::vector<std::string>& argv) {
-  std::ostringstream out, err;
-  const int code = RunCommandLine(argv, out, err);
-  return {code, out.str(), err.str()};
-}
 
 const std::string kSamples = std::string(QUILTOR_SOURCE_DIR) + "/samples";
 
@@ -133,6 +123,39 @@ TEST(Commands, TerminatedCreateLeavesNothingBehind) {
   EXPECT_FALSE(fs::exists(output));
   EXPECT_FALSE(fs::exists(temp / "merged.map"));
   EXPECT_TRUE(fs::is_empty(temp / "work"));
+}
+
+// Each stop signal ends a running scan the same way: the folder being read
+// is left out, the scan says it was interrupted and exits 1, and the process
+// goes on.
+TEST(Commands, StopSignalsEndARunningScan) {
+  TempFolder temp;
+  const fs::path fixtures = fs::path(QUILTOR_SOURCE_DIR) / "tests/fixtures/creation";
+  fs::copy_file(fixtures / "fx-detail-utm32.png", temp / "fx-detail-utm32.png");
+  for (int i = 0; i < 1500; ++i)
+    fs::copy_file(fixtures / "fx-detail-utm32.map", temp / ("sheet" + std::to_string(i) + ".map"));
+  static std::atomic<int> lateSignal{0};
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    // A signal arriving after the scan ended lands here, not on the test program.
+    struct sigaction mine {}, previous {};
+    mine.sa_handler = [](int s) { lateSignal = s; };
+    sigemptyset(&mine.sa_mask);
+    sigaction(signal, &mine, &previous);
+    // Once the scan has taken the signal over, and a little into its work.
+    std::thread stopper([signal, ours = mine.sa_handler] {
+      for (struct sigaction now {}; sigaction(signal, nullptr, &now) == 0 && now.sa_handler == ours;)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      kill(getpid(), signal);
+    });
+    const CliRun r = Cli({"scan", "--folder", temp.path().string()});
+    stopper.join();
+    sigaction(signal, &previous, nullptr);
+    EXPECT_EQ(lateSignal.exchange(0), 0) << "signal " << signal << " came after the scan ended";
+    EXPECT_EQ(r.code, kExitFailed) << signal << "\n" << r.out << r.err;
+    EXPECT_NE(r.out.find("The scan was interrupted"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n0 maps\n"), std::string::npos) << r.out;
+  }
 }
 
 }  // namespace
