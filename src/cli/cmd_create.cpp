@@ -102,17 +102,6 @@ creation::DrawnRegion ParseRegion(const std::string& text) {
   return region;
 }
 
-// A whole-number option within [low, high]; what the window's fields limit
-// silently is refused here, naming the option and its range.
-std::optional<int> IntegerWithin(const Args& args, std::string_view option, int low, int high) {
-  const std::optional<int> value = args.Integer(option);
-  if (value && (*value < low || *value > high)) {
-    throw UsageError("--" + std::string(option) + " takes " + FormatInt(low) + " to " + FormatInt(high) + ", not " +
-                     FormatInt(*value));
-  }
-  return value;
-}
-
 // The window's settings file holds what the window could store; values it
 // would replace without a word are told here, naming the key, the value
 // and what is used instead. Keys that an option overrides are not looked at.
@@ -170,8 +159,8 @@ creation::CreateConfiguration ConfigurationOf(const Args& args, const Console& i
     d.metersPerPixel = *args.Value("mpp");
   }
   creation::ConfigureSettings& k = config.configure;
-  if (const auto colours = IntegerWithin(args, "colors", 8, 256)) k.numberOfColors = *colours;
-  if (const auto resize = IntegerWithin(args, "resize", 1, 100)) k.resizePercent = *resize;
+  if (const auto colours = args.IntegerWithin("colors", 8, 256)) k.numberOfColors = *colours;
+  if (const auto resize = args.IntegerWithin("resize", 1, 100)) k.resizePercent = *resize;
   if (const auto temp = args.Value("temp")) k.tempFolder = *temp;
   if (args.Has("max-loaded")) k.maxLoadedMaps = FormatInt(std::max(*args.Integer("max-loaded"), 1));
   if (!(ParseDecimal(d.metersPerPixel) > 0)) throw UsageError("the pixel scale must be above 0");
@@ -197,10 +186,6 @@ void KeepOutputOffTheSources(MapCatalogue& catalogue, const std::vector<std::str
                              const std::string& destination) {
   const fs::path image = destination;
   const fs::path twin = ChangeExtension(destination, ".map");
-  const auto refuse = [&](const fs::path& output, const std::string& mapFile) {
-    return UsageError("-o would write over " + output.string() + ", a file of the scanned map " + mapFile +
-                      "; choose another name or folder");
-  };
   std::vector<std::string> earlierResults;
   for (int i = 0; i < catalogue.count(); ++i) {
     Map_record& map = catalogue[i];
@@ -210,14 +195,14 @@ void KeepOutputOffTheSources(MapCatalogue& catalogue, const std::vector<std::str
       continue;
     }
     for (const fs::path& output : {image, twin})
-      if (SameFile(map.mapFile, output) || SameFile(map.imageFile, output)) throw refuse(output, map.mapFile);
+      if (SameFile(map.mapFile, output) || SameFile(map.imageFile, output)) throw OutputIsAMapFile(output, map.mapFile);
   }
   // Map files the scan could not read are still somebody's calibration.
   for (const fs::path& file : MapFilesIn(folders)) {
     const bool earlier = std::any_of(earlierResults.begin(), earlierResults.end(),
                                      [&](const std::string& m) { return SameFile(m, file); });
-    if (SameFile(file, image) || (SameFile(file, twin) && !earlier))
-      throw refuse(SameFile(file, image) ? image : twin, file.string());
+    if (SameFile(file, image)) throw OutputIsAMapFile(image, file.string());
+    if (SameFile(file, twin) && !earlier) throw OutputIsAMapFile(twin, file.string());
   }
 }
 

@@ -10,6 +10,7 @@
 #include "cli/command_spec.h"
 #include "cli/destination_options.h"
 #include "cli/json_writer.h"
+#include "cli/output_guard.h"
 #include "cli/thumbnail_scan.h"
 #include "common/text.h"
 #include "creation/catalogue_sources.h"
@@ -77,6 +78,7 @@ int RunOverview(const Args& args, const Console& io) {
   const std::vector<std::string> folders = args.Values("folder");
   RequireFolders(folders);
   const std::string output = *args.Value("output");
+  RequireOutputExtension(output, ".png");
   const int width = args.Integer("width").value_or(kDefaultOverviewWidth);
   if (width < 1 || width > 20000) throw UsageError("--width must be 1 to 20000 pixels");
   const WorkerSettings settings{DestinationOf(args), ThumbnailSizeOf(args), true};
@@ -89,6 +91,8 @@ int RunOverview(const Args& args, const Console& io) {
   ThumbnailScan scan = ScanFolders(folders, settings, true, projections, host, io);
   if (scan.aborted) throw Failed("interrupted; nothing was written");
   scan.catalogue->SortByScale();
+  // The picture is no map's image nor map file.
+  if (const Map_record* owner = MapWithFile(*scan.catalogue, output)) throw OutputIsAMapFile(output, owner->mapFile);
 
   const geodesy::Projection destination = geodesy::ReadDestinationProjection(settings.destination, projections);
   if (!destination.CanProject()) {

@@ -23,11 +23,9 @@ int RunTile(const Args& args, const Console& io) {
   TiledConversionRequest request;
   request.sourcePath = args.Positionals()[0];
   request.destinationPath = *args.Value("output");
-  request.colourCount = args.Integer("colors").value_or(254);
+  request.colourCount = args.IntegerWithin("colors", 1, 254).value_or(254);
   request.scalePercent = args.Number("resize").value_or(100);
   request.scrambled = args.Flag("scrambled");
-  if (request.colourCount < 1 || request.colourCount > 254)
-    throw UsageError("--colors takes 1 to 254, not " + FormatInt(request.colourCount));
   if (!(request.scalePercent > 0 && request.scalePercent <= 100))
     throw UsageError("--resize takes a percentage above 0 and at most 100, not " + *args.Value("resize"));
   request.tempFolder = args.Value("temp").value_or(std::filesystem::temp_directory_path().string());

@@ -246,6 +246,15 @@ std::optional<int> Args::Integer(std::string_view name) const {
   return TryParseInt(*v);
 }
 
+std::optional<int> Args::IntegerWithin(std::string_view name, int low, int high) const {
+  const std::optional<int> value = Integer(name);
+  if (value && (*value < low || *value > high)) {
+    throw UsageError("--" + std::string(name) + " takes " + FormatInt(low) + " to " + FormatInt(high) + ", not " +
+                     FormatInt(*value));
+  }
+  return value;
+}
+
 double Args::PositionalNumber(std::size_t i, const std::string& what) const {
   if (i >= positionals_.size()) throw UsageError("missing " + what);
   const std::string& s = positionals_[i];

@@ -111,6 +111,9 @@ class Args {
   std::vector<std::string> Values(std::string_view name) const;   // all, in order
   std::optional<double> Number(std::string_view name) const;
   std::optional<int> Integer(std::string_view name) const;
+  // Integer, refused (UsageError naming the option and the range) outside
+  // low..high: what a window's field would limit without a word.
+  std::optional<int> IntegerWithin(std::string_view name, int low, int high) const;
 
   // Every valued option in command-line order, for commands whose answers
   // follow the order in which different options were given.

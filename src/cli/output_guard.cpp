@@ -24,4 +24,15 @@ void RefuseOutputOverInput(const std::filesystem::path& input, const std::filesy
                      "; writing it would destroy the image being read");
 }
 
+const Map_record* MapWithFile(const MapCatalogue& catalogue, const std::filesystem::path& file) {
+  for (int i = 0; i < catalogue.count(); ++i)
+    if (SameFile(catalogue[i].mapFile, file) || SameFile(catalogue[i].imageFile, file)) return &catalogue[i];
+  return nullptr;
+}
+
+CommandFailure OutputIsAMapFile(const std::filesystem::path& output, const std::string& mapFile) {
+  return UsageError("-o would write over " + output.string() + ", a file of the scanned map " + mapFile +
+                    "; choose another name or folder");
+}
+
 }  // namespace quiltor::cli

@@ -4,7 +4,11 @@
 // files (device and inode), so a link or another spelling of a path is
 // recognised as the file it names.
 #include <filesystem>
+#include <string>
 #include <string_view>
+
+#include "catalogue/map_record.h"
+#include "cli/command_failure.h"
 
 namespace quiltor::cli {
 
@@ -18,5 +22,11 @@ void RequireOutputExtension(const std::filesystem::path& output, std::string_vie
 // UsageError when `output` is the file `input`: writing would destroy what
 // is being read.
 void RefuseOutputOverInput(const std::filesystem::path& input, const std::filesystem::path& output);
+
+// The scanned map whose map file or image `file` is, or null.
+const Map_record* MapWithFile(const MapCatalogue& catalogue, const std::filesystem::path& file);
+
+// The refusal of an output that is `mapFile`'s map file or image.
+CommandFailure OutputIsAMapFile(const std::filesystem::path& output, const std::string& mapFile);
 
 }  // namespace quiltor::cli

@@ -20,7 +20,7 @@ geodesy::DestinationSettings DestinationOf(const Args& args) {
 }
 
 int ThumbnailSizeOf(const Args& args) {
-  return std::clamp(args.Integer("thumbnail-size").value_or(kDefaultThumbnailSize), 50, 500);
+  return args.IntegerWithin("thumbnail-size", 50, 500).value_or(kDefaultThumbnailSize);
 }
 
 ThumbnailScan ScanFolders(const std::vector<std::string>& folders, const WorkerSettings& settings, bool thumbnails,

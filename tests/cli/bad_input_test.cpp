@@ -137,22 +137,28 @@ TEST(BadInput, CreateNamesTheImagesItCouldNotRead) {
   }
 }
 
-TEST(BadInput, PreviewAndTileWriteOnlyTheirOwnKindAndNeverTheirInput) {
+TEST(BadInput, PreviewTileAndOverviewWriteOnlyTheirOwnKindAndNeverTheirInput) {
   TempFolder temp;
   const auto at = [&](const char* name) { return (temp / name).string(); };
   fs::copy_file(kFixtures / "fx-overview-latlon.gif", temp / "sheet.gif");
   fs::copy_file(kFixtures / "fx-detail-utm32.png", temp / "sheet.png");
-  fs::create_symlink(temp / "sheet.png", temp / "alias.png");
+  fs::create_symlink(temp / "sheet.png", temp / "sheet-link.png");
   fs::create_symlink(temp / "sheet.png", temp / "alias.qtx2");
+  const fs::path maps = temp / "maps";
+  CopyFixtureMaps(maps);
+  fs::create_symlink(maps / "fx-middle-tm-ed50.png", temp / "alias.png");
   const std::vector<std::string> cases[] = {
       {"preview", at("sheet.gif"), "-o", at("sheet.gif")},
       {"preview", at("sheet.gif"), "-o", at("out.gif")},
-      {"preview", at("sheet.png"), "-o", at("alias.png")},
-      {"preview", at("alias.png"), "-o", (temp / "." / "sheet.png").string()},
+      {"preview", at("sheet.png"), "-o", at("sheet-link.png")},
+      {"preview", at("sheet-link.png"), "-o", (temp / "." / "sheet.png").string()},
       {"tile", at("sheet.png"), "-o", at("out.png")},
       {"tile", at("sheet.png"), "-o", at("out.qtxx3")},
       {"tile", at("sheet.png"), "--scrambled", "-o", at("out.qtx2")},
       {"tile", at("sheet.png"), "-o", at("alias.qtx2")},
+      {"overview", "--folder", maps.string(), "-o", (maps / "fx-detail-utm32.png").string()},
+      {"overview", "--folder", maps.string(), "-o", at("alias.png")},
+      {"overview", "--folder", maps.string(), "-o", at("overview.gif")},
   };
   const auto before = Snapshot(temp.path());
   for (const auto& argv : cases) {
@@ -196,6 +202,8 @@ TEST(BadInput, ValuesOutOfRangeAreRefusedWithTheRange) {
       {{"create", "--folder", folder, "-o", output, "--resize", "101"}, kExitBadArguments, "--resize takes 1 to 100"},
       {{"tile", image, "-o", output, "--colors", "255"}, kExitBadArguments, "--colors takes 1 to 254, not 255"},
       {{"tile", image, "-o", output, "--colors", "0"}, kExitBadArguments, "--colors takes 1 to 254"},
+      {{"scan", "--folder", folder, "--thumbnail-size", "20"}, kExitBadArguments, "--thumbnail-size takes 50 to 500, not 20"},
+      {{"overview", "--folder", folder, "-o", (temp / "o.png").string(), "--thumbnail-size", "501"}, kExitBadArguments, "--thumbnail-size takes 50 to 500"},
       {{"tile", image, "-o", output, "--resize", "101"}, kExitBadArguments, "--resize takes a percentage above 0 and at most 100"},
   };
   for (const auto& c : cases) {
