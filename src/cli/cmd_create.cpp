@@ -243,6 +243,10 @@ int RunCreate(const Args& args, const Console& io) {
     create.mode = args.Flag("all-maps") ? CreateMode::RegionAllMaps : CreateMode::RegionSelectedMaps;
   }
   create.destinationFile = fs::absolute(output).lexically_normal().string();
+  if (args.Has("threads")) {
+    create.threads = *args.Integer("threads");
+    if (create.threads < 1) throw UsageError("--threads must be 1 or more");
+  }
   RequireFolders(folders);
 
   const bool verbose = args.Flag("verbose");
@@ -323,6 +327,7 @@ const CommandSpec& CreateCommand() {
               Integer("resize", "P", "size of the full-size level in percent, 1 to 100"),
               Text("temp", "DIR", "where the private temporary folder is made"),
               Integer("max-loaded", "N", "images kept open at once"),
+              Integer("threads", "N", "threads for the rows and the stages after them, 1 or more (default: one per core)"),
               Text("region", "MINX,MAXX,MINY,MAXY", "only maps meeting this box (destination units)"),
               Flag("all-maps", "with --region: every map meeting it, not only the ticked ones"),
               Text("settings", "FILE.ini", "the window's settings file, for the options not given"),

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <mutex>
 #include <random>
 
 #include "common/error.h"
 #include "common/paths.h"
 #include "common/resample_grid.h"
 #include "common/text.h"
+#include "creation/ordered_rows.h"
 #include "pipeline/zoom_plan.h"
 #include "raster/scratch/work_folder.h"
 
@@ -156,43 +158,63 @@ CreateReport CreateJob::RunStages() {
 
 bool CreateJob::RowLoop(const std::string& tempFile) {
   auto writer = stages_.beginTempImage(tempFile, grid_.width, grid_.height);
-  std::vector<std::uint8_t> row(static_cast<std::size_t>(grid_.width) * 3);
+  // The opening times of every worker's images count from one start, read
+  // through one lock: the clock may be a test's plain counter.
+  std::mutex clockMutex;
   const std::uint32_t startTick = clock_();
-  const OpeningClock sinceStart = [this, startTick] {
+  const OpeningClock sinceStart = [this, startTick, &clockMutex] {
+    std::lock_guard lock(clockMutex);
     const std::uint32_t now = clock_();
     return now >= startTick ? now - startTick : startTick - now;
   };
-  maxLoadedMaps_ = std::max(settings_.maxLoadedMaps, 3);
+  const int maxLoaded = std::max(settings_.maxLoadedMaps, 3);
+  maxLoadedMaps_ = maxLoaded;
   host_.ResetActionList();
   host_.StageStarted(Stage::GeneratingMap);
   const RowPlan plan(settings_.projection, extent_, grid_, sources_);
-  RowWorker worker(plan, sources_, settings_.projection, grid_.width, maxLoadedMaps_, sinceStart);
-  RowLog log;
+  FirstOpens firstOpens(sources_.size());
+  std::vector<std::unique_ptr<RowWorker>> workers;
+  std::vector<RowWorker*> workerList;
+  for (int k = RowWorkerCount(settings_.threads, grid_.height); k > 0; --k) {
+    workers.push_back(
+        std::make_unique<RowWorker>(plan, sources_, settings_.projection, firstOpens, maxLoaded, sinceStart));
+    workerList.push_back(workers.back().get());
+  }
+  std::vector<RowOpenFailure> failures;
   const int step = ProgressStep(grid_.width);
-  bool completed = true;
-  try {
-    for (std::int32_t r = 0; r < grid_.height; ++r) {
-      if (flags_.abortRequested) {
-        completed = false;
-        break;
-      }
-      if (r % step == 0) host_.SetStatusText("Row - " + FormatInt(r) + " of " + FormatInt(grid_.height));
-      log.clear();
-      worker.MergeRow(r, row.data(), log);
-      for (const std::string& line : log.actionLines) host_.AppendActionLine(line);
-      openFailures_.insert(openFailures_.end(), log.openFailures.begin(), log.openFailures.end());
-      imagesOpened_ += log.imagesOpened;
-      writer->WriteRow(row.data());
+  const auto proceed = [&](std::int32_t r) {
+    if (flags_.abortRequested) return false;
+    if (r % step == 0) host_.SetStatusText("Row - " + FormatInt(r) + " of " + FormatInt(grid_.height));
+    return true;
+  };
+  const auto take = [&](std::int32_t, const std::uint8_t* row, const RowLog& log) {
+    for (const std::string& line : log.actionLines) host_.AppendActionLine(line);
+    failures.insert(failures.end(), log.openFailures.begin(), log.openFailures.end());
+    imagesOpened_ += log.imagesOpened;
+    writer->WriteRow(row);
+  };
+  const auto gatherTotals = [&] {
+    for (const auto& worker : workers) {
+      exactProjections_ += worker->exactProjections();
+      maxLoadedMaps_ = std::max(maxLoadedMaps_, worker->maxLoaded());
     }
+    // Which worker met a broken image first depends on timing: the list
+    // order does not.
+    std::stable_sort(failures.begin(), failures.end(),
+                     [](const RowOpenFailure& a, const RowOpenFailure& b) { return a.map < b.map; });
+    for (std::size_t k = 0; k < failures.size(); ++k)
+      if (k == 0 || failures[k].map != failures[k - 1].map) openFailures_.push_back(failures[k].failure);
+  };
+  bool completed = false;
+  try {
+    completed = MergeRowsInOrder(grid_.width, grid_.height, workerList, proceed, take);
   } catch (...) {
-    exactProjections_ = worker.exactProjections();
-    maxLoadedMaps_ = worker.maxLoaded();
+    gatherTotals();
     writer->Finish();
     RemoveQuietly(tempFile);
     throw;
   }
-  exactProjections_ = worker.exactProjections();
-  maxLoadedMaps_ = worker.maxLoaded();
+  gatherTotals();
   writer->Finish();
   return completed;
 }

@@ -64,7 +64,8 @@ struct CreateSettings {
   int resizePercent = 100;
   std::string tempFolder;       // the Temp File Folder
   std::string destinationFile;  // the tiled image to write
-  int maxLoadedMaps = 25;       // raised to 3 if smaller
+  int maxLoadedMaps = 25;       // raised to 3 if smaller, per row worker
+  int threads = 0;              // row workers, 0: one per core; the merged map is the same for any count
 };
 
 struct CreateFlags {
@@ -87,7 +88,7 @@ struct CreateReport {
   std::int32_t imageHeight = 0;
   std::int64_t exactProjections = 0;  // points sent through the whole projection chain
   int maxLoadedMaps = 0;              // at the end of the run
-  std::vector<MapOpenFailure> openFailures;  // each image once, in the order they failed
+  std::vector<MapOpenFailure> openFailures;  // each image once, in list order
 };
 
 class CreateJob {

@@ -42,6 +42,7 @@ CreateOutcome CreateFromCatalogue(const MapCatalogue& catalogue, const geodesy::
   s.resizePercent = config.configure.resizePercent;
   s.tempFolder = config.configure.tempFolder;
   s.destinationFile = create.destinationFile;
+  s.threads = create.threads;
   // "Max Loaded Maps" is a free-text field: its integer part counts.
   s.maxLoadedMaps = static_cast<int>(ParseDecimal(config.configure.maxLoadedMaps));
 
@@ -61,8 +62,8 @@ CreateOutcome CreateFromCatalogue(const MapCatalogue& catalogue, const geodesy::
   target.destination = destination;
   target.datum = geodesy::Datums().FindDatum(config.destination.mapDatum);
   target.metersPerPixelText = TrimSpaces(config.destination.metersPerPixel);
-  request.stages = PipelineStages({config.configure.numberOfColors, config.configure.resizePercent}, target, host,
-                                  flags);
+  request.stages = PipelineStages({config.configure.numberOfColors, config.configure.resizePercent, create.threads},
+                                  target, host, flags);
   request.interaction = create.interaction;
   return RunCreate(request, host, flags);
 }

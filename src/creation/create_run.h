@@ -30,6 +30,7 @@ struct CatalogueCreate {
   CreateMode mode = CreateMode::SelectedMaps;
   DrawnRegion region;
   std::string destinationFile;  // the tiled image to write; its ".map" goes beside it
+  int threads = 0;  // for the rows and the stages after them; 0: one per core
   CreateInteraction interaction;  // the window's save dialog and progress window
 };
 

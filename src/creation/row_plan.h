@@ -49,6 +49,7 @@ class RowPlan {
   double ColumnX(std::int32_t c) const { return columnX_[static_cast<std::size_t>(c)]; }
   double RowY(std::int32_t r) const { return rowY_[static_cast<std::size_t>(r)]; }
   double PixelSize() const { return pixelSize_; }
+  std::int32_t Width() const { return static_cast<std::int32_t>(columnX_.size()); }
   const MapReach& Map(std::size_t i) const { return maps_[i]; }
   std::size_t MapCount() const { return maps_.size(); }
   // The maps that meet any row, ordered by their first row (list order among equals).

@@ -43,8 +43,25 @@ struct LoadedMapCache::SpanRows {
   std::vector<Row> rows = std::vector<Row>(kSlots);
 };
 
-LoadedMapCache::LoadedMapCache(const std::vector<CreationSource>& sources, int maxLoaded, OpeningClock clock)
-    : sources_(sources), maps_(sources.size()), clock_(std::move(clock)), maxLoaded_(maxLoaded) {}
+bool FirstOpens::MayOpen(std::size_t i) {
+  std::unique_lock lock(mutex_);
+  decided_.wait(lock, [&] { return state_[i] != State::Trying; });
+  if (state_[i] == State::Untried) state_[i] = State::Trying;
+  return state_[i] != State::Fails;
+}
+
+void FirstOpens::Opened(std::size_t i, bool ok) {
+  {
+    std::lock_guard lock(mutex_);
+    if (state_[i] != State::Trying) return;
+    state_[i] = ok ? State::Opens : State::Fails;
+  }
+  decided_.notify_all();
+}
+
+LoadedMapCache::LoadedMapCache(const std::vector<CreationSource>& sources, FirstOpens& firstOpens, int maxLoaded,
+                               OpeningClock clock)
+    : sources_(sources), firstOpens_(firstOpens), maps_(sources.size()), clock_(std::move(clock)), maxLoaded_(maxLoaded) {}
 
 LoadedMapCache::~LoadedMapCache() = default;
 
@@ -88,6 +105,10 @@ void LoadedMapCache::CloseOldest(RowLog& log) {
 RasterReader* LoadedMapCache::Open(std::size_t i, RowLog& log) {
   Slot& slot = maps_[i];
   if (slot.raster || slot.failed) return slot.raster.get();
+  if (!firstOpens_.MayOpen(i)) {
+    slot.failed = true;  // another worker could not open it, and said so
+    return nullptr;
+  }
   ++opensThisRow_;
   if (opensThisRow_ >= maxLoaded_ + kLoadedMapsGrowth) {
     maxLoaded_ += kLoadedMapsGrowth;
@@ -103,10 +124,14 @@ RasterReader* LoadedMapCache::Open(std::size_t i, RowLog& log) {
   } catch (const std::exception& e) {
     slot.raster.reset();
     cause = WithReason(e);
+  } catch (...) {
+    firstOpens_.Opened(i, false);  // nobody waits for an answer that never comes
+    throw;
   }
+  firstOpens_.Opened(i, slot.raster != nullptr);
   if (!slot.raster) {
     slot.failed = true;
-    log.openFailures.push_back({source.imageFile, cause});
+    log.openFailures.push_back({i, {source.imageFile, cause}});
     log.actionLines.push_back("ERROR Opening Map : " + name);
     return nullptr;
   }
@@ -119,10 +144,11 @@ RasterReader* LoadedMapCache::Open(std::size_t i, RowLog& log) {
 }
 
 RowWorker::RowWorker(const RowPlan& plan, const std::vector<CreationSource>& sources,
-                     const DestinationProjection& projection, std::int32_t width, int maxLoaded, OpeningClock clock)
-    : plan_(plan), sources_(sources), projection_(projection), width_(width), maps_(plan),
-      cache_(sources, maxLoaded, std::move(clock)), rowX_(static_cast<std::size_t>(width)),
-      rowY_(static_cast<std::size_t>(width)) {}
+                     const DestinationProjection& projection, FirstOpens& firstOpens, int maxLoaded,
+                     OpeningClock clock)
+    : plan_(plan), sources_(sources), projection_(projection), width_(plan.Width()), maps_(plan),
+      cache_(sources, firstOpens, maxLoaded, std::move(clock)), rowX_(static_cast<std::size_t>(width_)),
+      rowY_(static_cast<std::size_t>(width_)) {}
 
 void RowWorker::MergeRow(std::int32_t r, std::uint8_t* row, RowLog& log) {
   std::fill_n(row, static_cast<std::size_t>(width_) * 3, kBackgroundByte);

@@ -5,8 +5,10 @@
 // inside its border are sampled. A RowWorker owns everything a row changes
 // (the work arrays of the row, the open images, the border rows last used),
 // so several workers can merge different rows at the same time.
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,11 +32,17 @@ struct MapOpenFailure {
   std::string cause;  // the reader's or the opener's words
 };
 
+// An image that could not be opened, with its map's place in the list.
+struct RowOpenFailure {
+  std::size_t map = 0;
+  MapOpenFailure failure;
+};
+
 // What merging a row had to tell: "Action List" lines and the images that
 // could not be opened, in the order they happened, and how many opened.
 struct RowLog {
   std::vector<std::string> actionLines;
-  std::vector<MapOpenFailure> openFailures;
+  std::vector<RowOpenFailure> openFailures;
   int imagesOpened = 0;
   void clear() {
     actionLines.clear();
@@ -46,13 +54,33 @@ struct RowLog {
 // Milliseconds since the start of the row loop, for the opening times.
 using OpeningClock = std::function<std::uint32_t()>;
 
+// Whether each map's image can be opened at all, shared by the row workers
+// of a create: the first worker to open a map finds out while the others
+// wait for its answer, so an image that cannot be opened is tried and
+// reported once, and no worker takes pixels from it.
+class FirstOpens {
+ public:
+  explicit FirstOpens(std::size_t maps) : state_(maps, State::Untried) {}
+  // False when map i's image is known not to open. True: open it and tell
+  // Opened; a first try of another worker is waited for.
+  bool MayOpen(std::size_t i);
+  void Opened(std::size_t i, bool ok);
+
+ private:
+  enum class State : std::uint8_t { Untried, Trying, Opens, Fails };
+  std::mutex mutex_;
+  std::condition_variable decided_;
+  std::vector<State> state_;
+};
+
 // The source images open at once, at most maxLoaded of them: opening one
 // more closes the one opened longest ago. When a single row needs more
 // images than that, the bound grows by 5 so the row stops closing and
 // reopening them. An image that cannot be opened is not tried again.
 class LoadedMapCache {
  public:
-  LoadedMapCache(const std::vector<CreationSource>& sources, int maxLoaded, OpeningClock clock);
+  LoadedMapCache(const std::vector<CreationSource>& sources, FirstOpens& firstOpens, int maxLoaded,
+                 OpeningClock clock);
   ~LoadedMapCache();
   LoadedMapCache(const LoadedMapCache&) = delete;
   LoadedMapCache& operator=(const LoadedMapCache&) = delete;
@@ -78,6 +106,7 @@ class LoadedMapCache {
   void CloseOldest(RowLog& log);
 
   const std::vector<CreationSource>& sources_;
+  FirstOpens& firstOpens_;
   std::vector<Slot> maps_;
   std::vector<std::size_t> open_;  // the maps with an open image
   OpeningClock clock_;
@@ -88,7 +117,7 @@ class LoadedMapCache {
 class RowWorker {
  public:
   RowWorker(const RowPlan& plan, const std::vector<CreationSource>& sources, const DestinationProjection& projection,
-            std::int32_t width, int maxLoaded, OpeningClock clock);
+            FirstOpens& firstOpens, int maxLoaded, OpeningClock clock);
 
   // Merges row r into `row` (width * 3 bytes, blue green red). Rows are
   // merged from top to bottom; rows may be skipped.

@@ -7,7 +7,7 @@ behind, and the landmarks of samples/landmarks.csv found, through the new
 map's own calibration ("info --latlon"), on pixels of their colour in the
 preview of the new image. A small pixel scale keeps every run short.
 
-usage: cli_check.py QUILTOR_CLI SOURCE_DIR utm|tm|latlon|refusal|keeps|resized|sweep
+usage: cli_check.py QUILTOR_CLI SOURCE_DIR utm|tm|latlon|refusal|keeps|resized|sweep|threads
 """
 import json
 import os
@@ -233,8 +233,28 @@ def sweep():
     assert open(os.path.join(mine, "notes.txt")).read() == "mine"
 
 
+def threads():
+    # The same create on 1, 2 and 3 threads writes the same bytes; a thread
+    # count below 1 or not a number is a usage error.
+    temp = os.path.join(WORK, "temp")
+    os.makedirs(temp)
+    written = {}
+    for count in ("1", "2", "3"):
+        image = os.path.join(WORK, f"t{count}.qtx2")
+        run("create", "--folder", SAMPLES, "-o", image, "--mpp", MPP, "--temp", temp, "--projection", "Mercator",
+            "--threads", count)
+        written[count] = open(image, "rb").read()
+    assert written["1"] == written["2"] == written["3"], [len(b) for b in written.values()]
+    for bad in ("0", "-2", "many"):
+        err = run("create", "--folder", SAMPLES, "-o", os.path.join(WORK, "bad.qtx2"), "--threads", bad,
+                  code=2).stderr
+        assert "--threads" in err, err
+
+
 try:
-    if GROUP == "sweep":
+    if GROUP == "threads":
+        threads()
+    elif GROUP == "sweep":
         sweep()
     elif GROUP == "refusal":
         refusal()

@@ -215,6 +215,7 @@ TEST(CreateJob, LoadedMapsGrowWhenOneRowNeedsMoreAndCloseFirstOpened) {
     CapturedImage image;
     CreateSettings settings = PlainSettings(temp);
     settings.maxLoadedMaps = c.maxLoaded;
+    settings.threads = 1;  // each row worker keeps these rules for its own images
     std::uint32_t tick = 1000;
     MillisecondClock clock = [&tick, &c] { return c.constantClock ? tick : tick++; };
     CreateJob job(settings, Strips(c.strips), CopyingStages(image), host, flags, clock);
@@ -235,22 +236,35 @@ TEST(CreateJob, LoadedMapsGrowWhenOneRowNeedsMoreAndCloseFirstOpened) {
 
 // The merged bytes of three dozen overlapping, bent maps with a small open
 // image budget, as recorded from the row loop that walked every row and
-// column: a faster way of finding the columns and maps of a row must not
-// move a single pixel.
-TEST(CreateJob, ScatteredMapsMergeToTheRecordedBytes) {
-  TempFolder temp;
-  RecordingHost host;
-  CreateFlags flags;
-  CapturedImage image;
-  CreateSettings settings = PlainSettings(temp);
-  settings.maxLoadedMaps = 5;
-  CreateJob job(settings, quiltor::testing::ScatteredSources(), CopyingStages(image), host, flags);
-  const CreateReport report = job.Run();
-  ASSERT_EQ(report.resultText, kResultComplete);
-  ASSERT_EQ(image.rows.size(), static_cast<std::size_t>(report.grid.width) * report.grid.height * 3);
-  EXPECT_EQ(quiltor::testing::RowsDigest(image.rows), 0x2ba58d637bd0a64eull);
-  ASSERT_EQ(report.openFailures.size(), 1u);
-  EXPECT_EQ(report.openFailures[0].imageFile, "/maps/scatter17.png");
+// column on one thread: a faster way of finding the columns and maps of a
+// row must not move a single pixel, and neither may the number of row
+// workers. The image that cannot be opened is reported once by any of them.
+TEST(CreateJob, ScatteredMapsMergeToTheRecordedBytesOnAnyNumberOfThreads) {
+  for (const int threads : {1, 2, 3}) {
+    TempFolder temp;
+    RecordingHost host;
+    CreateFlags flags;
+    CapturedImage image;
+    CreateSettings settings = PlainSettings(temp);
+    settings.maxLoadedMaps = 5;
+    settings.threads = threads;
+    CreateJob job(settings, quiltor::testing::ScatteredSources(), CopyingStages(image), host, flags);
+    const CreateReport report = job.Run();
+    ASSERT_EQ(report.resultText, kResultComplete) << threads;
+    ASSERT_EQ(image.rows.size(), static_cast<std::size_t>(report.grid.width) * report.grid.height * 3);
+    EXPECT_EQ(quiltor::testing::RowsDigest(image.rows), 0x2ba58d637bd0a64eull) << threads << " threads";
+    ASSERT_EQ(report.openFailures.size(), 1u) << threads;
+    EXPECT_EQ(report.openFailures[0].imageFile, "/maps/scatter17.png");
+    EXPECT_EQ(CountIf(host.events, "action: ERROR Opening Map : scatter17.png"), 1) << threads;
+    // The progress text counts up, row after row.
+    int last = -1;
+    for (const std::string& e : host.events)
+      if (e.rfind("status: Row - ", 0) == 0) {
+        const int row = std::stoi(e.substr(14));
+        EXPECT_GT(row, last);
+        last = row;
+      }
+  }
 }
 
 TEST(CreateJob, TooSmallImageIsRefusedWithoutFiles) {
@@ -268,13 +282,14 @@ TEST(CreateJob, TooSmallImageIsRefusedWithoutFiles) {
 
 // Every way a create can end short of a map: no output, no temporary files.
 TEST(CreateJob, AbortOrFailureAtEachStageLeavesNothing) {
-  enum class Stage { RowLoop, Conversion, ConversionFails, CalibrationFile, TempWriteFails };
+  enum class Stage { RowLoop, RowFails, Conversion, ConversionFails, CalibrationFile, TempWriteFails };
   struct Case {
     const char* what;
     Stage stage;
     const char* result;
   } cases[] = {
       {"abort during the row loop", Stage::RowLoop, kResultAborted},
+      {"a row worker fails", Stage::RowFails, kResultFailed},
       {"abort during the tiled image", Stage::Conversion, kResultAborted},
       {"tiled image fails", Stage::ConversionFails, kResultFailed},
       {"calibration file fails", Stage::CalibrationFile, kResultFailed},
@@ -327,7 +342,15 @@ TEST(CreateJob, AbortOrFailureAtEachStageLeavesNothing) {
         return std::make_unique<Failing>(begin(path, w, h));
       };
     }
-    CreateJob job(settings, m.Sources(), stages, *sink, m.flags);
+    std::vector<CreationSource> sources = m.Sources();
+    if (c.stage == Stage::RowFails) {
+      auto spans = sources[0].rowSpans;
+      sources[0].rowSpans = [spans](std::int32_t y) {
+        if (y > 150) throw QuiltorError("border unreadable");
+        return spans(y);
+      };
+    }
+    CreateJob job(settings, std::move(sources), stages, *sink, m.flags);
     const CreateReport report = job.Run();
     EXPECT_EQ(report.resultText, c.result) << c.what;
     EXPECT_FALSE(report.outputWritten) << c.what;
