@@ -131,11 +131,11 @@ SharpenOutcome SharpenRows(int width, int height, const SharpenKernel& kernel, c
   // While row n is due the window holds rows n - 6 to n + 10, enough for
   // the rows n to n + kBatchRows - 1 with any kernel: they are computed side
   // by side, then handed on and the window moved one row at a time.
-  const int workers = WorkerCount(threads);
+  WorkerPool pool(std::min(WorkerCount(threads), kBatchRows));
   std::vector<std::uint8_t> out(rowBytes * kBatchRows);
   for (int n = 0; n < height; n += kBatchRows) {
     const int batch = std::min(kBatchRows, height - n);
-    ParallelFor(batch, workers, [&](int i, int) {
+    pool.ForEach(batch, [&](int i, int) {
       SharpenOneRow(window, n + i, width, height, kernel, out.data() + static_cast<std::size_t>(i) * rowBytes);
     });
     for (int i = 0; i < batch; ++i) {

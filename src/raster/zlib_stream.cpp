@@ -3,7 +3,6 @@
 #include <libdeflate.h>
 
 #include "common/error.h"
-#include "common/parallel.h"
 
 namespace quiltor {
 
@@ -23,10 +22,9 @@ std::size_t ZlibDeflater::Deflate(const std::uint8_t* data, std::size_t count, s
   return length;
 }
 
-BlockDeflater::BlockDeflater(int level, int threads) {
-  const int workers = WorkerCount(threads);
-  deflaters_.reserve(static_cast<std::size_t>(workers));
-  for (int w = 0; w < workers; ++w) deflaters_.emplace_back(level);
+BlockDeflater::BlockDeflater(int level, int threads) : pool_(threads) {
+  deflaters_.reserve(static_cast<std::size_t>(pool_.workers()));
+  for (int w = 0; w < pool_.workers(); ++w) deflaters_.emplace_back(level);
 }
 
 void BlockDeflater::Deflate(const std::uint8_t* blocks, std::size_t blockBytes, int count) {
@@ -34,7 +32,7 @@ void BlockDeflater::Deflate(const std::uint8_t* blocks, std::size_t blockBytes, 
     packed_.resize(static_cast<std::size_t>(count));
     lengths_.resize(static_cast<std::size_t>(count));
   }
-  ParallelFor(count, workers(), [&](int i, int worker) {
+  pool_.ForEach(count, [&](int i, int worker) {
     const auto b = static_cast<std::size_t>(i);
     lengths_[b] = deflaters_[static_cast<std::size_t>(worker)].Deflate(blocks + b * blockBytes, blockBytes, packed_[b]);
   });

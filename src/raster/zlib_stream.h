@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "common/parallel.h"
+
 struct libdeflate_compressor;
 struct libdeflate_decompressor;
 
@@ -35,7 +37,7 @@ class BlockDeflater {
  public:
   // `threads` 0: one worker per core.
   BlockDeflater(int level, int threads);
-  int workers() const { return static_cast<int>(deflaters_.size()); }
+  int workers() const { return pool_.workers(); }
   // Deflates `count` blocks of `blockBytes` each, stored one after the other
   // from `blocks`; stream(i) and length(i) then hold block i's stream.
   void Deflate(const std::uint8_t* blocks, std::size_t blockBytes, int count);
@@ -43,7 +45,8 @@ class BlockDeflater {
   std::size_t length(int i) const { return lengths_[static_cast<std::size_t>(i)]; }
 
  private:
-  std::vector<ZlibDeflater> deflaters_;
+  WorkerPool pool_;
+  std::vector<ZlibDeflater> deflaters_;  // one per worker
   std::vector<std::vector<std::uint8_t>> packed_;
   std::vector<std::size_t> lengths_;
 };

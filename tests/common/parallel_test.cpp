@@ -31,6 +31,25 @@ TEST(ParallelForTest, AWorkersExceptionReachesTheCaller) {
                std::runtime_error);
 }
 
+// One pool for many batches, as the row and tile writers use it: every
+// batch complete before the next, and a failed batch leaves the pool usable.
+TEST(WorkerPoolTest, ManyBatchesAndABatchThatFails) {
+  WorkerPool pool(3);
+  ASSERT_EQ(pool.workers(), 3);
+  std::vector<int> sums(500);
+  for (int batch = 0; batch < 500; ++batch) {
+    std::vector<int> items(7, 0);
+    pool.ForEach(7, [&items, batch](int item, int) { items[std::size_t(item)] = batch + item; });
+    for (int v : items) sums[std::size_t(batch)] += v;
+  }
+  for (int batch = 0; batch < 500; ++batch) EXPECT_EQ(sums[std::size_t(batch)], 7 * batch + 21);
+  EXPECT_THROW(pool.ForEach(50, [](int item, int) { if (item == 3) throw std::runtime_error("row failed"); }),
+               std::runtime_error);
+  std::atomic<int> after{0};
+  pool.ForEach(20, [&after](int, int) { ++after; });
+  EXPECT_EQ(after.load(), 20);
+}
+
 TEST(ParallelForTest, ZeroWorkersMeansOnePerCore) {
   EXPECT_GE(WorkerCount(0), 1);
   EXPECT_EQ(WorkerCount(3), 3);
