@@ -171,7 +171,7 @@ bool CreateJob::RowLoop(const std::string& tempFile) {
   maxLoadedMaps_ = maxLoaded;
   host_.ResetActionList();
   host_.StageStarted(Stage::GeneratingMap);
-  const RowPlan plan(settings_.projection, extent_, grid_, sources_);
+  const RowPlan plan(settings_.projection, extent_, grid_, settings_.metresPerPixel, sources_);
   FirstOpens firstOpens(sources_.size());
   std::vector<std::unique_ptr<RowWorker>> workers;
   std::vector<RowWorker*> workerList;

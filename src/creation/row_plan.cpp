@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "catalogue/border.h"
+#include "creation/row_sampling.h"
 
 namespace quiltor::creation {
 
@@ -28,7 +29,7 @@ ProjectedExtent OutlineBox(const DestinationProjection& projection, const GeoOut
 }  // namespace
 
 RowPlan::RowPlan(const DestinationProjection& projection, const DestinationExtent& extent,
-                 const DestinationGrid& grid, const std::vector<CreationSource>& sources) {
+                 const DestinationGrid& grid, double metresPerPixel, const std::vector<CreationSource>& sources) {
   const double s = grid.pixelSize;
   pixelSize_ = s;
   columnX_.resize(static_cast<std::size_t>(grid.width));
@@ -44,22 +45,23 @@ RowPlan::RowPlan(const DestinationProjection& projection, const DestinationExten
     Y -= s;
   }
   maps_.reserve(sources.size());
-  for (const CreationSource& source : sources) maps_.push_back(ReachOf(projection, extent, s, source));
+  for (const CreationSource& source : sources) maps_.push_back(ReachOf(projection, extent, metresPerPixel, source));
   for (std::size_t i = 0; i < maps_.size(); ++i)
     if (maps_[i].meetsRows()) byFirstRow_.push_back(i);
   std::stable_sort(byFirstRow_.begin(), byFirstRow_.end(),
                    [this](std::size_t a, std::size_t b) { return maps_[a].firstRow < maps_[b].firstRow; });
 }
 
-MapReach RowPlan::ReachOf(const DestinationProjection& projection, const DestinationExtent& extent, double pixelSize,
-                          const CreationSource& source) const {
+MapReach RowPlan::ReachOf(const DestinationProjection& projection, const DestinationExtent& extent,
+                          double metresPerPixel, const CreationSource& source) const {
   const ProjectedExtent box = OutlineBox(projection, source.outline);
   MapReach m;
   m.maxX = box.maxX + kBoxMargin;
   m.maxY = box.maxY + kBoxMargin;
   m.minX = box.minX - kBoxMargin;
   m.minY = box.minY - kBoxMargin;
-  m.scaleRatio = source.metresPerPixel / pixelSize;
+  m.scaleRatio = source.metresPerPixel / pixelSize_;
+  m.tolerance = RowTolerance(source.metresPerPixel, metresPerPixel);
   // Written so that a box with a NaN edge meets nothing.
   const bool meetsExtent = m.minX <= m.maxX && m.minY <= m.maxY && extent.minX <= m.maxX && extent.maxX >= m.minX;
   if (!meetsExtent) return m;

@@ -36,13 +36,15 @@ struct MapReach {
   std::int32_t firstRow = 0;
   std::int32_t lastRow = -1;
   double scaleRatio = 0;  // source metres per pixel / destination pixel size
+  double tolerance = 0;   // of the row transform, in source pixels (RowTolerance)
   bool meetsRows() const { return columnCount > 0 && lastRow >= firstRow; }
 };
 
 class RowPlan {
  public:
+  // `metresPerPixel` is the destination's pixel scale on the ground.
   RowPlan(const DestinationProjection& projection, const DestinationExtent& extent, const DestinationGrid& grid,
-          const std::vector<CreationSource>& sources);
+          double metresPerPixel, const std::vector<CreationSource>& sources);
 
   // X of column c and Y of row r, accumulated step by step from the
   // extent's west and north edges as the grid was always walked.
@@ -56,7 +58,7 @@ class RowPlan {
   const std::vector<std::size_t>& ByFirstRow() const { return byFirstRow_; }
 
  private:
-  MapReach ReachOf(const DestinationProjection& projection, const DestinationExtent& extent, double pixelSize,
+  MapReach ReachOf(const DestinationProjection& projection, const DestinationExtent& extent, double metresPerPixel,
                    const CreationSource& source) const;
 
   double pixelSize_ = 0;

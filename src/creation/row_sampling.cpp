@@ -16,6 +16,12 @@ constexpr int kPointByPointRow = 6;
 
 }  // namespace
 
+double RowTolerance(double sourceMetresPerPixel, double destinationMetresPerPixel) {
+  // Written so that a scale that is not a positive number counts as 1.
+  const double ratio = sourceMetresPerPixel / destinationMetresPerPixel;
+  return kSubPixelTolerance / (ratio > 1.0 ? ratio : 1.0);
+}
+
 BilinearWeights SampleWeights(double x, double y, double scaleRatio) {
   if (scaleRatio <= kAveragingRatio) return {8192, 8192, 8192, 8192};
   const std::int64_t fx = static_cast<std::int64_t>(RoundHalfEven(x * 32768.0)) & 0x7FFF;

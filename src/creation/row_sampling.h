@@ -14,6 +14,18 @@ namespace quiltor::creation {
 // finer than the destination, and weighting by position would alias.
 inline constexpr double kAveragingRatio = 0.6;
 
+// How far a merged pixel may lie from where the exact projection chain puts
+// it, in pixels of the finer of the source and destination grids: an eighth
+// of a pixel is the usual bound of approximate transformers and cannot be
+// seen, whichever of the two images is the coarser.
+inline constexpr double kSubPixelTolerance = 0.125;
+
+// The row transform's tolerance in source pixels for a source of
+// `sourceMetresPerPixel` under a destination of `destinationMetresPerPixel`
+// (ground metres both): kSubPixelTolerance of a source pixel, or of a
+// destination pixel where the source pixels are the larger.
+double RowTolerance(double sourceMetresPerPixel, double destinationMetresPerPixel);
+
 // Bilinear weights of the four neighbours a (x0, y0), b (x1, y0), c (x0, y1),
 // d (x1, y1) in 15-bit fixed point (they sum to 32768). With a scale ratio of
 // kAveragingRatio or less the four pixels are averaged.

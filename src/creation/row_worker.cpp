@@ -188,7 +188,7 @@ void RowWorker::ToSourcePixels(std::size_t map, double rowY) {
       source.toPixel(lat, lon, x[i], y[i]);
     }
   };
-  AdaptiveRowTransform(rowX_.data(), rowY_.data(), m.columnCount, kRowTolerance, transform);
+  AdaptiveRowTransform(rowX_.data(), rowY_.data(), m.columnCount, m.tolerance, transform);
 }
 
 std::int32_t RowWorker::SampleColumns(std::size_t map, RasterReader& raster, std::uint8_t* row) {

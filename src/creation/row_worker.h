@@ -23,9 +23,6 @@ namespace quiltor::creation {
 // bytes are all 247 counts as not yet filled.
 inline constexpr std::uint8_t kBackgroundByte = 247;
 
-// Interpolation error allowed along a row, in source pixels.
-inline constexpr double kRowTolerance = 1.0;
-
 // A source image the create could not open, and why.
 struct MapOpenFailure {
   std::string imageFile;
