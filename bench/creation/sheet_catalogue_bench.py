@@ -40,7 +40,7 @@ of a shared machine falls on both alike; quote the ratios.
 
 --shrink F multiplies every pixel scale by F (F*F fewer destination pixels).
 Peak memory is the maximum resident size of the process (wait4's rusage).
-The tables go to stdout and, with every figure, to WORK/results.json.
+The tables go to stdout and, with every figure, to WORK/results-TIME.json.
 gdal-bin is installed with apt-get when missing: it is a peer for this
 benchmark only, never a dependency of the program.
 """
@@ -541,7 +541,7 @@ def main():
         results[suite], text = SUITES[suite](args)
         texts.append(text)
         print(text + "\n", flush=True)
-    with open(os.path.join(args.work, "results.json"), "w") as f:
+    with open(os.path.join(args.work, time.strftime("results-%Y%m%d-%H%M%S.json", time.gmtime())), "w") as f:
         json.dump({"when": time.strftime("%Y-%m-%d %H:%M:%S UTC", time.gmtime()), "cpus": os.cpu_count(),
                    "results": results}, f, indent=1)
 
