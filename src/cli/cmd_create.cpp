@@ -41,6 +41,10 @@ using creation::CreateMode;
 
 using Clock = std::chrono::steady_clock;
 
+// Each thread costs its row window and its open images; beyond this a
+// request is a typing error rather than a machine.
+constexpr int kMostThreads = 1024;
+
 double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 // The terminal host that also times each stage of the create, from its start
@@ -244,8 +248,7 @@ int RunCreate(const Args& args, const Console& io) {
   }
   create.destinationFile = fs::absolute(output).lexically_normal().string();
   if (args.Has("threads")) {
-    create.threads = *args.Integer("threads");
-    if (create.threads < 1) throw UsageError("--threads must be 1 or more");
+    create.threads = *args.IntegerWithin("threads", 1, kMostThreads);
   }
   RequireFolders(folders);
 
@@ -327,7 +330,7 @@ const CommandSpec& CreateCommand() {
               Integer("resize", "P", "size of the full-size level in percent, 1 to 100"),
               Text("temp", "DIR", "where the private temporary folder is made"),
               Integer("max-loaded", "N", "images kept open at once"),
-              Integer("threads", "N", "threads for the rows and the stages after them, 1 or more (default: one per core)"),
+              Integer("threads", "N", "threads for the rows and the stages after them, 1 to 1024 (default: one per core)"),
               Text("region", "MINX,MAXX,MINY,MAXY", "only maps meeting this box (destination units)"),
               Flag("all-maps", "with --region: every map meeting it, not only the ticked ones"),
               Text("settings", "FILE.ini", "the window's settings file, for the options not given"),

@@ -16,6 +16,11 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 void RequireOutputExtension(const std::filesystem::path& output, std::string_view extension) {
   if (!EqualsIgnoreCase(ExtensionPart(output.string()), extension))
     throw UsageError("-o must name a " + std::string(extension) + " file, not \"" + output.string() + "\"");
+  // Found out now rather than when the finished file is moved into place,
+  // after the whole work has been done for nothing.
+  std::error_code ec;
+  if (std::filesystem::is_directory(output, ec))
+    throw UsageError("-o names the folder " + output.string() + "; name a file in it instead");
 }
 
 void RefuseOutputOverInput(const std::filesystem::path& input, const std::filesystem::path& output) {

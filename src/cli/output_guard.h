@@ -16,7 +16,7 @@ namespace quiltor::cli {
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
 // UsageError "-o must name a EXT file" unless `output` ends in `extension`
-// (compared without regard to case).
+// (compared without regard to case), or when it names an existing folder.
 void RequireOutputExtension(const std::filesystem::path& output, std::string_view extension);
 
 // UsageError when `output` is the file `input`: writing would destroy what

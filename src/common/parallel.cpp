@@ -1,6 +1,7 @@
 #include "common/parallel.h"
 
 #include <algorithm>
+#include <system_error>
 
 namespace quiltor {
 
@@ -12,7 +13,15 @@ int WorkerCount(int requested) {
 WorkerPool::WorkerPool(int threads) {
   const int helpers = WorkerCount(threads) - 1;
   helpers_.reserve(static_cast<std::size_t>(helpers));
-  for (int w = 1; w <= helpers; ++w) helpers_.emplace_back([this, w] { Help(w); });
+  for (int w = 1; w <= helpers; ++w) {
+    try {
+      helpers_.emplace_back([this, w] { Help(w); });
+    } catch (const std::system_error&) {
+      // The system will not start another thread: the work is shared by
+      // those that did start, with the same outcome, only later.
+      break;
+    }
+  }
 }
 
 WorkerPool::~WorkerPool() {

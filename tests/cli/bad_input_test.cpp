@@ -175,6 +175,8 @@ TEST(BadInput, ValuesOutOfRangeAreRefusedWithTheRange) {
   const std::string image = (kFixtures / "fx-detail-utm32.png").string();
   const std::string folder = kFixtures.string();
   const std::string output = (temp / "x.qtx2").string();
+  const std::string folderOutput = (temp / "folder.qtx2").string();
+  fs::create_directories(folderOutput);
   const struct {
     std::vector<std::string> argv;
     int code;
@@ -205,6 +207,9 @@ TEST(BadInput, ValuesOutOfRangeAreRefusedWithTheRange) {
       {{"scan", "--folder", folder, "--thumbnail-size", "20"}, kExitBadArguments, "--thumbnail-size takes 50 to 500, not 20"},
       {{"overview", "--folder", folder, "-o", (temp / "o.png").string(), "--thumbnail-size", "501"}, kExitBadArguments, "--thumbnail-size takes 50 to 500"},
       {{"tile", image, "-o", output, "--resize", "101"}, kExitBadArguments, "--resize takes a percentage above 0 and at most 100"},
+      {{"create", "--folder", folder, "-o", output, "--threads", "100000"}, kExitBadArguments, "--threads takes 1 to 1024, not 100000"},
+      {{"create", "--folder", folder, "-o", folderOutput}, kExitBadArguments, "-o names the folder"},
+      {{"tile", image, "-o", folderOutput}, kExitBadArguments, "-o names the folder"},
   };
   for (const auto& c : cases) {
     const CliRun r = Cli(c.argv);
