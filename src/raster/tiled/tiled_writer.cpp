@@ -12,11 +12,11 @@
 namespace quiltor {
 namespace {
 
-// libdeflate's level 8 packs map tiles a little smaller than zlib's best
-// level and in about three quarters of its time; the levels above it gain a
-// few percent for several times the time. Each tile is deflated on its own,
-// so the tiles of a row are shared among the workers.
-constexpr int kTileDeflateLevel = 8;
+// libdeflate's best level, 12, packs map tiles smaller than zlib's best
+// level, grainy scanned imagery too (which levels 8 and 10 pack up to 6 %
+// larger than zlib does), and still in less time than zlib. Each tile is
+// deflated on its own, so the tiles of a row are shared among the workers.
+constexpr int kTileDeflateLevel = 12;
 
 // The fillers are random to the reader, but the same image always gets the
 // same ones: a create run twice, or on any number of threads, writes the

@@ -211,6 +211,21 @@ MemoryLevel SampleMapLevel(const char* name) {
   return level;
 }
 
+// Something like a scanned map: broad bands of a few colours with a grain of
+// neighbouring palette entries, crossed by grid lines.
+MemoryLevel GrainyLevel() {
+  MemoryLevel level(300, 200, 0);
+  std::uint32_t state = 12345;
+  for (int y = 0; y < level.height; ++y)
+    for (int x = 0; x < level.width; ++x) {
+      state = state * 1664525u + 1013904223u;
+      const int band = ((x / 37 + y / 23) % 4) * 20;
+      level.pixels[std::size_t(y) * level.width + x] =
+          std::uint8_t(x % 16 == 0 || y % 16 == 0 ? 140 : band + int(state >> 24) % 5);
+    }
+  return level;
+}
+
 void TilesPackNoLargerThanZlib(const MemoryLevel& level) {
   testing::TempFolder temp;
   WriteFile(temp / "map.qtx2", false, {level}, {100, 50});
@@ -242,6 +257,8 @@ TEST(TiledWriterTest, TilesOfMapsPackNoLargerThanZlibAtItsBestLevel) {
     SCOPED_TRACE(sample);
     TilesPackNoLargerThanZlib(SampleMapLevel(sample));
   }
+  SCOPED_TRACE("grainy bands");
+  TilesPackNoLargerThanZlib(GrainyLevel());
 }
 
 TEST(TiledWriterTest, AbortStopsBetweenTiles) {
