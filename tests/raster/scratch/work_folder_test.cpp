@@ -162,7 +162,9 @@ TEST(CommitTogetherTest, TheFirstIsPutBackWhenTheSecondFails) {
     }
     const char* imageText = !c.mapBlocked ? "new image" : c.earlierImage ? "earlier image" : nullptr;
     EXPECT_EQ(fs::exists(image), imageText != nullptr) << c.what;
-    if (imageText) EXPECT_EQ(ReadText(image), imageText) << c.what;
+    if (imageText) {
+      EXPECT_EQ(ReadText(image), imageText) << c.what;
+    }
     std::set<std::string> expected{"x.map"};
     if (imageText) expected.insert("x.qtx2");
     EXPECT_EQ(Entries(temp.path()), expected) << c.what;
