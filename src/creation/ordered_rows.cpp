@@ -6,6 +6,8 @@
 #include <mutex>
 #include <thread>
 
+#include "common/parallel.h"
+
 namespace quiltor::creation {
 
 namespace {
@@ -132,7 +134,7 @@ class WorkerThreads {
 }  // namespace
 
 int RowWorkerCount(int threads, std::int32_t height) {
-  const int wanted = threads > 0 ? threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const int wanted = WorkerCount(threads);
   const std::int32_t chunks = std::max<std::int32_t>(1, (height + kChunkRows - 1) / kChunkRows);
   return std::min<int>(wanted, chunks);
 }
