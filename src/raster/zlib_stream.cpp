@@ -1,6 +1,7 @@
 #include "raster/zlib_stream.h"
 
 #include <libdeflate.h>
+#include <zlib.h>
 
 #include "common/error.h"
 
@@ -9,11 +10,24 @@ namespace quiltor {
 void ZlibDeflater::Free::operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
 void ZlibInflater::Free::operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
 
-ZlibDeflater::ZlibDeflater(int level) : compressor_(libdeflate_alloc_compressor(level)) {
-  if (!compressor_) throw QuiltorError("cannot set up deflate at level " + std::to_string(level));
+void ZlibDeflater::Free::operator()(z_stream_s* s) const {
+  deflateEnd(s);
+  delete s;
+}
+
+ZlibDeflater::ZlibDeflater(int level, DeflateEngine engine) {
+  if (engine == DeflateEngine::Libdeflate) {
+    compressor_.reset(libdeflate_alloc_compressor(level));
+  } else {
+    // The settings of zlib's compress2: each block is the same stream it makes.
+    auto stream = std::make_unique<z_stream_s>();
+    if (deflateInit(stream.get(), level) == Z_OK) zlib_.reset(stream.release());
+  }
+  if (!compressor_ && !zlib_) throw QuiltorError("cannot set up deflate at level " + std::to_string(level));
 }
 
 std::size_t ZlibDeflater::Deflate(const std::uint8_t* data, std::size_t count, std::vector<std::uint8_t>& packed) {
+  if (zlib_) return DeflateWithZlib(data, count, packed);
   const std::size_t bound = libdeflate_zlib_compress_bound(compressor_.get(), count);
   if (packed.size() < bound) packed.resize(bound);
   const std::size_t length = libdeflate_zlib_compress(compressor_.get(), data, count, packed.data(), packed.size());
@@ -22,9 +36,25 @@ std::size_t ZlibDeflater::Deflate(const std::uint8_t* data, std::size_t count, s
   return length;
 }
 
-BlockDeflater::BlockDeflater(int level, int threads) : pool_(threads) {
+std::size_t ZlibDeflater::DeflateWithZlib(const std::uint8_t* data, std::size_t count,
+                                          std::vector<std::uint8_t>& packed) {
+  z_stream_s& s = *zlib_;
+  if (count > 0xffffffffu) throw QuiltorError("deflate block too large");
+  const std::size_t bound = deflateBound(&s, static_cast<uLong>(count));
+  if (packed.size() < bound) packed.resize(bound);
+  // Reset instead of a new stream per block: the working memory stays.
+  if (deflateReset(&s) != Z_OK) throw QuiltorError("deflate failed");
+  s.next_in = const_cast<Bytef*>(data);
+  s.avail_in = static_cast<uInt>(count);
+  s.next_out = packed.data();
+  s.avail_out = static_cast<uInt>(packed.size());
+  if (deflate(&s, Z_FINISH) != Z_STREAM_END) throw QuiltorError("deflate failed");
+  return packed.size() - s.avail_out;
+}
+
+BlockDeflater::BlockDeflater(int level, int threads, DeflateEngine engine) : pool_(threads) {
   deflaters_.reserve(static_cast<std::size_t>(pool_.workers()));
-  for (int w = 0; w < pool_.workers(); ++w) deflaters_.emplace_back(level);
+  for (int w = 0; w < pool_.workers(); ++w) deflaters_.emplace_back(level, engine);
 }
 
 void BlockDeflater::Deflate(const std::uint8_t* blocks, std::size_t blockBytes, int count) {
