@@ -102,7 +102,7 @@ int RunOverview(const Args& args, const Console& io) {
   const auto plan = mapview::PlanOverview(*scan.catalogue, projection, mpp, width);
   if (!plan) throw Failed("no usable map to draw");
   const Bitmap picture = mapview::DrawOverview(*plan, *scan.catalogue, projection);
-  if (!WritePngImage(output, picture)) throw Failed("cannot write " + output);
+  WritePngReplacing(output, picture);
 
   if (args.Flag("json")) {
     PrintJson(*plan, *scan.catalogue, io.out);

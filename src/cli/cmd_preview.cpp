@@ -1,7 +1,6 @@
 // quiltor-cli preview: any image the program opens, or one zoom level of a
 // tiled image, written out as PNG so that it can be looked at with any
 // viewer.
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -58,21 +57,6 @@ Bitmap TiledLevel(const std::filesystem::path& path, int level) {
   return std::move(*image);
 }
 
-// Written under a temporary name beside `output` and renamed over it once
-// complete, so that a failed write never leaves half a PNG nor removes a file
-// that was there before.
-void WritePreview(const std::filesystem::path& output, const Bitmap& image) {
-  std::filesystem::path partial = output;
-  partial += ".part" + std::to_string(::getpid());
-  if (!WritePngImage(partial, image)) throw Failed("cannot write " + output.string());
-  std::error_code ec;
-  std::filesystem::rename(partial, output, ec);
-  if (ec) {
-    std::filesystem::remove(partial, ec);
-    throw Failed("cannot write " + output.string());
-  }
-}
-
 int RunPreview(const Args& args, const Console& io) {
   args.ExpectPositionals(1, "give one IMAGE");
   const std::string output = *args.Value("output");
@@ -90,7 +74,7 @@ int RunPreview(const Args& args, const Console& io) {
   if (!std::filesystem::is_regular_file(path, ec)) throw failed("no such file");
   try {
     const Bitmap image = level ? TiledLevel(path, *level) : WholeImage(path);
-    WritePreview(output, image);
+    WritePngReplacing(output, image);
     io.out << output << " (" << image.width() << " x " << image.height() << " pixels)\n";
   } catch (const CommandFailure& f) {
     if (f.ExitCode() == kExitFailed) throw failed(f.what());

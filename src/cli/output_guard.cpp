@@ -1,10 +1,13 @@
 #include "cli/output_guard.h"
 
+#include <unistd.h>
+
 #include <string>
 #include <system_error>
 
 #include "cli/command_failure.h"
 #include "common/paths.h"
+#include "raster/formats/format_readers.h"
 
 namespace quiltor::cli {
 
@@ -38,6 +41,21 @@ const Map_record* MapWithFile(const MapCatalogue& catalogue, const std::filesyst
 CommandFailure OutputIsAMapFile(const std::filesystem::path& output, const std::string& mapFile) {
   return UsageError("-o would write over " + output.string() + ", a file of the scanned map " + mapFile +
                     "; choose another name or folder");
+}
+
+void WritePngReplacing(const std::filesystem::path& output, const Bitmap& image) {
+  std::filesystem::path partial = output;
+  partial += ".part" + std::to_string(::getpid());
+  std::error_code ec;
+  if (!WritePngImage(partial, image)) {
+    std::filesystem::remove(partial, ec);
+    throw Failed("cannot write " + output.string());
+  }
+  std::filesystem::rename(partial, output, ec);
+  if (ec) {
+    std::filesystem::remove(partial, ec);
+    throw Failed("cannot write " + output.string());
+  }
 }
 
 }  // namespace quiltor::cli

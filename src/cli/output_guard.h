@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "catalogue/map_record.h"
+#include "raster/bitmap.h"
 #include "cli/command_failure.h"
 
 namespace quiltor::cli {
@@ -28,5 +29,10 @@ const Map_record* MapWithFile(const MapCatalogue& catalogue, const std::filesyst
 
 // The refusal of an output that is `mapFile`'s map file or image.
 CommandFailure OutputIsAMapFile(const std::filesystem::path& output, const std::string& mapFile);
+
+// Writes `image` as a PNG under a temporary name beside `output` and renames
+// it over `output` once complete, so that a failed write never leaves half a
+// PNG nor removes a file that was there before. Failed "cannot write OUTPUT".
+void WritePngReplacing(const std::filesystem::path& output, const Bitmap& image);
 
 }  // namespace quiltor::cli

@@ -2,6 +2,7 @@
 // and a message naming the option or file, and no file outside the work
 // folder changes.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -166,6 +167,30 @@ TEST(BadInput, PreviewTileAndOverviewWriteOnlyTheirOwnKindAndNeverTheirInput) {
     EXPECT_EQ(r.code, kExitBadArguments) << argv[0] << " -o " << argv.back() << "\n" << r.err;
     EXPECT_TRUE(Has(r.err, "-o ")) << r.err;
     EXPECT_EQ(Snapshot(temp.path()), before) << argv[0] << " -o " << argv.back();
+  }
+}
+
+// A PNG that cannot be written in full (here its temporary name is taken by
+// a folder) fails the command and leaves the earlier file of that name whole.
+TEST(BadInput, FailedPngWriteKeepsTheEarlierFile) {
+  TempFolder temp;
+  const fs::path maps = temp / "maps";
+  CopyFixtureMaps(maps);
+  const fs::path output = temp / "picture.png";
+  const std::vector<std::string> cases[] = {
+      {"preview", (kFixtures / "fx-detail-utm32.png").string(), "-o", output.string()},
+      {"overview", "--folder", maps.string(), "-o", output.string()},
+  };
+  for (const auto& argv : cases) {
+    { std::ofstream(output) << "earlier"; }
+    fs::path partial = output;
+    partial += ".part" + std::to_string(::getpid());
+    fs::create_directory(partial);
+    const CliRun r = Cli(argv);
+    EXPECT_EQ(r.code, kExitFailed) << argv[0] << "\n" << r.err;
+    EXPECT_TRUE(Has(r.err, "cannot write " + output.string())) << r.err;
+    EXPECT_EQ(ReadFileBytes(output), std::vector<std::uint8_t>({'e', 'a', 'r', 'l', 'i', 'e', 'r'})) << argv[0];
+    fs::remove(partial);
   }
 }
 
