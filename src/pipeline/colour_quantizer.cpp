@@ -42,16 +42,16 @@ std::unique_ptr<TOctreeNode> TColorQuantizer::CreateNode(int level) {
   return node;
 }
 
-void TColorQuantizer::InsertColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+void TColorQuantizer::InsertColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::int64_t times) {
   std::unique_ptr<TOctreeNode>* slot = &root_;
   for (int level = 0;; ++level) {
     if (!*slot) *slot = CreateNode(level);
     TOctreeNode& node = **slot;
     if (node.isLeaf) {
-      node.pixelCount += 1;
-      node.redSum += red;
-      node.greenSum += green;
-      node.blueSum += blue;
+      node.pixelCount += times;
+      node.redSum += red * times;
+      node.greenSum += green * times;
+      node.blueSum += blue * times;
       return;
     }
     const int shift = 7 - level;
@@ -60,8 +60,8 @@ void TColorQuantizer::InsertColour(std::uint8_t red, std::uint8_t green, std::ui
   }
 }
 
-void TColorQuantizer::AddColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-  InsertColour(red, green, blue);
+void TColorQuantizer::AddColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::int64_t times) {
+  InsertColour(red, green, blue, times);
   while (leafCount_ > maxColours_ && ReduceOneNode()) {
   }
 }

@@ -28,9 +28,13 @@ class TColorQuantizer {
   TColorQuantizer(const TColorQuantizer&) = delete;
   TColorQuantizer& operator=(const TColorQuantizer&) = delete;
 
-  void InsertColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+  // Counts `times` pixels of the colour into its leaf.
+  void InsertColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::int64_t times = 1);
   // Inserts and then merges while there are more leaves than maxColours.
-  void AddColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+  // Adding a colour `times` times at once gives the same tree as adding it
+  // that many times in a row: after the first, its path ends at a leaf, so
+  // the others neither create nodes nor merge any.
+  void AddColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::int64_t times = 1);
   // Merges the most recently created reducible node of the deepest non-empty
   // level into a leaf. False when no node is left to merge.
   bool ReduceOneNode();

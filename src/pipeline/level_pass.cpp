@@ -27,14 +27,24 @@ int FinishPalette(Palette& palette, int used) {
   return used + 2;
 }
 
+// Feeds the row's pixels in order; a run of one colour goes in at once,
+// which builds the same tree as its pixels one by one.
 void InsertRow(TColorQuantizer& quantizer, int pixelMode, const Palette& palette, const std::uint8_t* row, int width) {
-  for (int x = 0; x < width; ++x) {
-    if (pixelMode == 3) {
+  if (pixelMode == 3) {
+    for (int x = 0; x < width;) {
       const std::uint8_t* p = row + static_cast<std::size_t>(x) * 3;
-      quantizer.AddColour(p[2], p[1], p[0]);
-    } else {
+      int end = x + 1;
+      for (const std::uint8_t* q = p + 3; end < width && q[0] == p[0] && q[1] == p[1] && q[2] == p[2]; q += 3) ++end;
+      quantizer.AddColour(p[2], p[1], p[0], end - x);
+      x = end;
+    }
+  } else {
+    for (int x = 0; x < width;) {
+      int end = x + 1;
+      while (end < width && row[end] == row[x]) ++end;
       const Rgbquad& e = palette[row[x]];
-      quantizer.AddColour(e.red, e.green, e.blue);
+      quantizer.AddColour(e.red, e.green, e.blue, end - x);
+      x = end;
     }
   }
 }

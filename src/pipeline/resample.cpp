@@ -99,27 +99,42 @@ std::vector<ContributorSet> BuildContributors(int n, int m, const ResampleFilter
   return sets;
 }
 
-void ResampleRow(int pixelMode, const std::uint8_t* srcRow, std::uint8_t* dstRow, const Palette& palette,
-                 const std::vector<ContributorSet>& columns) {
-  for (std::size_t x = 0; x < columns.size(); ++x) {
+ContributorTable::ContributorTable(const std::vector<ContributorSet>& sets) : samples(static_cast<int>(sets.size())) {
+  std::size_t widest = 1;
+  for (const ContributorSet& set : sets) widest = std::max(widest, set.size());
+  taps = static_cast<int>(widest);
+  offset.reserve(sets.size() * widest);
+  index.reserve(sets.size() * widest);
+  weight.reserve(sets.size() * widest);
+  for (const ContributorSet& set : sets) {
+    for (std::size_t k = 0; k < widest; ++k) {
+      // The padding repeats the last tap (or tap 0) so that it stays inside
+      // the row; its zero weight adds nothing.
+      const Contributor c = k < set.size() ? set[k] : Contributor{set.empty() ? 0 : set.back().index, 0.0F};
+      offset.push_back(static_cast<std::uint32_t>(c.index) * 3);
+      index.push_back(c.index);
+      weight.push_back(c.weight);
+    }
+  }
+}
+
+void ResampleRow(const std::uint8_t* srcBgr, std::uint8_t* dstRow, const ContributorTable& columns) {
+  const std::size_t taps = static_cast<std::size_t>(columns.taps);
+  const std::uint32_t* offset = columns.offset.data();
+  const float* weight = columns.weight.data();
+  for (int x = 0; x < columns.samples; ++x, offset += taps, weight += taps, dstRow += 3) {
     float blue = 0.0F;
     float green = 0.0F;
     float red = 0.0F;
-    for (const Contributor& c : columns[x]) {
-      if (c.weight == 0.0F) continue;
-      const std::uint8_t* px;
-      if (pixelMode == 3) {
-        px = srcRow + static_cast<std::size_t>(c.index) * 3;
-      } else {
-        px = &palette[srcRow[c.index]].blue;
-      }
-      blue += c.weight * static_cast<float>(px[0]);
-      green += c.weight * static_cast<float>(px[1]);
-      red += c.weight * static_cast<float>(px[2]);
+    for (std::size_t k = 0; k < taps; ++k) {
+      const std::uint8_t* px = srcBgr + offset[k];
+      blue += weight[k] * static_cast<float>(px[0]);
+      green += weight[k] * static_cast<float>(px[1]);
+      red += weight[k] * static_cast<float>(px[2]);
     }
-    dstRow[x * 3] = ClampToByte(blue);
-    dstRow[x * 3 + 1] = ClampToByte(green);
-    dstRow[x * 3 + 2] = ClampToByte(red);
+    dstRow[0] = ClampToByte(blue);
+    dstRow[1] = ClampToByte(green);
+    dstRow[2] = ClampToByte(red);
   }
 }
 
@@ -131,14 +146,18 @@ Resampler::Resampler(int srcWidth, int srcHeight, int pixelMode, const Palette& 
       palette_(palette),
       dstWidth_(dstWidth),
       dstHeight_(dstHeight),
-      readRow_(std::move(readRow)) {
+      readRow_(std::move(readRow)),
+      columns_(BuildContributors(srcWidth, dstWidth, FilterFor(filterKind))) {
   if (pixelMode != 1 && pixelMode != 3) throw QuiltorError("unsupported pixel mode for resampling");
   const ResampleFilter& filter = FilterFor(filterKind);
-  columns_ = BuildContributors(srcWidth, dstWidth, filter);
   rows_ = BuildContributors(srcHeight, dstHeight, filter);
   cache_.resize(static_cast<std::size_t>(srcHeight));
+  std::size_t widest = 0;
+  for (const ContributorSet& set : rows_) widest = std::max(widest, set.size());
+  rowSources_.reserve(widest);
+  rowWeights_.reserve(widest);
   sourceRow_.resize(static_cast<std::size_t>(srcWidth) * static_cast<std::size_t>(pixelMode));
-  sums_.resize(static_cast<std::size_t>(dstWidth) * 3);
+  if (pixelMode == 1) sourceBgr_.resize(static_cast<std::size_t>(srcWidth) * 3);
   const double scaleY = static_cast<double>(dstHeight - 1) / static_cast<double>(srcHeight - 1);
   cacheLimit_ = RoundHalfEvenToInt(filter.support / scaleY) + 6;
   cacheTrigger_ = cacheLimit_ * std::max(1, cacheFactor);
@@ -150,8 +169,24 @@ const std::uint8_t* Resampler::EnsureRow(int row) {
   auto& slot = cache_[static_cast<std::size_t>(row)];
   if (!slot) {
     readRow_(row, sourceRow_.data());
-    slot = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(dstWidth_) * 3);
-    ResampleRow(pixelMode_, sourceRow_.data(), slot.get(), palette_, columns_);
+    const std::uint8_t* bgr = sourceRow_.data();
+    if (pixelMode_ == 1) {
+      std::uint8_t* out = sourceBgr_.data();
+      for (int x = 0; x < srcWidth_; ++x, out += 3) {
+        const Rgbquad& e = palette_[sourceRow_[static_cast<std::size_t>(x)]];
+        out[0] = e.blue;
+        out[1] = e.green;
+        out[2] = e.red;
+      }
+      bgr = sourceBgr_.data();
+    }
+    if (spareRows_.empty()) {
+      slot = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(dstWidth_) * 3);
+    } else {
+      slot = std::move(spareRows_.back());
+      spareRows_.pop_back();
+    }
+    ResampleRow(bgr, slot.get(), columns_);
     ++cachedRows_;
     ++sourceRowsRead_;
     peakCachedRows_ = std::max(peakCachedRows_, cachedRows_);
@@ -159,19 +194,41 @@ const std::uint8_t* Resampler::EnsureRow(int row) {
   return slot.get();
 }
 
+void Resampler::ReleaseRow(std::unique_ptr<std::uint8_t[]>& slot) {
+  spareRows_.push_back(std::move(slot));
+  --cachedRows_;
+}
+
 void Resampler::NextRow(std::uint8_t* out) {
   if (done()) throw QuiltorError("resampler asked for a row beyond the image");
-  std::fill(sums_.begin(), sums_.end(), 0.0F);
-  for (const Contributor& c : rows_[static_cast<std::size_t>(nextRow_)]) {
+  const ContributorSet& taps = rows_[static_cast<std::size_t>(nextRow_)];
+  rowSources_.clear();
+  rowWeights_.clear();
+  for (const Contributor& c : taps) {
     if (c.weight == 0.0F) continue;
-    const std::uint8_t* src = EnsureRow(c.index);
-    for (std::size_t i = 0; i < sums_.size(); ++i) sums_[i] += c.weight * static_cast<float>(src[i]);
+    rowSources_.push_back(EnsureRow(c.index));
+    rowWeights_.push_back(c.weight);
   }
-  for (std::size_t i = 0; i < sums_.size(); ++i) out[i] = ClampToByte(sums_[i]);
+  const std::size_t count = rowSources_.size();
+  // The sums of one stretch of the row stay in registers while every source
+  // row adds to them, in tap order as the single-row sum would.
+  const std::size_t length = static_cast<std::size_t>(dstWidth_) * 3;
+  constexpr std::size_t kStretch = 64;
+  for (std::size_t from = 0; from < length; from += kStretch) {
+    const std::size_t n = std::min(kStretch, length - from);
+    float sums[kStretch] = {};
+    for (std::size_t k = 0; k < count; ++k) {
+      const std::uint8_t* src = rowSources_[k] + from;
+      const float w = rowWeights_[k];
+      for (std::size_t i = 0; i < n; ++i) sums[i] += w * static_cast<float>(src[i]);
+    }
+    for (std::size_t i = 0; i < n; ++i) out[from + i] = ClampToByte(sums[i]);
+  }
   ++nextRow_;
   TrimCache();
   if (done()) {
     cache_.clear();
+    spareRows_.clear();
     cachedRows_ = 0;
   }
 }
@@ -185,10 +242,7 @@ void Resampler::TrimCache() {
   for (const Contributor& c : rows_[static_cast<std::size_t>(nextRow_)]) keepFrom = std::min(keepFrom, c.index);
   for (int r = lowestCached_; r < keepFrom && cachedRows_ > cacheLimit_; ++r) {
     auto& slot = cache_[static_cast<std::size_t>(r)];
-    if (slot) {
-      slot.reset();
-      --cachedRows_;
-    }
+    if (slot) ReleaseRow(slot);
     lowestCached_ = r + 1;
   }
 }

@@ -42,10 +42,23 @@ using ContributorSet = std::vector<Contributor>;
 // QuiltorError otherwise.
 std::vector<ContributorSet> BuildContributors(int srcCount, int dstCount, const ResampleFilter& filter);
 
-// Horizontal pass: `srcRow` (palette indices when pixelMode is 1, else blue,
-// green, red) into `columns.size()` pixels of blue, green, red.
-void ResampleRow(int pixelMode, const std::uint8_t* srcRow, std::uint8_t* dstRow, const Palette& palette,
-                 const std::vector<ContributorSet>& columns);
+// The contributor sets of one direction laid out for the inner loops: every
+// sample gets the same number of taps, the shorter sets padded at their end
+// with taps of weight zero (which leave every sum as it was), so that the
+// loops run without a branch. `offset` is the tap's byte offset in a row of
+// blue, green, red (index * 3); tap k of sample i is entry i * taps + k.
+struct ContributorTable {
+  explicit ContributorTable(const std::vector<ContributorSet>& sets);
+  int samples = 0;
+  int taps = 0;
+  std::vector<std::uint32_t> offset;
+  std::vector<std::int32_t> index;
+  std::vector<float> weight;
+};
+
+// Horizontal pass: `srcBgr` (blue, green, red) into `columns.samples`
+// pixels of blue, green, red.
+void ResampleRow(const std::uint8_t* srcBgr, std::uint8_t* dstRow, const ContributorTable& columns);
 
 // Reads source row `row` (0 = top) into a buffer of width * pixelMode bytes.
 using SourceRowReader = std::function<void(int row, std::uint8_t* buffer)>;
@@ -79,16 +92,20 @@ class Resampler {
  private:
   const std::uint8_t* EnsureRow(int row);
   void TrimCache();
+  void ReleaseRow(std::unique_ptr<std::uint8_t[]>& slot);
 
   int srcWidth_, srcHeight_, pixelMode_;
   Palette palette_;
   int dstWidth_, dstHeight_;
   SourceRowReader readRow_;
-  std::vector<ContributorSet> columns_;
+  ContributorTable columns_;
   std::vector<ContributorSet> rows_;
   std::vector<std::unique_ptr<std::uint8_t[]>> cache_;
+  std::vector<std::unique_ptr<std::uint8_t[]>> spareRows_;  // freed cache rows, used again
   std::vector<std::uint8_t> sourceRow_;
-  std::vector<float> sums_;
+  std::vector<std::uint8_t> sourceBgr_;  // a palette source row as blue, green, red
+  std::vector<const std::uint8_t*> rowSources_;  // the cached rows of the destination row being made
+  std::vector<float> rowWeights_;
   int cacheLimit_ = 0;
   int cacheTrigger_ = 0;
   int cachedRows_ = 0;

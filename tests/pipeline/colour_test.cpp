@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 #include <tuple>
 
@@ -60,6 +61,29 @@ TEST(ColourQuantizerTest, MergesNewestDeepestNodeFirst) {
   q.ExportPalette(p);
   EXPECT_EQ(p[0], Bgr(0, 0, 0));
   EXPECT_EQ(p[1], Bgr(0, 0, 254));
+}
+
+TEST(ColourQuantizerTest, RunAddedAtOnceBuildsTheSameTreeAsPixelByPixel) {
+  // Runs of a colour interleaved with others, with so few colours allowed
+  // that merges happen all along.
+  std::mt19937 random(11);
+  std::vector<std::pair<Rgbquad, int>> runs;
+  for (int i = 0; i < 400; ++i) {
+    runs.push_back({Bgr(int(random() & 0xFF), int(random() & 0xFF), int(random() & 0xFF)), 1 + int(random() % 9)});
+  }
+  for (int colours : {6, 40, 254}) {
+    TColorQuantizer single(colours);
+    TColorQuantizer batched(colours);
+    for (const auto& [c, times] : runs) {
+      for (int t = 0; t < times; ++t) single.AddColour(c.red, c.green, c.blue);
+      batched.AddColour(c.red, c.green, c.blue, times);
+    }
+    ASSERT_EQ(batched.leafCount(), single.leafCount()) << colours;
+    Palette want{}, got{};
+    single.ExportPalette(want);
+    batched.ExportPalette(got);
+    EXPECT_EQ(got, want) << colours;
+  }
 }
 
 TEST(ColourQuantizerTest, TooManyBitsRefused) {

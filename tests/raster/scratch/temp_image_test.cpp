@@ -102,6 +102,26 @@ TEST(TempImageTest, BothKindsReadBackThroughTheDispatch) {
   EXPECT_EQ(CheckRasterExtension(folder / "level.qtx0"), 1);
 }
 
+TEST(TempImageTest, ScramblePatternRepeatsFromTheStartAtAnyLength) {
+  // Long rows are scrambled a block at a time, short ones byte by byte:
+  // both must lay the same 8- or 16-byte pattern from the first byte on.
+  Bytes fixed(8, 0);
+  FixedScramble(fixed.data(), fixed.size());
+  Bytes keyed(16, 0);
+  KeyedScramble16(keyed.data(), 77, keyed.size());
+  EXPECT_EQ(fixed[0], 0xa5);
+  EXPECT_EQ(keyed[0], (77 + 0x17) & 0xFF);
+  for (std::size_t length : {0u, 1u, 9u, 63u, 64u, 65u, 127u, 128u, 200u}) {
+    Bytes a(length, 0), b(length, 0);
+    FixedScramble(a.data(), length);
+    KeyedScramble16(b.data(), 77, length);
+    for (std::size_t i = 0; i < length; ++i) {
+      ASSERT_EQ(a[i], fixed[i % 8]) << "length " << length << " byte " << i;
+      ASSERT_EQ(b[i], keyed[i % 16]) << "length " << length << " byte " << i;
+    }
+  }
+}
+
 TEST(TempImageTest, StoredLayout) {
   testing::TempFolder folder;
   WriteTrueColour(folder / "one.qtxx0", 1, 1, 9);
