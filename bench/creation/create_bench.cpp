@@ -65,7 +65,7 @@ class DrawnRaster : public RasterReader {
 class CountingWriter : public TempRowWriter {
  public:
   void WriteRow(const std::uint8_t* row) override { checksum_ += row[0]; }
-  void Finish() override {}
+  bool Finish() override { return true; }
   std::uint64_t checksum_ = 0;
 };
 
@@ -148,7 +148,6 @@ void BM_CreateRowLoop(benchmark::State& state) {
     stages.beginTempImage = [](const std::string&, std::int32_t, std::int32_t) {
       return std::make_unique<CountingWriter>();
     };
-    stages.sharpen = [](const std::string&, const std::string&) { return true; };
     stages.convertToTiled = [](const std::string&, const std::string&, const std::string&) { return true; };
     stages.writeMapFile = [](const DestinationExtent&, const DestinationGrid&) {};
     QuietHost host;

@@ -4,7 +4,6 @@
 #include <chrono>
 #include <filesystem>
 #include <mutex>
-#include <random>
 
 #include "common/error.h"
 #include "common/paths.h"
@@ -93,40 +92,45 @@ CreateReport CreateJob::RunStages() {
   // One private work folder inside the Temp File Folder holds every
   // temporary file of this create and of its conversion; it goes when the
   // job ends, whatever way it ends.
-  std::random_device seed;
   workFolder_ = std::make_unique<WorkFolder>(fs::path(StripTrailingSeparator(TrimSpaces(settings_.tempFolder))),
                                              kCreateWorkFolderPrefix);
   report.started = true;
 
+  // The merged rows are sharpened as they arrive: the merged map itself is
+  // never stored, only its sharpened image under the output's name.
   const std::string tempFile = NewWorkFile(ChangeExtension(FileNamePart(settings_.destinationFile), ".qtxx0"));
-  const bool completed = RowLoop(tempFile);
+  std::unique_ptr<TempRowWriter> rows = stages_.beginTempImage(tempFile, grid_.width, grid_.height);
+  const bool completed = RowLoop(*rows);
   host_.StageFinished(Stage::GeneratingMap);
-  if (!completed || flags_.abortRequested) {
+  const auto dropRows = [&] {
+    rows.reset();
     RemoveQuietly(tempFile);
+  };
+  if (!completed || flags_.abortRequested) {
+    dropRows();
     report.resultText = kResultAborted;
     return report;
   }
   if (imagesOpened_ == 0 && !openFailures_.empty()) {
     // Not one source image could be read: the map would be blank.
-    RemoveQuietly(tempFile);
+    dropRows();
     report.resultText = kResultFailed;
     host_.AppendMapError(std::string(kResultFailed) + " : not one source image could be read", {});
     return report;
   }
 
   host_.StageStarted(Stage::Sharpening);
-  const std::string sharpened = NewWorkFile("temp" + FormatInt(seed() % 100000u) + ".qtxx0");
-  const bool sharpenedWhole = stages_.sharpen(tempFile, sharpened);
-  RemoveQuietly(tempFile);
+  const bool sharpenedWhole = rows->Finish();
+  rows.reset();
   if (!sharpenedWhole || flags_.abortRequested) {
-    RemoveQuietly(sharpened);
+    RemoveQuietly(tempFile);
     report.resultText = kResultAborted;
     return report;
   }
   host_.StageFinished(Stage::Sharpening);
   host_.StageStarted(Stage::SavingImage);
-  const bool converted = stages_.convertToTiled(sharpened, settings_.destinationFile, workFolder_->path().string());
-  RemoveQuietly(sharpened);
+  const bool converted = stages_.convertToTiled(tempFile, settings_.destinationFile, workFolder_->path().string());
+  RemoveQuietly(tempFile);
   host_.StageFinished(Stage::SavingImage);
   if (flags_.abortRequested || flags_.conversionAbort) {
     // Nothing is in place before the calibration file is written: an
@@ -156,8 +160,7 @@ CreateReport CreateJob::RunStages() {
   return report;
 }
 
-bool CreateJob::RowLoop(const std::string& tempFile) {
-  auto writer = stages_.beginTempImage(tempFile, grid_.width, grid_.height);
+bool CreateJob::RowLoop(TempRowWriter& rows) {
   // The opening times of every worker's images count from one start, read
   // through one lock: the clock may be a test's plain counter.
   std::mutex clockMutex;
@@ -191,7 +194,7 @@ bool CreateJob::RowLoop(const std::string& tempFile) {
     for (const std::string& line : log.actionLines) host_.AppendActionLine(line);
     failures.insert(failures.end(), log.openFailures.begin(), log.openFailures.end());
     imagesOpened_ += log.imagesOpened;
-    writer->WriteRow(row);
+    rows.WriteRow(row);
   };
   const auto gatherTotals = [&] {
     for (const auto& worker : workers) {
@@ -205,17 +208,16 @@ bool CreateJob::RowLoop(const std::string& tempFile) {
     for (std::size_t k = 0; k < failures.size(); ++k)
       if (k == 0 || failures[k].map != failures[k - 1].map) openFailures_.push_back(failures[k].failure);
   };
+  // A failure leaves the unfinished image to the caller, whose work folder
+  // goes with it.
   bool completed = false;
   try {
     completed = MergeRowsInOrder(grid_.width, grid_.height, workerList, proceed, take);
   } catch (...) {
     gatherTotals();
-    writer->Finish();
-    RemoveQuietly(tempFile);
     throw;
   }
   gatherTotals();
-  writer->Finish();
   return completed;
 }
 

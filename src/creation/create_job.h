@@ -1,9 +1,10 @@
 #pragma once
 // The creation job: reprojects every contributing source map into the
 // destination grid row by row, mosaics them with the first map of the list on
-// top, and hands the finished rows to the temporary image; then sharpening,
-// the tiled image and its calibration file. TCreateThread runs the job on a
-// worker thread for the window; the command line runs the same job directly.
+// top, and hands the finished rows to the temporary image, which sharpens
+// them on their way in; then the tiled image and its calibration file.
+// TCreateThread runs the job on a worker thread for the window; the command
+// line runs the same job directly.
 //
 // The job talks to the user interface only through WorkerHost, and reads
 // only the snapshot it was given. Where each map meets the grid is worked
@@ -30,12 +31,17 @@ inline constexpr const char* kResultComplete = "Creating map ... complete";
 inline constexpr const char* kResultAborted = "Creating map ... Aborted";
 inline constexpr const char* kResultFailed = "Creating map ... failed";
 
-// The true-colour temporary image the rows go to.
+// Where the merged rows go, in row order: the true-colour temporary image
+// the later stages read, the rows sharpened on their way in.
 class TempRowWriter {
  public:
   virtual ~TempRowWriter() = default;
   virtual void WriteRow(const std::uint8_t* row) = 0;  // width * 3 bytes, blue green red
-  virtual void Finish() = 0;
+  // The Sharpening stage, after the last row: sharpens what is still
+  // waiting and completes the image. False when stopped by ConversionAbort
+  // (nothing usable left). A writer destroyed without it leaves an
+  // incomplete file for the job to remove.
+  virtual bool Finish() = 0;
 };
 
 // The stages after the row loop and the files they touch. Paths are plain
@@ -43,8 +49,6 @@ class TempRowWriter {
 struct CreateStages {
   std::function<std::unique_ptr<TempRowWriter>(const std::string& path, std::int32_t width, std::int32_t height)>
       beginTempImage;
-  // Answers false when stopped by ConversionAbort (nothing usable left at `to`).
-  std::function<bool(const std::string& from, const std::string& to)> sharpen;
   // Answers whether the tiled image was written completely; throws with the
   // reason when it failed for one not yet shown. It is not yet in place:
   // writeMapFile puts the image and its calibration file there together,
@@ -105,7 +109,7 @@ class CreateJob {
 
  private:
   CreateReport RunStages();
-  bool RowLoop(const std::string& tempFile);
+  bool RowLoop(TempRowWriter& rows);
   std::string NewWorkFile(const std::string& stem);
 
   CreateSettings settings_;

@@ -7,28 +7,51 @@
 #include "common/paths.h"
 #include "pipeline/level_pass.h"
 #include "pipeline/sharpen.h"
-#include "raster/scratch/temp_image.h"
 #include "pipeline/tiled_conversion.h"
 
 namespace quiltor::creation {
 
 namespace {
 
-class TrueColourRows : public TempRowWriter {
- public:
-  TrueColourRows(const std::string& path, std::int32_t width, std::int32_t height, int threads)
-      : writer_(path, width, height, threads) {}
-  void WriteRow(const std::uint8_t* row) override { writer_.WriteRow(row); }
-  void Finish() override { writer_.Finish(); }
-
- private:
-  TrueColourTempWriter writer_;
-};
-
 // The sharpened map and the colour statistics gathered while it was written.
 struct SampledImage {
   std::string path;
   std::shared_ptr<const FullSizeColourSample> colours;
+};
+
+// The merged rows, sharpened as they arrive into the true-colour temporary
+// image. At full size the colour statistics of the conversion are fed on
+// the way, so that the conversion goes over the sharpened map only once, to
+// map its colours.
+class SharpenedRows : public TempRowWriter {
+ public:
+  SharpenedRows(const std::string& path, std::int32_t width, std::int32_t height, const PipelineOptions& options,
+                WorkerHost& host, CreateFlags& flags, std::shared_ptr<SampledImage> sampled)
+      : path_(path),
+        colours_(options.resizePercent >= 100
+                     ? std::make_shared<FullSizeColourSample>(MappedColourCount(options.colourCount))
+                     : nullptr),
+        writer_(path, width, height, options.threads, colours_.get()),
+        host_(host),
+        flags_(flags),
+        sampled_(std::move(sampled)) {
+    *sampled_ = {};
+  }
+  void WriteRow(const std::uint8_t* row) override { writer_.WriteRow(row); }
+  bool Finish() override {
+    writer_.ShowProgressOn(host_, &flags_.conversionAbort);
+    if (!writer_.Finish()) return false;
+    *sampled_ = {path_, colours_};
+    return true;
+  }
+
+ private:
+  std::string path_;
+  std::shared_ptr<FullSizeColourSample> colours_;
+  SharpenedTempWriter writer_;
+  WorkerHost& host_;
+  CreateFlags& flags_;
+  std::shared_ptr<SampledImage> sampled_;
 };
 
 }  // namespace
@@ -43,22 +66,10 @@ CreateStages PipelineStages(const PipelineOptions& options, const CalibrationTar
   // leaves an earlier image and map file of that name as they were.
   auto image = std::make_shared<std::shared_ptr<PendingFile>>();
   CreateStages stages;
-  const int threads = options.threads;
-  stages.beginTempImage = [threads](const std::string& path, std::int32_t width, std::int32_t height) {
-    return std::make_unique<TrueColourRows>(path, width, height, threads);
-  };
-  // The sharpening reads the merged map in row order anyway: it feeds the
-  // colour statistics of a full-size conversion on the way, so that the
-  // conversion goes over the sharpened map only once, to map its colours.
   auto sampled = std::make_shared<SampledImage>();
-  stages.sharpen = [options, &host, &flags, threads, sampled](const std::string& from, const std::string& to) {
-    *sampled = {};
-    auto colours = options.resizePercent >= 100
-                       ? std::make_shared<FullSizeColourSample>(MappedColourCount(options.colourCount))
-                       : nullptr;
-    const bool whole = SharpenTempImage(from, to, host, &flags.conversionAbort, threads, colours.get());
-    if (whole) *sampled = {to, colours};
-    return whole;
+  stages.beginTempImage = [options, &host, &flags, sampled](const std::string& path, std::int32_t width,
+                                                            std::int32_t height) {
+    return std::make_unique<SharpenedRows>(path, width, height, options, host, flags, sampled);
   };
   stages.convertToTiled = [options, &host, &flags, written, image, sampled](
                               const std::string& temp, const std::string& destination, const std::string& workFolder) {

@@ -1,7 +1,7 @@
 #pragma once
-// The creation job's stages on the real image pipeline: the true-colour
-// temporary image of the merged rows, its sharpening, the tiled image with
-// all zoom levels, and the calibration file beside it.
+// The creation job's stages on the real image pipeline: the merged rows
+// sharpened as they arrive into a true-colour temporary image, the tiled
+// image with all zoom levels, and the calibration file beside it.
 #include <cstdint>
 #include <string>
 

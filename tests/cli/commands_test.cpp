@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <thread>
+#include <utility>
 
 #include "cli/cli_run.h"
 #include "support/temp_folder.h"
@@ -90,11 +91,19 @@ TEST(Commands, VerboseCreateTimesEveryStage) {
   ASSERT_NE(line, std::string::npos) << r.err;
   const std::string times = r.err.substr(line, r.err.find('\n', line) - line);
   double stageSum = 0;
-  for (const char* stage : {"Generating map ", "Sharpening ", "Saving image "}) {
+  // The rows are sharpened as they are merged: the Sharpening stage only
+  // completes the last few and may well take under a millisecond.
+  const std::pair<const char*, bool> stages[] = {{"Generating map ", true}, {"Sharpening ", false},
+                                                 {"Saving image ", true}};
+  for (const auto& [stage, measurable] : stages) {
     const std::size_t at = times.find(std::string(", ") + stage);
     ASSERT_NE(at, std::string::npos) << stage << " missing in: " << times;
     const double seconds = SecondsAt(times, at + 2 + std::string(stage).size());
-    EXPECT_GT(seconds, 0.0) << stage << " in: " << times;
+    if (measurable) {
+      EXPECT_GT(seconds, 0.0) << stage << " in: " << times;
+    } else {
+      EXPECT_GE(seconds, 0.0) << stage << " in: " << times;
+    }
     stageSum += seconds;
   }
   const std::size_t create = times.find(", create ");

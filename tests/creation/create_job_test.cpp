@@ -396,7 +396,7 @@ TEST(CreateJob, AbortOrFailureAtEachStageLeavesNothing) {
             if (++rows_ > 50) throw QuiltorError("no space left on device");
             inner_->WriteRow(row);
           }
-          void Finish() override { inner_->Finish(); }
+          bool Finish() override { return inner_->Finish(); }
 
          private:
           std::unique_ptr<TempRowWriter> inner_;

@@ -163,7 +163,10 @@ class CapturingWriter : public creation::TempRowWriter {
     image_.rows.insert(image_.rows.end(), row, row + image_.width * 3);
     out_.write(reinterpret_cast<const char*>(row), image_.width * 3);
   }
-  void Finish() override { out_.close(); }
+  bool Finish() override {
+    out_.close();
+    return true;
+  }
 
  private:
   std::ofstream out_;
@@ -174,10 +177,6 @@ inline creation::CreateStages CopyingStages(CapturedImage& image, bool convertSu
   creation::CreateStages stages;
   stages.beginTempImage = [&image](const std::string& path, std::int32_t w, std::int32_t h) {
     return std::make_unique<CapturingWriter>(path, w, h, image);
-  };
-  stages.sharpen = [](const std::string& from, const std::string& to) {
-    std::filesystem::copy_file(from, to);
-    return true;
   };
   // The image waits in the work folder until the calibration file is
   // "written", as the real stages keep it under a pending name.

@@ -9,6 +9,7 @@
 #include "geodesy/datum.h"
 #include "geodesy/projection.h"
 #include "geodesy/projection_catalogue.h"
+#include "raster/raster_source.h"
 #include "raster/scratch/temp_image.h"
 #include "support/file_bytes.h"
 #include "support/recording_host.h"
@@ -72,7 +73,7 @@ struct StagesRun {
 };
 
 // Sharpening, tiled image and calibration file, as the create calls them
-// after its rows, on the merged map at `merged`.
+// with its rows, on the merged map at `merged`.
 StagesRun RunStagesAfterRows(const TempFolder& temp, const std::filesystem::path& merged, PipelineOptions options,
                              const std::string& name) {
   RecordingHost host;
@@ -88,7 +89,17 @@ StagesRun RunStagesAfterRows(const TempFolder& temp, const std::filesystem::path
   const std::filesystem::path sharpened = work / "sharpened.qtxx0";
   StagesRun run;
   run.image = temp.path() / (name + ".qtx2");
-  if (!stages.sharpen(merged.string(), sharpened.string())) return run;
+  {
+    // The merged rows reach the stages one by one, as the row loop hands them on.
+    const std::unique_ptr<RasterSource> rows = OpenRaster(merged);
+    std::unique_ptr<TempRowWriter> writer = stages.beginTempImage(sharpened.string(), rows->width(), rows->height());
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(rows->width()) * 3);
+    for (int y = 0; y < rows->height(); ++y) {
+      ReadRasterLine(rows.get(), y, row.data());
+      writer->WriteRow(row.data());
+    }
+    if (!writer->Finish()) return run;
+  }
   if (!stages.convertToTiled(sharpened.string(), run.image.string(), work.string())) return run;
   DestinationGrid grid;
   grid.pixelSize = 0.001;

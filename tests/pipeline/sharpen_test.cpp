@@ -134,6 +134,76 @@ TEST(SharpenTest, SameRowsOnAnyNumberOfThreads) {
   }
 }
 
+// The rule for one output byte, pixel by pixel: a neighbour in row 0 or
+// column 0, or beyond the image, is replaced by the centre pixel.
+std::uint8_t RuleByte(const std::vector<std::vector<std::uint8_t>>& image, int width, int height,
+                      const SharpenKernel& kernel, int x, int y, int c) {
+  int sum = 0;
+  for (int dy = -2; dy <= 2; ++dy) {
+    for (int dx = -2; dx <= 2; ++dx) {
+      const int w = kernel.weights[std::size_t((dy + 2) * 5 + dx + 2)];
+      const bool inside = y + dy >= 1 && y + dy <= height - 1 && x + dx >= 1 && x + dx <= width - 1;
+      const int nx = inside ? x + dx : x, ny = inside ? y + dy : y;
+      sum += w * image[std::size_t(ny)][std::size_t(nx) * 3 + c];
+    }
+  }
+  const int divisor = kernel.divisor == 0 ? 1 : kernel.divisor;
+  return std::uint8_t(std::clamp(sum / divisor, 0, 255));
+}
+
+// Every byte against the rule, for kernels that take the whole-row way
+// (3 x 3 and 5 x 5, sums in 16 or 32 bits) and those that go pixel by pixel
+// (a divisor that is no power of two, 0, or negative), on images from a
+// single pixel to ones with an interior, full of clamped sums.
+TEST(SharpenTest, EveryByteFollowsTheRule) {
+  const SharpenKernel standard = StandardSharpenKernel();
+  SharpenKernel wide = standard;  // reaches two rows and columns out
+  wide.weights[0] = wide.weights[4] = wide.weights[20] = wide.weights[24] = -1;
+  wide.weights[12] += 4;
+  SharpenKernel strong = standard;  // sums beyond 16 bits
+  strong.weights[12] = 300;
+  strong.divisor = 256;
+  SharpenKernel wideStrong = wide;
+  wideStrong.weights[2] = -150;
+  wideStrong.divisor = 64;
+  SharpenKernel byTen = standard;
+  byTen.divisor = 10;
+  SharpenKernel byZero = standard;
+  byZero.divisor = 0;
+  SharpenKernel negative = standard;
+  negative.divisor = -16;
+  const SharpenKernel kernels[] = {standard, wide, strong, wideStrong, byTen, byZero, negative};
+  const int sizes[][2] = {{1, 1}, {2, 3}, {3, 2}, {4, 4}, {5, 6}, {6, 5}, {7, 19}, {40, 23}};
+
+  std::uint32_t noise = 7;
+  for (const auto& size : sizes) {
+    const int width = size[0], height = size[1];
+    std::vector<std::vector<std::uint8_t>> image(std::size_t(height), std::vector<std::uint8_t>(std::size_t(width) * 3));
+    for (auto& row : image)
+      for (auto& byte : row) {
+        noise = noise * 1103515245u + 12345u;
+        byte = std::uint8_t(noise >> 24);
+      }
+    for (std::size_t k = 0; k < std::size(kernels); ++k) {
+      SCOPED_TRACE("kernel " + std::to_string(k) + ", " + std::to_string(width) + " x " + std::to_string(height));
+      int rowsOut = 0;
+      const SharpenOutcome outcome = SharpenRows(
+          width, height, kernels[k],
+          [&image](int y, std::uint8_t* buffer) { std::copy(image[y].begin(), image[y].end(), buffer); },
+          [&](int y, const std::uint8_t* row) {
+            ASSERT_EQ(y, rowsOut++);
+            for (int x = 0; x < width; ++x)
+              for (int c = 0; c < 3; ++c)
+                ASSERT_EQ(row[x * 3 + c], RuleByte(image, width, height, kernels[k], x, y, c))
+                    << "x " << x << " y " << y << " byte " << c;
+          },
+          {}, nullptr, 2);
+      EXPECT_TRUE(outcome.complete);
+      EXPECT_EQ(rowsOut, height);
+    }
+  }
+}
+
 void WritePatternTempImage(const std::filesystem::path& path, int width, int height) {
   TrueColourTempWriter writer(path, width, height);
   for (int y = 0; y < height; ++y) writer.WriteRow(PatternRow(y, width).data());
