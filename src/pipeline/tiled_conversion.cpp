@@ -1,6 +1,8 @@
 #include "pipeline/tiled_conversion.h"
 
 #include <algorithm>
+#include <chrono>
+#include <future>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -59,6 +61,58 @@ TiledConversionResult Shown(WorkerHost& host, const std::string& message) {
   return result;
 }
 
+// Levels 1 and up, each from level 1 or from `base`. False on abort.
+bool MakeSmallerLevels(RasterReader& base, const std::vector<float>& zoom, const TopColours& top,
+                       const PassContext& context) {
+  context.host.SetStatusText("Creating " + FormatFixed(zoom[1], 1) + "% Zoom");
+  if (!LevelPass(1, base, kLevelColours, zoom[1], top, context)) return false;
+  std::unique_ptr<RasterReader> level1 = OpenLevel(context, 1);
+  for (std::size_t n = 2; n < zoom.size(); ++n) {
+    context.host.SetStatusText("Creating " + FormatFixed(zoom[n], 1) + "% Zoom");
+    const bool fromLevelOne = MadeFromLevelOne(zoom, static_cast<int>(n));
+    RasterReader& from = fromLevelOne ? *level1 : base;
+    const double percent = fromLevelOne ? zoom[n] / zoom[1] * 100.0 : zoom[n];
+    if (!LevelPass(static_cast<int>(n), from, kLevelColours, percent, top, context)) return false;
+  }
+  return true;
+}
+
+// The smaller levels made on a thread of their own while the caller writes
+// level 0's tiles: both only read level 0. The levels stop at the
+// conversion's abort, which the caller passes on while it waits (Finish),
+// and whenever the caller leaves early (an abort or an error of its own),
+// before their files and the work folder go.
+class LevelsAside {
+ public:
+  LevelsAside(std::unique_ptr<RasterReader> base, const std::vector<float>& zoom, const TopColours& top,
+              const PassContext& context)
+      : base_(std::move(base)),
+        abort_(context.abort),
+        context_{context.workFolder, context.host, stop_, context.threads},
+        done_(std::async(std::launch::async, [this, &zoom, top] { return MakeSmallerLevels(*base_, zoom, top, context_); })) {}
+  LevelsAside(const LevelsAside&) = delete;
+  LevelsAside& operator=(const LevelsAside&) = delete;
+  ~LevelsAside() {
+    stop_.store(true);
+    if (done_.valid()) done_.wait();
+  }
+
+  // Waits for the levels; false on abort. Their errors are rethrown here.
+  bool Finish() {
+    while (done_.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+      if (abort_.load()) stop_.store(true);
+    }
+    return done_.get() && !abort_.load();
+  }
+
+ private:
+  std::unique_ptr<RasterReader> base_;
+  const std::atomic<bool>& abort_;
+  std::atomic<bool> stop_{false};
+  PassContext context_;
+  std::future<bool> done_;
+};
+
 // Steps after the checks: the base image, the smaller levels, the file.
 // False on abort; errors throw.
 bool BuildAndWrite(std::unique_ptr<RasterReader> source, const TiledConversionRequest& request, int colours,
@@ -68,6 +122,7 @@ bool BuildAndWrite(std::unique_ptr<RasterReader> source, const TiledConversionRe
   const TopColours none{};
 
   std::unique_ptr<RasterReader> base;
+  bool baseIsLevelZero = true;
   if (scale == 100) {
     if (source->pixelMode() == 3 || colours < 254) {
       const FullSizeColourSample* sampled = request.fullSizeColours.get();
@@ -77,6 +132,7 @@ bool BuildAndWrite(std::unique_ptr<RasterReader> source, const TiledConversionRe
       base = OpenLevel(context, 0);
     } else {
       base = std::move(source);
+      baseIsLevelZero = false;
     }
   } else {
     if (!LevelPass(0, *source, colours, scale, none, context)) return false;
@@ -86,17 +142,14 @@ bool BuildAndWrite(std::unique_ptr<RasterReader> source, const TiledConversionRe
 
   const std::vector<float> zoom = ZoomPercentages(base->width(), base->height(), thumbnail.width, overview.width);
   const TopColours top = SampleTopColours(*base);
-  context.host.SetStatusText("Creating " + FormatFixed(zoom[1], 1) + "% Zoom");
-  if (!LevelPass(1, *base, kLevelColours, zoom[1], top, context)) return false;
-  {
-    std::unique_ptr<RasterReader> level1 = OpenLevel(context, 1);
-    for (std::size_t n = 2; n < zoom.size(); ++n) {
-      context.host.SetStatusText("Creating " + FormatFixed(zoom[n], 1) + "% Zoom");
-      const bool fromLevelOne = MadeFromLevelOne(zoom, static_cast<int>(n));
-      RasterReader& from = fromLevelOne ? *level1 : *base;
-      const double percent = fromLevelOne ? zoom[n] / zoom[1] * 100.0 : zoom[n];
-      if (!LevelPass(static_cast<int>(n), from, kLevelColours, percent, top, context)) return false;
-    }
+  // A base that is level 0 of the work folder is opened a second time for
+  // the smaller levels, made alongside the writing of its tiles; a source
+  // used as it is makes them first.
+  std::optional<LevelsAside> levels;
+  if (baseIsLevelZero) {
+    levels.emplace(OpenLevel(context, 0), zoom, top, context);
+  } else if (!MakeSmallerLevels(*base, zoom, top, context)) {
+    return false;
   }
 
   // Written under its pending name; failures name the file the user asked for.
@@ -106,6 +159,7 @@ bool BuildAndWrite(std::unique_ptr<RasterReader> source, const TiledConversionRe
   context.host.SetStatusText("Writing 100% Zoom");
   if (!writer.WriteZoomLevel(AsLevelImage(*base))) return false;
   base.reset();
+  if (levels && !levels->Finish()) return false;
   for (std::size_t n = 1; n < zoom.size(); ++n) {
     std::unique_ptr<RasterReader> level = OpenLevel(context, static_cast<int>(n));
     if (!writer.WriteZoomLevel(AsLevelImage(*level))) return false;

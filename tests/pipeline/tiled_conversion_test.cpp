@@ -6,6 +6,7 @@
 #include <set>
 #include <vector>
 
+#include "common/error.h"
 #include "raster/formats/format_readers.h"
 #include "pipeline/level_pass.h"
 #include "raster/scratch/temp_image.h"
@@ -90,6 +91,20 @@ class AbortingHost : public RecordingHost {
 
  private:
   std::atomic<bool>& flag_;
+  std::string trigger_;
+};
+
+// Fails the conversion from inside a pass: throws once a status text starts
+// with `trigger`.
+class FailingHost : public RecordingHost {
+ public:
+  explicit FailingHost(std::string trigger) : trigger_(std::move(trigger)) {}
+  void SetStatusText(const std::string& text) override {
+    RecordingHost::SetStatusText(text);
+    if (text.rfind(trigger_, 0) == 0) throw QuiltorError("failed at " + trigger_);
+  }
+
+ private:
   std::string trigger_;
 };
 
@@ -201,6 +216,20 @@ TEST_F(ConversionTest, AbortOrFailureLeavesNoFileAndNoWorkFolder) {
     std::string text;
     std::getline(in, text);
     EXPECT_EQ(text, "previous map");
+    EXPECT_FALSE(std::filesystem::exists(temp / "out.qtx2"));
+  }
+  // An error in the making of a smaller level (which runs while level 0's
+  // tiles are written), in the overview made last, and in the writing of
+  // the tiles while the levels are made: each fails the whole conversion.
+  for (const char* trigger : {"Resizing - Pass 2", "Creating 75.0% Zoom", "Writing 10"}) {
+    SCOPED_TRACE(trigger);
+    FailingHost host(trigger);
+    std::atomic<bool> abort{false};
+    const auto before = Listing(temp.path());
+    const TiledConversionResult result = ConvertToTiledImage(Request("old.qtx2"), host, abort);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.error, std::string("failed at ") + trigger);
+    EXPECT_EQ(Listing(temp.path()), before);
     EXPECT_FALSE(std::filesystem::exists(temp / "out.qtx2"));
   }
   // An error part way (a destination folder that does not exist).
