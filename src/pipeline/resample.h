@@ -56,8 +56,8 @@ struct ContributorTable {
   std::vector<float> weight;
 };
 
-// Horizontal pass: `srcBgr` (blue, green, red) into `columns.samples`
-// pixels of blue, green, red.
+// Horizontal pass: `srcBgr` (blue, green, red, and one byte more that is
+// read but not used) into `columns.samples` pixels of blue, green, red.
 void ResampleRow(const std::uint8_t* srcBgr, std::uint8_t* dstRow, const ContributorTable& columns);
 
 // Reads source row `row` (0 = top) into a buffer of width * pixelMode bytes.
