@@ -53,15 +53,21 @@ void ColourLookup::MapRow(int pixelMode, const std::uint8_t* src, const Palette&
   }
 }
 
-TopColours SampleTopColours(int width, int height, const Palette& palette, const IndexRowReader& readRow) {
-  const int dx = width / 100;
-  const int dy = height / 100;
-  std::array<std::int64_t, 256> histogram{};
-  std::vector<std::uint8_t> row(static_cast<std::size_t>(std::max(width, 1)));
-  for (int i = 0; i < 100; ++i) {
-    readRow(i * dy, row.data());
-    for (int j = 0; j < 100; ++j) ++histogram[row[static_cast<std::size_t>(j * dx)]];
-  }
+TopColourCount::TopColourCount(int width, int height) : dx_(width / kGrid), dy_(height / kGrid) {}
+
+int TopColourCount::Samples(int y) const {
+  if (dy_ == 0) return y == 0 ? kGrid : 0;
+  return y % dy_ == 0 && y / dy_ < kGrid ? 1 : 0;
+}
+
+void TopColourCount::AddRow(int y, const std::uint8_t* indices) {
+  const int times = Samples(y);
+  if (times == 0) return;
+  for (int j = 0; j < kGrid; ++j) histogram_[indices[static_cast<std::size_t>(j * dx_)]] += times;
+}
+
+TopColours TopColourCount::Top(const Palette& palette) const {
+  std::array<std::int64_t, 256> histogram = histogram_;
   TopColours top{};
   for (std::size_t k = 0; k < top.size(); ++k) {
     int pick = -1;
@@ -80,6 +86,17 @@ TopColours SampleTopColours(int width, int height, const Palette& palette, const
     histogram[static_cast<std::size_t>(pick)] = 0;
   }
   return top;
+}
+
+TopColours SampleTopColours(int width, int height, const Palette& palette, const IndexRowReader& readRow) {
+  TopColourCount count(width, height);
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(std::max(width, 1)));
+  for (int y = 0; y < height; ++y) {
+    if (!count.Sampled(y)) continue;
+    readRow(y, row.data());
+    count.AddRow(y, row.data());
+  }
+  return count.Top(palette);
 }
 
 }  // namespace quiltor

@@ -48,9 +48,30 @@ using TopColours = std::array<TopColour, 20>;
 // Reads row y of palette indices (width bytes) into `buffer`.
 using IndexRowReader = std::function<void(int y, std::uint8_t* buffer)>;
 
-// Samples a 100 x 100 grid of an 8-bit image and returns its most frequent
-// palette colours, most frequent first (the lowest index among equal counts);
-// once no sampled colour is left, the last pick repeats.
+// The count behind the top colours: a 100 x 100 grid of an 8-bit image,
+// rows and columns i * (side div 100) for i = 0 to 99 (a side under 100
+// pixels samples its first row or column 100 times). Rows may be handed
+// over in any order as the image is written, each once; rows off the grid
+// are passed over.
+class TopColourCount {
+ public:
+  TopColourCount(int width, int height);
+  static constexpr int kGrid = 100;
+  bool Sampled(int y) const { return Samples(y) > 0; }
+  void AddRow(int y, const std::uint8_t* indices);
+  // The most frequent palette colours, most frequent first (the lowest
+  // index among equal counts); once no sampled colour is left, the last
+  // pick repeats.
+  TopColours Top(const Palette& palette) const;
+
+ private:
+  int Samples(int y) const;  // how often the grid samples row y
+  int dx_;
+  int dy_;
+  std::array<std::int64_t, 256> histogram_{};
+};
+
+// Samples the grid of an 8-bit image by reading its rows.
 TopColours SampleTopColours(int width, int height, const Palette& palette, const IndexRowReader& readRow);
 
 }  // namespace quiltor

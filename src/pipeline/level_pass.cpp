@@ -58,7 +58,7 @@ void FullSizeColourSample::AddRow(int y, int pixelMode, const Palette& palette, 
 }
 
 bool MapColoursPass(RasterReader& source, int colours, const PassContext& context,
-                    const FullSizeColourSample* sampled) {
+                    const FullSizeColourSample* sampled, TopColourCount* topCount) {
   const int width = source.width();
   const int height = source.height();
   const int pixelMode = source.pixelMode();
@@ -86,6 +86,7 @@ bool MapColoursPass(RasterReader& source, int colours, const PassContext& contex
     if (!ShowEveryTenth(i, "Mapping Colors - Pass 2 : ", height, context)) return false;
     source.ReadRow(i, row.data());
     lookup.MapRow(pixelMode, row.data(), source.palette(), width, indices.data());
+    if (topCount != nullptr) topCount->AddRow(i, indices.data());
     out.WriteRow(indices.data());
   }
   out.Finish();
@@ -93,7 +94,7 @@ bool MapColoursPass(RasterReader& source, int colours, const PassContext& contex
 }
 
 bool LevelPass(int n, RasterReader& image, int colours, double percent, const TopColours& top,
-               const PassContext& context) {
+               const PassContext& context, TopColourCount* topCount) {
   const int dstWidth = ResampledLength(image.width(), percent);
   const int dstHeight = ResampledLength(image.height(), percent);
   Palette palette{};
@@ -139,6 +140,7 @@ bool LevelPass(int n, RasterReader& image, int colours, double percent, const To
           return;
         }
         lookup.MapRow(3, sharpened, palette, dstWidth, indices.data());
+        if (topCount != nullptr) topCount->AddRow(y, indices.data());
         out.WriteRow(indices.data());
       },
       {}, &context.abort, context.threads);

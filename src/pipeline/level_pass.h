@@ -49,16 +49,18 @@ class FullSizeColourSample {
 // Maps the full-size image to `colours` quantised colours plus black and
 // white, writing level 0's palette image. The quantiser sees every tenth row:
 // `sampled`, when given, has seen them already (with `colours` colours).
-// False when aborted (the partial file is left to the work folder).
+// `topCount`, when given, counts the rows as they are written, so that the
+// top colours need not read them back. False when aborted (the partial
+// file is left to the work folder).
 bool MapColoursPass(RasterReader& source, int colours, const PassContext& context,
-                    const FullSizeColourSample* sampled = nullptr);
+                    const FullSizeColourSample* sampled = nullptr, TopColourCount* topCount = nullptr);
 
 // Makes level n at `percent` percent of `image`: resample into a row stream,
 // quantise every row, sharpen the stream, then map it to the palette
 // (`colours` colours, for n > 0 also the 20 top colours, then black and
-// white). False when aborted.
+// white); `topCount` as for MapColoursPass. False when aborted.
 bool LevelPass(int n, RasterReader& image, int colours, double percent, const TopColours& top,
-               const PassContext& context);
+               const PassContext& context, TopColourCount* topCount = nullptr);
 
 // The top colours of an 8-bit image (for the zoom levels to keep).
 TopColours SampleTopColours(RasterReader& image);

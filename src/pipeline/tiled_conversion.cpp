@@ -10,6 +10,7 @@
 #include "common/error.h"
 #include "common/mounts.h"
 #include "common/paths.h"
+#include "common/resample_grid.h"
 #include "common/text.h"
 #include "pipeline/level_pass.h"
 #include "pipeline/zoom_plan.h"
@@ -121,27 +122,30 @@ bool BuildAndWrite(std::unique_ptr<RasterReader> source, const TiledConversionRe
   const LevelSize thumbnail = FixedLevelSize(source->width(), source->height(), kThumbnailSide);
   const TopColours none{};
 
+  // Level 0 made here counts its top colours as it is written.
   std::unique_ptr<RasterReader> base;
-  bool baseIsLevelZero = true;
+  std::optional<TopColourCount> topCount;
   if (scale == 100) {
     if (source->pixelMode() == 3 || colours < 254) {
       const FullSizeColourSample* sampled = request.fullSizeColours.get();
       if (sampled != nullptr && (source->pixelMode() != 3 || sampled->colours() != colours)) sampled = nullptr;
-      if (!MapColoursPass(*source, colours, context, sampled)) return false;
+      topCount.emplace(source->width(), source->height());
+      if (!MapColoursPass(*source, colours, context, sampled, &*topCount)) return false;
       source.reset();
       base = OpenLevel(context, 0);
     } else {
       base = std::move(source);
-      baseIsLevelZero = false;
     }
   } else {
-    if (!LevelPass(0, *source, colours, scale, none, context)) return false;
+    topCount.emplace(ResampledLength(source->width(), scale), ResampledLength(source->height(), scale));
+    if (!LevelPass(0, *source, colours, scale, none, context, &*topCount)) return false;
     source.reset();
     base = OpenLevel(context, 0);
   }
+  const bool baseIsLevelZero = topCount.has_value();
 
   const std::vector<float> zoom = ZoomPercentages(base->width(), base->height(), thumbnail.width, overview.width);
-  const TopColours top = SampleTopColours(*base);
+  const TopColours top = topCount ? topCount->Top(base->palette()) : SampleTopColours(*base);
   // A base that is level 0 of the work folder is opened a second time for
   // the smaller levels, made alongside the writing of its tiles; a source
   // used as it is makes them first.

@@ -150,5 +150,29 @@ TEST(TopColoursTest, ThreeColoursByFrequencyThenRepeat) {
   for (std::size_t k = 3; k < top.size(); ++k) EXPECT_EQ(top[k], (TopColour{9, 9, 9}));
 }
 
+TEST(TopColoursTest, CountedAsRowsAreWrittenEqualsSampledAfterwards) {
+  // Sides under 100 pixels sample their first row or column 100 times; the
+  // rows arrive out of order and the skewed content makes every count matter.
+  Palette p{};
+  for (int i = 0; i < 256; ++i) p[i] = Bgr(i, 255 - i, i / 2);
+  for (const auto& [w, h] : {std::pair{200, 300}, std::pair{50, 30}, std::pair{250, 99}, std::pair{1234, 567}}) {
+    SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
+    auto pixel = [](int x, int y) { return std::uint8_t(((x * 7 + y * 3) % 40) * ((x + y) % 3 == 0 ? 1 : 2)); };
+    const TopColours want = SampleTopColours(w, h, p, [&](int y, std::uint8_t* row) {
+      for (int x = 0; x < w; ++x) row[x] = pixel(x, y);
+    });
+    TopColourCount count(w, h);
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(w));
+    for (int y = h - 1; y >= 0; --y) {
+      for (int x = 0; x < w; ++x) row[x] = pixel(x, y);
+      count.AddRow(y, row.data());
+    }
+    EXPECT_EQ(count.Top(p), want);
+    if (w >= 100 && h >= 100) {
+      EXPECT_NE(want[0], want[1]);  // a grid that sees several colours
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quiltor
