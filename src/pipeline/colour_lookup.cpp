@@ -1,42 +1,66 @@
 #include "pipeline/colour_lookup.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "common/parallel.h"
 
 namespace quiltor {
 
-int NearestPaletteEntry(const Palette& palette, int count, std::uint8_t blue, std::uint8_t green,
-                        std::uint8_t red) {
-  int best = 0;
-  int bestDistance = 195076;  // above 3 * 255 * 255
-  const int n = std::min(count, 256);
-  for (int i = 0; i < n; ++i) {
-    const Rgbquad& e = palette[static_cast<std::size_t>(i)];
-    const int dr = e.red - red;
-    const int dg = e.green - green;
-    const int db = e.blue - blue;
-    const int d = dr * dr + dg * dg + db * db;
-    if (d < bestDistance) {
-      best = i;
-      bestDistance = d;
+namespace {
+
+// The first `count` entries of a palette, one array per primary, for a
+// nearest-entry search that the compiler runs on several entries at once.
+class PaletteDistances {
+ public:
+  PaletteDistances(const Palette& palette, int count) : count_(std::clamp(count, 0, 256)) {
+    for (int i = 0; i < count_; ++i) {
+      const Rgbquad& e = palette[static_cast<std::size_t>(i)];
+      red_[static_cast<std::size_t>(i)] = e.red;
+      green_[static_cast<std::size_t>(i)] = e.green;
+      blue_[static_cast<std::size_t>(i)] = e.blue;
     }
   }
-  return best;
+
+  // The squared distance and the index as one key (distance * 256 +
+  // index), so that the smallest key is the nearest entry and, among
+  // equally near ones, the lowest index.
+  int Nearest(int blue, int green, int red) const {
+    if (count_ == 0) return 0;
+    int best = std::numeric_limits<int>::max();
+    for (int i = 0; i < count_; ++i) {
+      const int dr = red_[static_cast<std::size_t>(i)] - red;
+      const int dg = green_[static_cast<std::size_t>(i)] - green;
+      const int db = blue_[static_cast<std::size_t>(i)] - blue;
+      best = std::min(best, ((dr * dr + dg * dg + db * db) << 8) | i);
+    }
+    return best & 0xFF;
+  }
+
+ private:
+  int count_;
+  std::array<int, 256> red_{};
+  std::array<int, 256> green_{};
+  std::array<int, 256> blue_{};
+};
+
+}  // namespace
+
+int NearestPaletteEntry(const Palette& palette, int count, std::uint8_t blue, std::uint8_t green,
+                        std::uint8_t red) {
+  return PaletteDistances(palette, count).Nearest(blue, green, red);
 }
 
 ColourLookup::ColourLookup() : table_(64 * 64 * 64, 0) {}
 
 void ColourLookup::Build(const Palette& palette, int count, int threads) {
+  const PaletteDistances entries(palette, count);
   // Each blue slice of the table is filled on its own.
   ParallelFor(64, WorkerCount(threads), [&](int slice, int) {
     std::size_t cell = static_cast<std::size_t>(slice) * 4096;
     const int b = slice * 4;
     for (int g = 0; g < 256; g += 4) {
-      for (int r = 0; r < 256; r += 4) {
-        table_[cell++] = static_cast<std::uint8_t>(NearestPaletteEntry(
-            palette, count, static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(r)));
-      }
+      for (int r = 0; r < 256; r += 4) table_[cell++] = static_cast<std::uint8_t>(entries.Nearest(b, g, r));
     }
   });
 }

@@ -105,6 +105,32 @@ TEST(ColourLookupTest, NearestEntryTiesKeepLowerIndex) {
   EXPECT_EQ(NearestPaletteEntry(p, 0, 12, 10, 10), 0);
 }
 
+TEST(ColourLookupTest, EveryCellHoldsTheNearestEntryWithTiesToTheLowerIndex) {
+  // Palettes with repeated entries (ties everywhere) and every count the
+  // passes use, against the search written out plainly.
+  std::mt19937 random(5);
+  Palette p{};
+  for (int i = 0; i < 256; ++i) {
+    p[i] = i % 3 == 2 ? p[i - 1] : Bgr(int(random() & 0xFF), int(random() & 0xFF), int(random() & 0xFF));
+  }
+  for (int count : {1, 7, 84, 256}) {
+    SCOPED_TRACE(count);
+    ColourLookup lookup;
+    lookup.Build(p, count, 2);
+    for (int b = 0; b < 256; b += 4)
+      for (int g = 0; g < 256; g += 12)
+        for (int r = 0; r < 256; r += 4) {
+          int want = 0, nearest = 1 << 30;
+          for (int i = 0; i < count; ++i) {
+            const int d = (p[i].red - r) * (p[i].red - r) + (p[i].green - g) * (p[i].green - g) +
+                          (p[i].blue - b) * (p[i].blue - b);
+            if (d < nearest) want = i, nearest = d;
+          }
+          ASSERT_EQ(lookup.Lookup(std::uint8_t(b), std::uint8_t(g), std::uint8_t(r)), want) << b << " " << g << " " << r;
+        }
+  }
+}
+
 TEST(ColourLookupTest, PureWhiteMapsToTheTreeEntryNotTheAddedWhite) {
   TColorQuantizer q(20);
   for (int i = 0; i < 50; ++i) q.AddColour(255, 255, 255);
