@@ -101,8 +101,8 @@ struct RowSharpener::Taps {
       Sum sum = 0;
       for (int t = 0; t < kTaps; ++t) sum = static_cast<Sum>(sum + w[t] * src[t][i]);
       // A negative sum truncates to 0 or below and clamps to 0.
-      const int v = sum < 0 ? 0 : sum >> s;
-      out[i] = static_cast<std::uint8_t>(v > 255 ? 255 : v);
+      const Sum v = sum < 0 ? Sum(0) : static_cast<Sum>(sum >> s);
+      out[i] = static_cast<std::uint8_t>(v > 255 ? Sum(255) : v);
     }
   }
 };
