@@ -1,16 +1,30 @@
 #pragma once
 // Wherever a value is taken to the nearest integer, ties go to the even
 // neighbour: 50.5 gives 50, 51.5 gives 52. std::round would give 51 and 52.
+#include <cmath>
 #include <cstdint>
 
 namespace quiltor {
 
 // Nearest integral value, ties to even; NaN and infinities pass through.
-double RoundHalfEven(double value);
+// Adding and taking away 2^52 leaves no fraction bits, and the addition
+// rounds in the default mode, to nearest with ties to even; every double of
+// 2^52 or more is integral already. Zero keeps its sign.
+inline double RoundHalfEven(double value) {
+  constexpr double kNoFractionBits = 4503599627370496.0;  // 2^52
+  if (!(std::fabs(value) < kNoFractionBits) || value == 0.0) return value;
+  return value > 0.0 ? (value + kNoFractionBits) - kNoFractionBits : (value - kNoFractionBits) + kNoFractionBits;
+}
 
 // RoundHalfEven as an integer, clamped to the int32 range (NaN gives 0), so
 // a wild coordinate can never overflow a conversion.
-std::int32_t RoundHalfEvenToInt(double value);
+inline std::int32_t RoundHalfEvenToInt(double value) {
+  if (std::isnan(value)) return 0;
+  const double r = RoundHalfEven(value);
+  if (r >= 2147483647.0) return 2147483647;
+  if (r <= -2147483648.0) return -2147483647 - 1;
+  return static_cast<std::int32_t>(r);
+}
 
 // Rounds to the nearest multiple of `step` (ties to even), e.g. 0.000001.
 double RoundToMultiple(double value, double step);

@@ -161,12 +161,10 @@ CreateReport CreateJob::RunStages() {
 }
 
 bool CreateJob::RowLoop(TempRowWriter& rows) {
-  // The opening times of every worker's images count from one start, read
-  // through one lock: the clock may be a test's plain counter.
-  std::mutex clockMutex;
+  // The opening times of the "Action List" count from the start of the
+  // rows; they are read on this thread only, as the rows are taken.
   const std::uint32_t startTick = clock_();
-  const OpeningClock sinceStart = [this, startTick, &clockMutex] {
-    std::lock_guard lock(clockMutex);
+  const OpeningClock sinceStart = [this, startTick] {
     const std::uint32_t now = clock_();
     return now >= startTick ? now - startTick : startTick - now;
   };
@@ -176,13 +174,14 @@ bool CreateJob::RowLoop(TempRowWriter& rows) {
   host_.StageStarted(Stage::GeneratingMap);
   const RowPlan plan(settings_.projection, extent_, grid_, settings_.metresPerPixel, sources_);
   FirstOpens firstOpens(sources_.size());
+  LoadedMapsLog loadedMaps(sources_, firstOpens, maxLoaded, sinceStart);
   std::vector<std::unique_ptr<RowWorker>> workers;
   std::vector<RowWorker*> workerList;
   for (int k = RowWorkerCount(settings_.threads, grid_.height); k > 0; --k) {
-    workers.push_back(
-        std::make_unique<RowWorker>(plan, sources_, settings_.projection, firstOpens, maxLoaded, sinceStart));
+    workers.push_back(std::make_unique<RowWorker>(plan, sources_, settings_.projection, firstOpens, maxLoaded));
     workerList.push_back(workers.back().get());
   }
+  std::vector<std::string> actionLines;
   std::vector<RowOpenFailure> failures;
   const int step = ProgressStep(grid_.width);
   const auto proceed = [&](std::int32_t r) {
@@ -191,16 +190,16 @@ bool CreateJob::RowLoop(TempRowWriter& rows) {
     return true;
   };
   const auto take = [&](std::int32_t, const std::uint8_t* row, const RowLog& log) {
-    for (const std::string& line : log.actionLines) host_.AppendActionLine(line);
+    actionLines.clear();
+    loadedMaps.Row(log.mapsAsked, actionLines);
+    for (const std::string& line : actionLines) host_.AppendActionLine(line);
     failures.insert(failures.end(), log.openFailures.begin(), log.openFailures.end());
     imagesOpened_ += log.imagesOpened;
     rows.WriteRow(row);
   };
   const auto gatherTotals = [&] {
-    for (const auto& worker : workers) {
-      exactProjections_ += worker->exactProjections();
-      maxLoadedMaps_ = std::max(maxLoadedMaps_, worker->maxLoaded());
-    }
+    for (const auto& worker : workers) exactProjections_ += worker->exactProjections();
+    maxLoadedMaps_ = loadedMaps.maxLoaded();
     // Which worker met a broken image first depends on timing: the list
     // order does not.
     std::stable_sort(failures.begin(), failures.end(),

@@ -1,10 +1,11 @@
 #include "creation/row_plan.h"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
-#include "catalogue/border.h"
 #include "creation/row_sampling.h"
+#include "geodesy/great_circle.h"
 
 namespace quiltor::creation {
 
@@ -27,6 +28,19 @@ ProjectedExtent OutlineBox(const DestinationProjection& projection, const GeoOut
 }
 
 }  // namespace
+
+double BoxMargin(const DestinationProjection& projection, const ProjectedExtent& box) {
+  if (!projection.isLatLon()) return kBoxMargin;
+  const double latitude = std::min(std::max(std::fabs(box.minY), std::fabs(box.maxY)), 90.0);
+  const double longitude = (box.minX + box.maxX) / 2.0;
+  const geodesy::LatLon east =
+      geodesy::DestinationPoint({.latitude = latitude, .longitude = longitude}, 90.0, kBoxGroundMargin);
+  const double bulge = kBoxBulgeShare * std::max(box.maxX - box.minX, box.maxY - box.minY);
+  const double degrees = std::fabs(east.longitude - longitude) + bulge;
+  // A step east across the antimeridian comes out near 360 degrees, one at
+  // a pole may come out as anything: the margin stays as wide as ever.
+  return degrees < kBoxMargin ? degrees : kBoxMargin;
+}
 
 RowPlan::RowPlan(const DestinationProjection& projection, const DestinationExtent& extent,
                  const DestinationGrid& grid, double metresPerPixel, const std::vector<CreationSource>& sources) {
@@ -55,11 +69,12 @@ RowPlan::RowPlan(const DestinationProjection& projection, const DestinationExten
 MapReach RowPlan::ReachOf(const DestinationProjection& projection, const DestinationExtent& extent,
                           double metresPerPixel, const CreationSource& source) const {
   const ProjectedExtent box = OutlineBox(projection, source.outline);
+  const double margin = BoxMargin(projection, box);
   MapReach m;
-  m.maxX = box.maxX + kBoxMargin;
-  m.maxY = box.maxY + kBoxMargin;
-  m.minX = box.minX - kBoxMargin;
-  m.minY = box.minY - kBoxMargin;
+  m.maxX = box.maxX + margin;
+  m.maxY = box.maxY + margin;
+  m.minX = box.minX - margin;
+  m.minY = box.minY - margin;
   m.scaleRatio = source.metresPerPixel / pixelSize_;
   m.tolerance = RowTolerance(source.metresPerPixel, metresPerPixel);
   // Written so that a box with a NaN edge meets nothing.
@@ -67,16 +82,32 @@ MapReach RowPlan::ReachOf(const DestinationProjection& projection, const Destina
   if (!meetsExtent) return m;
   // The columns whose X lies within the box widened once more; X grows from
   // column to column, so they are one run.
-  const auto first = std::lower_bound(columnX_.begin(), columnX_.end(), m.minX - kColumnMargin);
-  const auto end = std::upper_bound(first, columnX_.end(), m.maxX + kColumnMargin);
+  const auto first = std::lower_bound(columnX_.begin(), columnX_.end(), box.minX - kBoxMargin - kColumnMargin);
+  const auto end = std::upper_bound(first, columnX_.end(), box.maxX + kBoxMargin + kColumnMargin);
   m.firstColumn = static_cast<std::int32_t>(first - columnX_.begin());
   m.columnCount = static_cast<std::int32_t>(end - first);
+  FindSampledColumns(m);
   // Y falls from row to row: the rows within the box are one run too.
   const auto top = std::partition_point(rowY_.begin(), rowY_.end(), [&m](double y) { return y > m.maxY; });
   const auto below = std::partition_point(top, rowY_.end(), [&m](double y) { return y >= m.minY; });
   m.firstRow = static_cast<std::int32_t>(top - rowY_.begin());
   m.lastRow = static_cast<std::int32_t>(below - rowY_.begin()) - 1;
   return m;
+}
+
+void RowPlan::FindSampledColumns(MapReach& m) const {
+  // Stepped from the first candidate column as the sampler steps it, which
+  // may differ from ColumnX in the last bits; X still grows, so the columns
+  // within the box are one run.
+  m.sampleFirst = m.sampleEnd = m.firstColumn;
+  if (m.columnCount <= 0) return;
+  double X = ColumnX(0) + m.firstColumn * pixelSize_;
+  const std::int32_t end = m.firstColumn + m.columnCount;
+  std::int32_t c = m.firstColumn;
+  for (; c < end && X < m.minX; ++c) X += pixelSize_;
+  m.sampleFirst = m.sampleEnd = c;
+  for (; c < end && X <= m.maxX; ++c) X += pixelSize_;
+  m.sampleEnd = c;
 }
 
 const std::vector<std::size_t>& MapsOfRows::At(std::int32_t r, std::vector<std::size_t>& left) {

@@ -1,21 +1,20 @@
 #pragma once
 // The merging of one destination row: for each map meeting the row, in list
-// order, its candidate columns are converted to source pixels, its image is
-// opened through the LoadedMapCache, and the pixels still empty that lie
-// inside its border are sampled. A RowWorker owns everything a row changes
-// (the work arrays of the row, the open images, the border rows last used),
-// so several workers can merge different rows at the same time.
-#include <condition_variable>
+// order, its columns that may be sampled are converted to source pixels, its
+// image is opened through the LoadedMapCache, and the pixels still empty
+// that lie inside its border are sampled. A RowWorker owns everything a row
+// changes (the work arrays of the row, the open images, the border rows last
+// used), so several workers can merge different rows at the same time.
 #include <cstdint>
-#include <functional>
-#include <mutex>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "creation/creation_source.h"
 #include "creation/destination_map.h"
+#include "creation/row_loaded_maps.h"
 #include "creation/row_plan.h"
+#include "creation/row_sampling.h"
 
 namespace quiltor::creation {
 
@@ -35,97 +34,93 @@ struct RowOpenFailure {
   MapOpenFailure failure;
 };
 
-// What merging a row had to tell: "Action List" lines and the images that
-// could not be opened, in the order they happened, and how many opened.
+// What merging a row had to tell: the maps whose images the row asked for,
+// in order (LoadedMapsLog turns them into "Action List" lines), the images
+// this worker could not open, and how many it opened.
 struct RowLog {
-  std::vector<std::string> actionLines;
+  std::vector<std::size_t> mapsAsked;
   std::vector<RowOpenFailure> openFailures;
   int imagesOpened = 0;
   void clear() {
-    actionLines.clear();
+    mapsAsked.clear();
     openFailures.clear();
     imagesOpened = 0;
   }
 };
 
-// Milliseconds since the start of the row loop, for the opening times.
-using OpeningClock = std::function<std::uint32_t()>;
-
-// Whether each map's image can be opened at all, shared by the row workers
-// of a create: the first worker to open a map finds out while the others
-// wait for its answer, so an image that cannot be opened is tried and
-// reported once, and no worker takes pixels from it.
-class FirstOpens {
+// The border crossings of the image rows a map used last, one slot per row
+// modulo the slot count: neighbouring destination rows sample neighbouring
+// source rows, so most lookups find their row computed.
+class BorderRows {
  public:
-  explicit FirstOpens(std::size_t maps) : state_(maps, State::Untried) {}
-  // False when map i's image is known not to open. True: open it and tell
-  // Opened; a first try of another worker is waited for.
-  bool MayOpen(std::size_t i);
-  void Opened(std::size_t i, bool ok);
+  explicit BorderRows(const CreationSource& source) : source_(source), rows_(kSlots) {}
+  // The sorted crossings of image row y (0 <= y < height).
+  const std::vector<std::int32_t>& Crossings(std::int32_t y) {
+    Row& row = rows_[static_cast<std::size_t>(y) % kSlots];
+    if (row.y != y) Fill(row, y);
+    return row.crossings;
+  }
 
  private:
-  enum class State : std::uint8_t { Untried, Trying, Opens, Fails };
-  std::mutex mutex_;
-  std::condition_variable decided_;
-  std::vector<State> state_;
+  static constexpr std::size_t kSlots = 1024;
+  struct Row {
+    std::int32_t y = -1;
+    std::vector<std::int32_t> crossings;
+  };
+  void Fill(Row& row, std::int32_t y);
+  const CreationSource& source_;
+  std::vector<Row> rows_;
 };
 
-// The source images open at once, at most maxLoaded of them: opening one
-// more closes the one opened longest ago. When a single row needs more
-// images than that, the bound grows by 5 so the row stops closing and
-// reopening them. An image that cannot be opened is not tried again.
+// The source images one worker has open, by the rules of OpenImages. An
+// image that cannot be opened is not tried again.
 class LoadedMapCache {
  public:
-  LoadedMapCache(const std::vector<CreationSource>& sources, FirstOpens& firstOpens, int maxLoaded,
-                 OpeningClock clock);
+  LoadedMapCache(const std::vector<CreationSource>& sources, FirstOpens& firstOpens, int maxLoaded);
   ~LoadedMapCache();
   LoadedMapCache(const LoadedMapCache&) = delete;
   LoadedMapCache& operator=(const LoadedMapCache&) = delete;
 
-  void StartRow() { opensThisRow_ = 0; }
+  void StartRow() { images_.StartRow(); }
   // Map i's open image, opened now if need be; null when it cannot be opened.
   RasterReader* Open(std::size_t i, RowLog& log);
   bool Failed(std::size_t i) const { return maps_[i].failed; }
-  // Map i's border crossings of its image row y, kept while the map is in use.
-  const std::vector<std::int32_t>& Crossings(std::size_t i, std::int32_t y);
+  // Map i's border rows, kept while the map is in use.
+  BorderRows& Border(std::size_t i);
   // Map i meets no later row: its decoded data and border rows go.
   void Leave(std::size_t i);
-  int maxLoaded() const { return maxLoaded_; }
 
  private:
-  struct SpanRows;
   struct Slot {
     std::unique_ptr<RasterReader> raster;
-    std::uint32_t openedAt = 0;
     bool failed = false;
-    std::unique_ptr<SpanRows> spans;
+    std::unique_ptr<BorderRows> border;
   };
-  void CloseOldest(RowLog& log);
 
   const std::vector<CreationSource>& sources_;
   FirstOpens& firstOpens_;
   std::vector<Slot> maps_;
-  std::vector<std::size_t> open_;  // the maps with an open image
-  OpeningClock clock_;
-  int maxLoaded_;
-  int opensThisRow_ = 0;
+  OpenImages images_;
+  // Openings so far: this worker's own clock for first opened, first closed.
+  std::uint32_t openings_ = 0;
 };
 
 class RowWorker {
  public:
   RowWorker(const RowPlan& plan, const std::vector<CreationSource>& sources, const DestinationProjection& projection,
-            FirstOpens& firstOpens, int maxLoaded, OpeningClock clock);
+            FirstOpens& firstOpens, int maxLoaded);
 
   // Merges row r into `row` (width * 3 bytes, blue green red). Rows are
   // merged from top to bottom; rows may be skipped.
   void MergeRow(std::int32_t r, std::uint8_t* row, RowLog& log);
 
   std::int64_t exactProjections() const { return exactProjections_; }
-  int maxLoaded() const { return cache_.maxLoaded(); }
 
  private:
   void ToSourcePixels(std::size_t map, double rowY);
   std::int32_t SampleColumns(std::size_t map, RasterReader& raster, std::uint8_t* row);
+  template <PixelAccess kAccess>
+  std::int32_t SampleColumnsAs(std::size_t map, const SourcePixels& pixels, std::uint8_t* row);
 
   const RowPlan& plan_;
   const std::vector<CreationSource>& sources_;
@@ -133,8 +128,8 @@ class RowWorker {
   std::int32_t width_;
   MapsOfRows maps_;
   LoadedMapCache cache_;
-  // The candidate columns of the map at hand: destination X and Y, replaced
-  // in place by its source pixel column and row.
+  // The source pixel column and row of the map at hand, per destination
+  // column (those it may sample are set).
   std::vector<double> rowX_, rowY_;
   std::vector<std::size_t> left_;
   std::int64_t exactProjections_ = 0;

@@ -29,6 +29,11 @@ class RasterReader {
   // Drops decoded rows, strips, tiles or blocks kept for speed.
   virtual void ReleaseCaches() {}
 
+  // The whole image, when the reader holds it decoded in memory: pixels can
+  // then be read from it directly, as FetchPixel would give them. Null for a
+  // streamed reader.
+  virtual const Bitmap* DecodedImage() const { return nullptr; }
+
  protected:
   int width_ = 0;
   int height_ = 0;

@@ -36,6 +36,7 @@ class RasterSource : public RasterReader {
   // Pixel outside the image, or a kind without pixel access: `out` unchanged.
   void FetchPixel(int x, int y, std::uint8_t* out) override;
   void ReleaseCaches() override;
+  const Bitmap* DecodedImage() const override { return bitmap_ ? &*bitmap_ : nullptr; }
 
  private:
   friend std::unique_ptr<RasterSource> OpenRaster(const std::filesystem::path& path, RasterOpenResult& failure,

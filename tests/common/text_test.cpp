@@ -11,9 +11,18 @@ namespace {
 
 TEST(Rounding, TiesGoToEven) {
   struct Case { double in; double out; };
-  for (const Case c : {Case{50.5, 50}, {51.5, 52}, {-0.5, 0}, {-1.5, -2}, {2.4999, 2}, {2.5001, 3}, {-2.5, -2}}) {
+  // Beyond the plain halves: the largest double below a half, halves just
+  // under 2^52 where the fraction is the last bit, integral values above it,
+  // and values that must pass through unchanged.
+  for (const Case c : {Case{50.5, 50}, {51.5, 52}, {-0.5, 0}, {-1.5, -2}, {2.4999, 2}, {2.5001, 3}, {-2.5, -2},
+                       {0.49999999999999994, 0}, {-0.49999999999999994, 0}, {4503599627370495.5, 4503599627370496.0},
+                       {-4503599627370494.5, -4503599627370494.0}, {4503599627370497.0, 4503599627370497.0},
+                       {-1e300, -1e300}, {HUGE_VAL, HUGE_VAL}}) {
     EXPECT_EQ(RoundHalfEven(c.in), c.out) << c.in;
   }
+  EXPECT_TRUE(std::signbit(RoundHalfEven(-0.0)));
+  EXPECT_FALSE(std::signbit(RoundHalfEven(-0.25)));
+  EXPECT_TRUE(std::isnan(RoundHalfEven(std::nan(""))));
   EXPECT_EQ(RoundHalfEvenToInt(1e12), 2147483647);
   EXPECT_EQ(RoundHalfEvenToInt(std::nan("")), 0);
 }

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 #include "common/error.h"
 #include "creation/catalogue_sources.h"
+#include "creation/row_plan.h"
 #include "creation_fakes.h"
 #include "geodesy/datum.h"
 #include "geodesy/projection_catalogue.h"
@@ -84,7 +86,7 @@ TEST(AdaptiveRowTransform, ExactAtFewPointsInterpolatesAndSplits) {
       {"a curved row is split until straight", 1000, true, -1},
   };
   for (const Case& c : cases) {
-    std::vector<double> x(static_cast<std::size_t>(c.n)), y(static_cast<std::size_t>(c.n), 5.0);
+    std::vector<double> x(static_cast<std::size_t>(c.n)), outX(x.size()), outY(x.size());
     for (int i = 0; i < c.n; ++i) x[static_cast<std::size_t>(i)] = 100.0 + i * 2.0;
     int exact = 0;
     const auto f = [&c](double X) { return c.curved ? X * 0.5 + (X - 100) * (X - 100) * 0.0001 : X * 0.5; };
@@ -96,14 +98,50 @@ TEST(AdaptiveRowTransform, ExactAtFewPointsInterpolatesAndSplits) {
         py[i] = py[i] * 2 + 1;
       }
     };
-    AdaptiveRowTransform(x.data(), y.data(), c.n, 1.0, transform);
+    AdaptiveRowTransform({x.data(), 5.0, c.n}, 0, c.n, 1.0, transform, outX.data(), outY.data());
     if (c.expectedExact > 0) EXPECT_EQ(exact, c.expectedExact) << c.what;
     else EXPECT_GT(exact, 3) << c.what;
     EXPECT_LE(exact, c.n) << c.what;
     for (int i = 0; i < c.n; ++i) {
-      EXPECT_NEAR(x[static_cast<std::size_t>(i)], f(100.0 + i * 2.0), 1.0) << c.what << " at " << i;
-      EXPECT_NEAR(y[static_cast<std::size_t>(i)], 11.0, 1e-9) << c.what;
+      EXPECT_NEAR(outX[static_cast<std::size_t>(i)], f(100.0 + i * 2.0), 1.0) << c.what << " at " << i;
+      EXPECT_NEAR(outY[static_cast<std::size_t>(i)], 11.0, 1e-9) << c.what;
     }
+  }
+}
+
+// A map sampled in a few columns of a long row gets, in those columns,
+// the very values the whole row would give (the merged pixels depend on
+// them to the last bit), at the cost of the halves that hold them only.
+TEST(AdaptiveRowTransform, WantedColumnsComeOutAsInTheWholeRow) {
+  const int n = 4000;
+  std::vector<double> x(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) x[static_cast<std::size_t>(i)] = -30.0 + i * 0.015;
+  int exact = 0;
+  const PointTransform bent = [&exact](double* px, double* py, int count) {
+    exact += count;
+    for (int i = 0; i < count; ++i) {
+      const double lon = px[i];
+      px[i] = 1000 * std::sin(lon * 0.05) + 3 * lon * lon;
+      py[i] = py[i] * 7 + lon * lon * 0.5;
+    }
+  };
+  std::vector<double> wholeX(x.size()), wholeY(x.size());
+  AdaptiveRowTransform({x.data(), 12.5, n}, 0, n, 0.125, bent, wholeX.data(), wholeY.data());
+  const int wholeExact = exact;
+  for (const auto& [first, end] : {std::pair{0, 1}, {1800, 1900}, {2047, 2049}, {3990, 4000}, {-5, 3}, {3999, 4100}}) {
+    exact = 0;
+    std::vector<double> partX(x.size(), NAN), partY(x.size(), NAN);
+    AdaptiveRowTransform({x.data(), 12.5, n}, first, end, 0.125, bent, partX.data(), partY.data());
+    for (int i = 0; i < n; ++i) {
+      const auto k = static_cast<std::size_t>(i);
+      if (i >= first && i < end) {
+        EXPECT_EQ(partX[k], wholeX[k]) << first << " at " << i;  // bit for bit
+        EXPECT_EQ(partY[k], wholeY[k]) << first << " at " << i;
+      } else {
+        EXPECT_TRUE(std::isnan(partX[k])) << first << ": column " << i << " was written";
+      }
+    }
+    EXPECT_LT(exact * 4, wholeExact) << first;
   }
 }
 
@@ -147,16 +185,19 @@ TEST(AdaptiveRowTransform, CurvedCoarseSourceStaysWithinAnEighthPixelOfTheExactC
     };
     double worst = 0;
     std::int64_t projected = 0;
-    std::vector<double> x(static_cast<std::size_t>(grid.width)), y(x.size()), ex(x.size()), ey(x.size());
+    std::vector<double> columnX(static_cast<std::size_t>(grid.width)), x(columnX.size()), y(x.size()),
+        ex(x.size()), ey(x.size());
+    for (std::size_t c = 0; c < x.size(); ++c) columnX[c] = extent.minX + static_cast<double>(c) * grid.pixelSize;
     for (std::int32_t r = 0; r < grid.height; ++r) {
-      for (std::size_t c = 0; c < x.size(); ++c) {
-        ex[c] = x[c] = extent.minX + static_cast<double>(c) * grid.pixelSize;
-        ey[c] = y[c] = extent.maxY - r * grid.pixelSize;
-      }
-      AdaptiveRowTransform(x.data(), y.data(), grid.width, tolerance, [&](double* px, double* py, int n) {
+      const double rowY = extent.maxY - r * grid.pixelSize;
+      ex = columnX;
+      std::fill(ey.begin(), ey.end(), rowY);
+      const PointTransform projectedExactly = [&](double* px, double* py, int n) {
         projected += n;
         exact(px, py, n);
-      });
+      };
+      AdaptiveRowTransform({columnX.data(), rowY, grid.width}, 0, grid.width, tolerance, projectedExactly, x.data(),
+                           y.data());
       exact(ex.data(), ey.data(), grid.width);
       for (std::size_t c = 0; c < x.size(); ++c)
         worst = std::max(worst, std::hypot(x[c] - ex[c], y[c] - ey[c]) * sourceMpp / destinationMpp);
@@ -301,32 +342,113 @@ TEST(CreateJob, LoadedMapsGrowWhenOneRowNeedsMoreAndCloseFirstOpened) {
 // image budget, as recorded from the row loop that walked every row and
 // column on one thread: a faster way of finding the columns and maps of a
 // row must not move a single pixel, and neither may the number of row
-// workers. The image that cannot be opened is reported once by any of them.
+// workers. The "Action List" is the same for any number of workers too: the
+// image that cannot be opened is reported once, and with room for every
+// image each is opened once, the count going up by one each time.
 TEST(CreateJob, ScatteredMapsMergeToTheRecordedBytesOnAnyNumberOfThreads) {
-  for (const int threads : {1, 2, 3}) {
-    TempFolder temp;
-    RecordingHost host;
-    CreateFlags flags;
-    CapturedImage image;
-    CreateSettings settings = PlainSettings(temp);
-    settings.maxLoadedMaps = 5;
-    settings.threads = threads;
-    CreateJob job(settings, quiltor::testing::ScatteredSources(), CopyingStages(image), host, flags);
-    const CreateReport report = job.Run();
-    ASSERT_EQ(report.resultText, kResultComplete) << threads;
-    ASSERT_EQ(image.rows.size(), static_cast<std::size_t>(report.grid.width) * report.grid.height * 3);
-    EXPECT_EQ(quiltor::testing::RowsDigest(image.rows), 0x9f924cd6fe4f5eb5ull) << threads << " threads";
-    ASSERT_EQ(report.openFailures.size(), 1u) << threads;
-    EXPECT_EQ(report.openFailures[0].imageFile, "/maps/scatter17.png");
-    EXPECT_EQ(CountIf(host.events, "action: ERROR Opening Map : scatter17.png"), 1) << threads;
-    // The progress text counts up, row after row.
-    int last = -1;
-    for (const std::string& e : host.events)
-      if (e.rfind("status: Row - ", 0) == 0) {
-        const int row = std::stoi(e.substr(14));
-        EXPECT_GT(row, last);
-        last = row;
+  for (const int maxLoaded : {5, 100}) {
+    std::vector<std::string> singleThreadActions;
+    for (const int threads : {1, 2, 3}) {
+      TempFolder temp;
+      RecordingHost host;
+      CreateFlags flags;
+      CapturedImage image;
+      CreateSettings settings = PlainSettings(temp);
+      settings.maxLoadedMaps = maxLoaded;
+      settings.threads = threads;
+      // Opening times a millisecond apart: on a real clock, maps opened in
+      // the same millisecond close in an order the timing decides.
+      std::uint32_t tick = 0;
+      CreateJob job(settings, quiltor::testing::ScatteredSources(), CopyingStages(image), host, flags,
+                    [&tick] { return tick++; });
+      const CreateReport report = job.Run();
+      ASSERT_EQ(report.resultText, kResultComplete) << threads;
+      ASSERT_EQ(image.rows.size(), static_cast<std::size_t>(report.grid.width) * report.grid.height * 3);
+      EXPECT_EQ(quiltor::testing::RowsDigest(image.rows), 0x9f924cd6fe4f5eb5ull) << threads << " threads";
+      ASSERT_EQ(report.openFailures.size(), 1u) << threads;
+      EXPECT_EQ(report.openFailures[0].imageFile, "/maps/scatter17.png");
+      EXPECT_EQ(CountIf(host.events, "action: ERROR Opening Map : scatter17.png"), 1) << threads;
+      std::vector<std::string> actions;
+      for (const std::string& e : host.events)
+        if (e.rfind("action: ", 0) == 0) actions.push_back(e);
+      if (threads == 1) singleThreadActions = actions;
+      EXPECT_EQ(actions, singleThreadActions) << threads << " threads, room for " << maxLoaded;
+      if (maxLoaded == 100) {
+        std::vector<std::string> opened;
+        for (std::size_t k = 0; k < actions.size(); ++k) {
+          if (actions[k].rfind("action: Opening Map : ", 0) != 0) continue;
+          opened.push_back(actions[k]);
+          ASSERT_LT(k + 1, actions.size());
+          EXPECT_EQ(actions[k + 1], "action: Number Maps Loaded = " + std::to_string(opened.size())) << threads;
+        }
+        std::sort(opened.begin(), opened.end());
+        EXPECT_EQ(std::unique(opened.begin(), opened.end()), opened.end()) << "an image opened twice";
+        EXPECT_EQ(opened.size(), 35u) << threads;
       }
+      // The progress text counts up, row after row.
+      int last = -1;
+      for (const std::string& e : host.events)
+        if (e.rfind("status: Row - ", 0) == 0) {
+          const int row = std::stoi(e.substr(14));
+          EXPECT_GT(row, last);
+          last = row;
+        }
+    }
+  }
+}
+
+// The scattered maps under a latitude/longitude destination, whose units
+// are degrees: a map takes part only in the rows and columns near it, and
+// the merged bytes are those recorded when every map took part in every
+// row and column.
+TEST(CreateJob, LatitudeLongitudeDestinationMergesOnlyNearbyMapsToTheRecordedBytes) {
+  TempFolder temp;
+  RecordingHost host;
+  CreateFlags flags;
+  CapturedImage image;
+  CreateSettings settings = PlainSettings(temp, 60);
+  settings.projection = MakeDestinationProjection(quiltor::testing::DestinationNamed("Latitude/Longitude"));
+  settings.threads = 2;
+  const std::vector<CreationSource> sources = quiltor::testing::ScatteredSources();
+  CreateJob job(settings, sources, CopyingStages(image), host, flags);
+  const CreateReport report = job.Run();
+  ASSERT_EQ(report.resultText, kResultComplete);
+  EXPECT_GT(report.grid.width, 600);
+  EXPECT_EQ(quiltor::testing::RowsDigest(image.rows), 0xe20405291197799full);
+
+  const RowPlan plan(settings.projection, report.extent, report.grid, settings.metresPerPixel, sources);
+  std::int64_t rowsMet = 0;
+  for (std::size_t i = 0; i < plan.MapCount(); ++i) rowsMet += std::max(plan.Map(i).lastRow - plan.Map(i).firstRow + 1, 0);
+  // Each map covers a part of the area: a row meets a third of them, not all.
+  EXPECT_LT(rowsMet, static_cast<std::int64_t>(plan.MapCount()) * report.grid.height / 2);
+}
+
+// A source decoded whole is sampled straight from its bitmap, a streamed
+// one pixel by pixel through its reader: the merged bytes are the same,
+// for true-colour and for palette images.
+TEST(CreateJob, DecodedAndStreamedImagesMergeToTheSameBytes) {
+  for (const int bits : {24, 8}) {
+    std::vector<std::uint8_t> merged[2];
+    for (const bool decoded : {false, true}) {
+      TempFolder temp;
+      RecordingHost host;
+      CreateFlags flags;
+      CapturedImage image;
+      std::vector<CreationSource> sources = quiltor::testing::ScatteredSources();
+      for (CreationSource& s : sources) {
+        const auto open = s.open;
+        s.open = [open, bits, decoded]() -> std::unique_ptr<RasterReader> {
+          std::unique_ptr<RasterReader> streamed = open();
+          if (!streamed) return nullptr;
+          return std::make_unique<quiltor::testing::BitmapRaster>(quiltor::testing::BitmapOf(*streamed, bits), decoded);
+        };
+      }
+      CreateJob job(PlainSettings(temp), std::move(sources), CopyingStages(image), host, flags);
+      ASSERT_EQ(job.Run().resultText, kResultComplete);
+      merged[decoded] = image.rows;
+    }
+    EXPECT_TRUE(merged[0] == merged[1]) << bits << " bits";
+    if (bits == 24) EXPECT_EQ(quiltor::testing::RowsDigest(merged[1]), 0x9f924cd6fe4f5eb5ull);
   }
 }
 

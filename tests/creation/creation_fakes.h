@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "creation/create_job.h"
+#include "raster/bitmap.h"
 
 namespace quiltor::testing {
 
@@ -32,6 +33,42 @@ class MemoryRaster : public RasterReader {
  private:
   std::vector<std::uint8_t> pixels_;
 };
+
+// An image held in a bitmap, 24-bit or with a palette. Shown as decoded, it
+// is read straight from the bitmap; hidden, pixel by pixel like a streamed one.
+class BitmapRaster : public RasterReader {
+ public:
+  BitmapRaster(Bitmap image, bool decoded) : image_(std::move(image)), decoded_(decoded) {
+    width_ = image_.width();
+    height_ = image_.height();
+    pixelMode_ = image_.bytesPerPixel();
+    palette_ = image_.palette();
+  }
+  void ReadRow(int y, std::uint8_t* buffer) override { std::copy_n(image_.row(y), image_.stride(), buffer); }
+  void FetchPixel(int x, int y, std::uint8_t* out) override { image_.PixelBgr(x, y, out); }
+  const Bitmap* DecodedImage() const override { return decoded_ ? &image_ : nullptr; }
+
+ private:
+  Bitmap image_;
+  bool decoded_;
+};
+
+// The pixels of `raster` in a bitmap of 24 bits, or of 8 bits whose palette
+// entry i is colour i of a fixed spread and whose index is a mix of the
+// pixel's bytes (so the merged bytes show any change of neighbour).
+inline Bitmap BitmapOf(RasterReader& raster, int bits) {
+  Bitmap image(raster.width(), raster.height(), bits);
+  for (int i = 0; i < 256; ++i)
+    image.palette()[static_cast<std::size_t>(i)] = {std::uint8_t(i * 3), std::uint8_t(255 - i), std::uint8_t(i * 7), 0};
+  for (int y = 0; y < raster.height(); ++y)
+    for (int x = 0; x < raster.width(); ++x) {
+      std::uint8_t bgr[3];
+      raster.FetchPixel(x, y, bgr);
+      if (bits == 24) std::copy_n(bgr, 3, image.row(y) + static_cast<std::size_t>(x) * 3);
+      else image.row(y)[x] = static_cast<std::uint8_t>(bgr[0] ^ (bgr[1] >> 1) ^ (bgr[2] << 2));
+    }
+  return image;
+}
 
 // An image of one colour inside [inside, size - 1 - inside] and magenta outside.
 inline std::vector<std::uint8_t> FramedImage(int w, int h, int collar, std::uint8_t b, std::uint8_t g,
