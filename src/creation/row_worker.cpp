@@ -213,9 +213,11 @@ std::int32_t RowWorker::SampleColumnsAs(std::size_t map, const SourcePixels& pix
     // at the edge of a span the sample is pulled onto the span, so that
     // not even a share of a collar pixel reaches the merged map.
     const double sampleX = std::clamp(fx, static_cast<double>(span->lo), static_cast<double>(span->hi));
-    // fy rounds to sy within the image, so y0 does not lie above it.
+    // fy rounds to sy within the image, so sy is y0 or y0 + 1, whose row
+    // holds sx already; only the other row is left to look at.
     const int y0 = static_cast<int>(fy);
-    const bool rowsInside = spans.FindInImage(y0, sx) && (y0 + 1 > height - 1 || spans.FindInImage(y0 + 1, sx));
+    const bool rowsInside = sy == y0 ? y0 + 1 > height - 1 || spans.FindInImage(y0 + 1, sx)
+                                     : spans.FindInImage(y0, sx) != nullptr;
     const double sampleY = rowsInside ? fy : static_cast<double>(sy);
     try {
       if (SampleBilinear<kAccess>(pixels, pixel, sampleX, sampleY, averaged)) ++filled;
