@@ -77,23 +77,6 @@ std::uint8_t ClampToByte(float sum) {
   return static_cast<std::uint8_t>(std::nearbyint(sum));  // ties to even
 }
 
-// Sums of one destination pixel, blue, green, red, taps in table order.
-void ResamplePixel(const std::uint8_t* srcBgr, const std::uint32_t* offset, const float* weight, std::size_t taps,
-                   std::uint8_t* out) {
-  float blue = 0.0F;
-  float green = 0.0F;
-  float red = 0.0F;
-  for (std::size_t k = 0; k < taps; ++k) {
-    const std::uint8_t* px = srcBgr + offset[k];
-    blue += weight[k] * static_cast<float>(px[0]);
-    green += weight[k] * static_cast<float>(px[1]);
-    red += weight[k] * static_cast<float>(px[2]);
-  }
-  out[0] = ClampToByte(blue);
-  out[1] = ClampToByte(green);
-  out[2] = ClampToByte(red);
-}
-
 #if defined(__SSE2__)
 // Blue, green, red and the byte after them as four floats.
 inline __m128 PixelLanes(const std::uint8_t* px) {
@@ -112,6 +95,82 @@ void StoreLanes(__m128 sums, std::uint8_t* out) {
   out[2] = ClampToByte(lanes[2]);
 }
 #endif
+
+// A source row of blue, green, red bytes (and one byte more, read but not
+// used), tap by tap.
+struct BgrRow {
+  const std::uint8_t* bytes;
+  const std::uint8_t* Pixel(std::uint32_t offset, std::int32_t) const { return bytes + offset; }
+#if defined(__SSE2__)
+  __m128 Lanes(std::uint32_t offset, std::int32_t) const { return PixelLanes(bytes + offset); }
+#endif
+};
+
+// A source row of palette indices; the palette also as four floats an
+// entry (blue, green, red, 0), so that a tap is one load.
+struct PaletteRow {
+  const std::uint8_t* indices;
+  const Palette& palette;
+  const float* lanes;
+  const std::uint8_t* Pixel(std::uint32_t, std::int32_t index) const { return &palette[indices[index]].blue; }
+#if defined(__SSE2__)
+  __m128 Lanes(std::uint32_t, std::int32_t index) const {
+    return _mm_load_ps(lanes + 4 * static_cast<std::size_t>(indices[index]));
+  }
+#endif
+};
+
+// Sums of one destination pixel, blue, green, red, taps in table order.
+template <typename Row>
+void ResamplePixel(const Row& src, const std::uint32_t* offset, const std::int32_t* index, const float* weight,
+                   std::size_t taps, std::uint8_t* out) {
+  float blue = 0.0F;
+  float green = 0.0F;
+  float red = 0.0F;
+  for (std::size_t k = 0; k < taps; ++k) {
+    const std::uint8_t* px = src.Pixel(offset[k], index[k]);
+    blue += weight[k] * static_cast<float>(px[0]);
+    green += weight[k] * static_cast<float>(px[1]);
+    red += weight[k] * static_cast<float>(px[2]);
+  }
+  out[0] = ClampToByte(blue);
+  out[1] = ClampToByte(green);
+  out[2] = ClampToByte(red);
+}
+
+template <typename Row>
+void SumRow(const Row& src, std::uint8_t* dstRow, const ContributorTable& columns) {
+  const std::size_t taps = static_cast<std::size_t>(columns.taps);
+  const std::uint32_t* offset = columns.offset.data();
+  const std::int32_t* index = columns.index.data();
+  const float* weight = columns.weight.data();
+  int x = 0;
+#if defined(__SSE2__)
+  // Four pixels at a time, each with its blue, green and red side by side in
+  // one register: every lane adds its products in tap order as the plain sum
+  // does, and the four pixels' sums no longer wait on each other.
+  const std::size_t t1 = taps, t2 = 2 * taps, t3 = 3 * taps;
+  for (; x + 4 <= columns.samples; x += 4, offset += 4 * taps, index += 4 * taps, weight += 4 * taps, dstRow += 12) {
+    __m128 s0 = _mm_setzero_ps();
+    __m128 s1 = _mm_setzero_ps();
+    __m128 s2 = _mm_setzero_ps();
+    __m128 s3 = _mm_setzero_ps();
+    for (std::size_t k = 0; k < taps; ++k) {
+      s0 = _mm_add_ps(s0, _mm_mul_ps(_mm_set1_ps(weight[k]), src.Lanes(offset[k], index[k])));
+      s1 = _mm_add_ps(s1, _mm_mul_ps(_mm_set1_ps(weight[t1 + k]), src.Lanes(offset[t1 + k], index[t1 + k])));
+      s2 = _mm_add_ps(s2, _mm_mul_ps(_mm_set1_ps(weight[t2 + k]), src.Lanes(offset[t2 + k], index[t2 + k])));
+      s3 = _mm_add_ps(s3, _mm_mul_ps(_mm_set1_ps(weight[t3 + k]), src.Lanes(offset[t3 + k], index[t3 + k])));
+    }
+    StoreLanes(s0, dstRow);
+    StoreLanes(s1, dstRow + 3);
+    StoreLanes(s2, dstRow + 6);
+    StoreLanes(s3, dstRow + 9);
+  }
+#endif
+  for (; x < columns.samples; ++x, offset += taps, index += taps, weight += taps, dstRow += 3) {
+    ResamplePixel(src, offset, index, weight, taps, dstRow);
+  }
+}
 
 }  // namespace
 
@@ -160,34 +219,12 @@ ContributorTable::ContributorTable(const std::vector<ContributorSet>& sets) : sa
 }
 
 void ResampleRow(const std::uint8_t* srcBgr, std::uint8_t* dstRow, const ContributorTable& columns) {
-  const std::size_t taps = static_cast<std::size_t>(columns.taps);
-  const std::uint32_t* offset = columns.offset.data();
-  const float* weight = columns.weight.data();
-  int x = 0;
-#if defined(__SSE2__)
-  // Four pixels at a time, each with its blue, green and red side by side in
-  // one register: every lane adds its products in tap order as the plain sum
-  // does, and the four pixels' sums no longer wait on each other.
-  for (; x + 4 <= columns.samples; x += 4, offset += 4 * taps, weight += 4 * taps, dstRow += 12) {
-    __m128 s0 = _mm_setzero_ps();
-    __m128 s1 = _mm_setzero_ps();
-    __m128 s2 = _mm_setzero_ps();
-    __m128 s3 = _mm_setzero_ps();
-    for (std::size_t k = 0; k < taps; ++k) {
-      s0 = _mm_add_ps(s0, _mm_mul_ps(_mm_set1_ps(weight[k]), PixelLanes(srcBgr + offset[k])));
-      s1 = _mm_add_ps(s1, _mm_mul_ps(_mm_set1_ps(weight[taps + k]), PixelLanes(srcBgr + offset[taps + k])));
-      s2 = _mm_add_ps(s2, _mm_mul_ps(_mm_set1_ps(weight[2 * taps + k]), PixelLanes(srcBgr + offset[2 * taps + k])));
-      s3 = _mm_add_ps(s3, _mm_mul_ps(_mm_set1_ps(weight[3 * taps + k]), PixelLanes(srcBgr + offset[3 * taps + k])));
-    }
-    StoreLanes(s0, dstRow);
-    StoreLanes(s1, dstRow + 3);
-    StoreLanes(s2, dstRow + 6);
-    StoreLanes(s3, dstRow + 9);
-  }
-#endif
-  for (; x < columns.samples; ++x, offset += taps, weight += taps, dstRow += 3) {
-    ResamplePixel(srcBgr, offset, weight, taps, dstRow);
-  }
+  SumRow(BgrRow{srcBgr}, dstRow, columns);
+}
+
+void ResamplePaletteRow(const std::uint8_t* indices, const Palette& palette, const float* paletteLanes,
+                        std::uint8_t* dstRow, const ContributorTable& columns) {
+  SumRow(PaletteRow{indices, palette, paletteLanes}, dstRow, columns);
 }
 
 Resampler::Resampler(int srcWidth, int srcHeight, int pixelMode, const Palette& palette, int dstWidth,
@@ -210,7 +247,11 @@ Resampler::Resampler(int srcWidth, int srcHeight, int pixelMode, const Palette& 
   rowWeights_.reserve(widest);
   // One byte past the row: the horizontal pass loads a pixel as four bytes.
   sourceRow_.resize(static_cast<std::size_t>(srcWidth) * static_cast<std::size_t>(pixelMode) + 1);
-  if (pixelMode == 1) sourceBgr_.resize(static_cast<std::size_t>(srcWidth) * 3 + 1);
+  for (std::size_t i = 0; i < palette_.size(); ++i) {
+    paletteLanes_[4 * i] = palette_[i].blue;
+    paletteLanes_[4 * i + 1] = palette_[i].green;
+    paletteLanes_[4 * i + 2] = palette_[i].red;
+  }
   const double scaleY = static_cast<double>(dstHeight - 1) / static_cast<double>(srcHeight - 1);
   cacheLimit_ = RoundHalfEvenToInt(filter.support / scaleY) + 6;
   cacheTrigger_ = cacheLimit_ * std::max(1, cacheFactor);
@@ -222,24 +263,17 @@ const std::uint8_t* Resampler::EnsureRow(int row) {
   auto& slot = cache_[static_cast<std::size_t>(row)];
   if (!slot) {
     readRow_(row, sourceRow_.data());
-    const std::uint8_t* bgr = sourceRow_.data();
-    if (pixelMode_ == 1) {
-      std::uint8_t* out = sourceBgr_.data();
-      for (int x = 0; x < srcWidth_; ++x, out += 3) {
-        const Rgbquad& e = palette_[sourceRow_[static_cast<std::size_t>(x)]];
-        out[0] = e.blue;
-        out[1] = e.green;
-        out[2] = e.red;
-      }
-      bgr = sourceBgr_.data();
-    }
     if (spareRows_.empty()) {
       slot = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(dstWidth_) * 3);
     } else {
       slot = std::move(spareRows_.back());
       spareRows_.pop_back();
     }
-    ResampleRow(bgr, slot.get(), columns_);
+    if (pixelMode_ == 1) {
+      ResamplePaletteRow(sourceRow_.data(), palette_, paletteLanes_.data(), slot.get(), columns_);
+    } else {
+      ResampleRow(sourceRow_.data(), slot.get(), columns_);
+    }
     ++cachedRows_;
     ++sourceRowsRead_;
     peakCachedRows_ = std::max(peakCachedRows_, cachedRows_);

@@ -5,6 +5,7 @@
 // needs, which are kept in a cache that never grows beyond a few dozen rows.
 // Every resampling job owns its own contributor lists and cache, so a
 // thumbnail build and a conversion may run at the same time.
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -59,6 +60,11 @@ struct ContributorTable {
 // Horizontal pass: `srcBgr` (blue, green, red, and one byte more that is
 // read but not used) into `columns.samples` pixels of blue, green, red.
 void ResampleRow(const std::uint8_t* srcBgr, std::uint8_t* dstRow, const ContributorTable& columns);
+// The same from a row of indices into `palette`, whose entries
+// `paletteLanes` also holds as four floats each (blue, green, red, 0),
+// 16-byte aligned.
+void ResamplePaletteRow(const std::uint8_t* indices, const Palette& palette, const float* paletteLanes,
+                        std::uint8_t* dstRow, const ContributorTable& columns);
 
 // Reads source row `row` (0 = top) into a buffer of width * pixelMode bytes.
 using SourceRowReader = std::function<void(int row, std::uint8_t* buffer)>;
@@ -103,7 +109,7 @@ class Resampler {
   std::vector<std::unique_ptr<std::uint8_t[]>> cache_;
   std::vector<std::unique_ptr<std::uint8_t[]>> spareRows_;  // freed cache rows, used again
   std::vector<std::uint8_t> sourceRow_;
-  std::vector<std::uint8_t> sourceBgr_;  // a palette source row as blue, green, red
+  alignas(16) std::array<float, 1024> paletteLanes_{};  // palette_ as blue, green, red, 0 floats
   std::vector<const std::uint8_t*> rowSources_;  // the cached rows of the destination row being made
   std::vector<float> rowWeights_;
   int cacheLimit_ = 0;

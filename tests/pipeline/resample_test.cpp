@@ -92,21 +92,33 @@ TEST(ResampleTest, MatchesDoublePrecisionReferenceBothWays) {
 TEST(ResampleTest, RowPassGivesTheBytesOfThePlainSingleSum) {
   // The zoom levels were always made with single-precision sums in tap
   // order; the row pass must give exactly those bytes (a level made again
-  // must not change), including the pixels past the last group of four.
+  // must not change), from true-colour and from palette rows, including the
+  // pixels past the last group of four.
   std::mt19937 gen(3);
+  Palette palette{};
+  for (auto& e : palette) e = Rgbquad{std::uint8_t(gen()), std::uint8_t(gen()), std::uint8_t(gen()), std::uint8_t(gen())};
+  alignas(16) float lanes[1024] = {};
+  for (int i = 0; i < 256; ++i) {
+    lanes[4 * i] = palette[i].blue, lanes[4 * i + 1] = palette[i].green, lanes[4 * i + 2] = palette[i].red;
+  }
   for (const auto& [n, m] : {std::pair{103, 26}, std::pair{40, 39}, std::pair{17, 51}, std::pair{9, 3}}) {
     SCOPED_TRACE(std::to_string(n) + " to " + std::to_string(m));
     const auto sets = BuildContributors(n, m, FilterFor(FilterKind::Mitchell));
-    std::vector<std::uint8_t> src(std::size_t(n) * 3 + 1);
-    for (auto& b : src) b = static_cast<std::uint8_t>(gen() & 0xFF);
-    std::vector<std::uint8_t> got(std::size_t(m) * 3);
-    ResampleRow(src.data(), got.data(), ContributorTable(sets));
+    const ContributorTable table(sets);
+    std::vector<std::uint8_t> indices(static_cast<std::size_t>(n));
+    for (auto& b : indices) b = static_cast<std::uint8_t>(gen() & 0xFF);
+    std::vector<std::uint8_t> bgr(std::size_t(n) * 3 + 1);
+    for (int x = 0; x < n; ++x) std::copy_n(&palette[indices[x]].blue, 3, &bgr[x * 3]);
+    std::vector<std::uint8_t> fromBgr(std::size_t(m) * 3), fromPalette(std::size_t(m) * 3);
+    ResampleRow(bgr.data(), fromBgr.data(), table);
+    ResamplePaletteRow(indices.data(), palette, lanes, fromPalette.data(), table);
     for (int x = 0; x < m; ++x)
       for (int c = 0; c < 3; ++c) {
         float sum = 0.0F;
-        for (const Contributor& t : sets[x]) sum += t.weight * static_cast<float>(src[t.index * 3 + c]);
+        for (const Contributor& t : sets[x]) sum += t.weight * static_cast<float>(bgr[t.index * 3 + c]);
         const int want = sum > 255.0F ? 255 : (sum < 0.0F ? 0 : int(std::nearbyint(sum)));
-        ASSERT_EQ(got[x * 3 + c], want) << "pixel " << x << " channel " << c;
+        ASSERT_EQ(fromBgr[x * 3 + c], want) << "pixel " << x << " channel " << c;
+        ASSERT_EQ(fromPalette[x * 3 + c], want) << "palette row, pixel " << x << " channel " << c;
       }
   }
 }
