@@ -195,15 +195,17 @@ std::int32_t RowWorker::SampleColumnsAs(std::size_t map, const SourcePixels& pix
   const std::int32_t width = sources_[map].width, height = sources_[map].height;
   SpanFinder spans(cache_.Border(map), height);
   const bool averaged = m.scaleRatio <= kAveragingRatio;
-  // Held here, as the writes to the row may alias anything.
-  const double* sourceX = rowX_.data() - m.firstColumn;
-  const double* sourceY = rowY_.data() - m.firstColumn;
-  const std::int32_t first = m.sampleFirst, end = m.sampleEnd;
+  // Held here, as the writes to the row may alias anything. The work
+  // arrays start at the first candidate column.
+  const double* sourceX = rowX_.data();
+  const double* sourceY = rowY_.data();
+  const std::int32_t first = m.sampleFirst, end = m.sampleEnd, arraysFrom = m.firstColumn;
   std::int32_t filled = 0;
   for (std::int32_t c = first; c < end; ++c) {
     std::uint8_t* pixel = &row[static_cast<std::size_t>(c) * 3];
     if (!IsBackground(pixel)) continue;
-    const double fx = sourceX[c], fy = sourceY[c];
+    const auto i = static_cast<std::size_t>(c - arraysFrom);
+    const double fx = sourceX[i], fy = sourceY[i];
     if (!std::isfinite(fx) || !std::isfinite(fy)) continue;
     const std::int32_t sx = RoundHalfEvenToInt(fx), sy = RoundHalfEvenToInt(fy);
     if (sx < 0 || sx > width - 1 || sy < 0 || sy > height - 1) continue;
