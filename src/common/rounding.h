@@ -7,13 +7,17 @@
 namespace quiltor {
 
 // Nearest integral value, ties to even; NaN and infinities pass through.
-// Adding and taking away 2^52 leaves no fraction bits, and the addition
-// rounds in the default mode, to nearest with ties to even; every double of
-// 2^52 or more is integral already. Zero keeps its sign.
+// Adding and taking away 1.5 * 2^52 leaves no fraction bits: below 2^51 in
+// size, the sum lies where the doubles are the integers, and the addition
+// rounds in the default mode, to nearest with ties to even (the shift is
+// even). Larger values, zero (which keeps its sign) and the rest go the
+// long way.
+double RoundHalfEvenBeyondShift(double value);
 inline double RoundHalfEven(double value) {
-  constexpr double kNoFractionBits = 4503599627370496.0;  // 2^52
-  if (!(std::fabs(value) < kNoFractionBits) || value == 0.0) return value;
-  return value > 0.0 ? (value + kNoFractionBits) - kNoFractionBits : (value - kNoFractionBits) + kNoFractionBits;
+  constexpr double kShift = 6755399441055744.0;   // 1.5 * 2^52
+  constexpr double kShiftable = 2251799813685248.0;  // 2^51
+  if (std::fabs(value) < kShiftable && value != 0.0) return (value + kShift) - kShift;
+  return RoundHalfEvenBeyondShift(value);
 }
 
 // RoundHalfEven as an integer, clamped to the int32 range (NaN gives 0), so

@@ -12,10 +12,11 @@ namespace {
 TEST(Rounding, TiesGoToEven) {
   struct Case { double in; double out; };
   // Beyond the plain halves: the largest double below a half, halves just
-  // under 2^52 where the fraction is the last bit, integral values above it,
+  // under 2^51 and 2^52 where the fraction is the last bits, integral values above,
   // and values that must pass through unchanged.
   for (const Case c : {Case{50.5, 50}, {51.5, 52}, {-0.5, 0}, {-1.5, -2}, {2.4999, 2}, {2.5001, 3}, {-2.5, -2},
-                       {0.49999999999999994, 0}, {-0.49999999999999994, 0}, {4503599627370495.5, 4503599627370496.0},
+                       {0.49999999999999994, 0}, {-0.49999999999999994, 0}, {2251799813685247.5, 2251799813685248.0},
+                       {-2251799813685246.5, -2251799813685246.0}, {4503599627370495.5, 4503599627370496.0},
                        {-4503599627370494.5, -4503599627370494.0}, {4503599627370497.0, 4503599627370497.0},
                        {-1e300, -1e300}, {HUGE_VAL, HUGE_VAL}}) {
     EXPECT_EQ(RoundHalfEven(c.in), c.out) << c.in;
