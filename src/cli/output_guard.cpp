@@ -1,13 +1,13 @@
 #include "cli/output_guard.h"
 
-#include <unistd.h>
-
 #include <string>
 #include <system_error>
 
 #include "cli/command_failure.h"
+#include "common/error.h"
 #include "common/paths.h"
 #include "raster/formats/format_readers.h"
+#include "raster/scratch/work_folder.h"
 
 namespace quiltor::cli {
 
@@ -44,16 +44,11 @@ CommandFailure OutputIsAMapFile(const std::filesystem::path& output, const std::
 }
 
 void WritePngReplacing(const std::filesystem::path& output, const Bitmap& image) {
-  std::filesystem::path partial = output;
-  partial += ".part" + std::to_string(::getpid());
-  std::error_code ec;
-  if (!WritePngImage(partial, image)) {
-    std::filesystem::remove(partial, ec);
-    throw Failed("cannot write " + output.string());
-  }
-  std::filesystem::rename(partial, output, ec);
-  if (ec) {
-    std::filesystem::remove(partial, ec);
+  PendingFile pending(output);
+  if (!WritePngImage(pending.temporaryPath(), image)) throw Failed("cannot write " + output.string());
+  try {
+    pending.Commit();
+  } catch (const QuiltorError&) {
     throw Failed("cannot write " + output.string());
   }
 }

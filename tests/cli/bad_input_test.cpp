@@ -2,8 +2,9 @@
 // and a message naming the option or file, and no file outside the work
 // folder changes.
 #include <gtest/gtest.h>
-#include <unistd.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -170,27 +171,52 @@ TEST(BadInput, PreviewTileAndOverviewWriteOnlyTheirOwnKindAndNeverTheirInput) {
   }
 }
 
-// A PNG that cannot be written in full (here its temporary name is taken by
-// a folder) fails the command and leaves the earlier file of that name whole.
+// Files may grow to at most `bytes` while it lives; a write past that fails
+// as on a full disk (the signal the kernel would send is ignored).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) : oldHandler_(std::signal(SIGXFSZ, SIG_IGN)) {
+    ::getrlimit(RLIMIT_FSIZE, &old_);
+    rlimit limit = old_;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, oldHandler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit old_{};
+  void (*oldHandler_)(int);
+};
+
+// A PNG that cannot be written in full fails the command and leaves the
+// earlier file of that name whole, with no partial file beside it.
 TEST(BadInput, FailedPngWriteKeepsTheEarlierFile) {
   TempFolder temp;
   const fs::path maps = temp / "maps";
   CopyFixtureMaps(maps);
-  const fs::path output = temp / "picture.png";
+  const fs::path out = temp / "out";
+  fs::create_directory(out);
+  const fs::path output = out / "picture.png";
   const std::vector<std::string> cases[] = {
       {"preview", (kFixtures / "fx-detail-utm32.png").string(), "-o", output.string()},
       {"overview", "--folder", maps.string(), "-o", output.string()},
   };
   for (const auto& argv : cases) {
     { std::ofstream(output) << "earlier"; }
-    fs::path partial = output;
-    partial += ".part" + std::to_string(::getpid());
-    fs::create_directory(partial);
-    const CliRun r = Cli(argv);
+    CliRun r;
+    {
+      const FileSizeLimit limit(64);
+      r = Cli(argv);
+    }
     EXPECT_EQ(r.code, kExitFailed) << argv[0] << "\n" << r.err;
     EXPECT_TRUE(Has(r.err, "cannot write " + output.string())) << r.err;
     EXPECT_EQ(ReadFileBytes(output), std::vector<std::uint8_t>({'e', 'a', 'r', 'l', 'i', 'e', 'r'})) << argv[0];
-    fs::remove(partial);
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1) << argv[0];
   }
 }
 
