@@ -48,7 +48,11 @@ int BackgroundIndex(const Palette& palette) {
 
 TiledImageWriter::TiledImageWriter(ByteFile& file, bool scrambled, const std::atomic<bool>& abort, WorkerHost& host,
                                    int threads)
-    : file_(file), scrambled_(scrambled), abort_(abort), host_(host), deflater_(kTileDeflateLevel, threads, DeflateEngine::Zlib) {}
+    : file_(file),
+      scrambled_(scrambled),
+      abort_(abort),
+      host_(host),
+      deflater_(kTileDeflateLevel, threads, DeflateEngine::Zlib) {}
 
 void TiledImageWriter::Put(const void* bytes, std::size_t count) {
   // Every offset in the file is 32 bits; a level that would push past 4 GiB
